@@ -1,0 +1,196 @@
+#include "platform/PlistFile.h"
+
+#include <plist/plist.h>
+
+#include <cmath>
+#include <cstdlib>
+#include <limits>
+#include <memory>
+
+#include "platform/AtomicFile.h"
+
+namespace plist {
+
+namespace {
+
+// Property-list dates count from 2001-01-01 00:00:00 UTC.
+constexpr double kEpoch2001 = 978307200.0;
+
+struct NodeFree {
+    void operator()(void* node) const { plist_free(static_cast<plist_t>(node)); }
+};
+using Node = std::unique_ptr<void, NodeFree>;
+
+plist_t toNode(const Value& value) {
+    switch (value.type()) {
+    case Value::Type::None:
+        return nullptr;
+    case Value::Type::String:
+        return plist_new_string(value.asString().c_str());
+    case Value::Type::Integer:
+        // The library keeps 64-bit integers unsigned; negative ones survive
+        // the round trip through the two's-complement bits.
+        return plist_new_uint(static_cast<uint64_t>(value.asInt()));
+    case Value::Type::Real:
+        return plist_new_real(value.asReal());
+    case Value::Type::Boolean:
+        return plist_new_bool(value.asBool() ? 1 : 0);
+    case Value::Type::Date: {
+        double since2001 = std::floor(value.asDate().seconds - kEpoch2001);
+        // The library's dates are 32-bit seconds; clamp what lies outside.
+        since2001 = std::fmax(since2001, static_cast<double>(std::numeric_limits<int32_t>::min()));
+        since2001 = std::fmin(since2001, static_cast<double>(std::numeric_limits<int32_t>::max()));
+        return plist_new_date(static_cast<int32_t>(since2001), 0);
+    }
+    case Value::Type::Data: {
+        const Data& d = value.asData();
+        return plist_new_data(reinterpret_cast<const char*>(d.data()), d.size());
+    }
+    case Value::Type::Array: {
+        plist_t array = plist_new_array();
+        for (const Value& item : value.asArray()) {
+            if (plist_t node = toNode(item)) plist_array_append_item(array, node);
+        }
+        return array;
+    }
+    case Value::Type::Dict: {
+        plist_t dict = plist_new_dict();
+        for (const auto& [key, item] : value.asDict()) {
+            if (plist_t node = toNode(item)) plist_dict_set_item(dict, key.c_str(), node);
+        }
+        return dict;
+    }
+    }
+    return nullptr;
+}
+
+Value fromNode(plist_t node) {
+    switch (plist_get_node_type(node)) {
+    case PLIST_BOOLEAN: {
+        uint8_t b = 0;
+        plist_get_bool_val(node, &b);
+        return Value(b != 0);
+    }
+    case PLIST_UINT: {
+        uint64_t u = 0;
+        plist_get_uint_val(node, &u);
+        return Value(static_cast<int64_t>(u));
+    }
+    case PLIST_REAL: {
+        double d = 0;
+        plist_get_real_val(node, &d);
+        return Value(d);
+    }
+    case PLIST_STRING:
+    case PLIST_KEY: {
+        char* s = nullptr;
+        if (plist_get_node_type(node) == PLIST_STRING) {
+            plist_get_string_val(node, &s);
+        } else {
+            plist_get_key_val(node, &s);
+        }
+        Value v(s ? s : "");
+        std::free(s);
+        return v;
+    }
+    case PLIST_DATA: {
+        char* bytes = nullptr;
+        uint64_t length = 0;
+        plist_get_data_val(node, &bytes, &length);
+        Data d(reinterpret_cast<uint8_t*>(bytes), reinterpret_cast<uint8_t*>(bytes) + (bytes ? length : 0));
+        std::free(bytes);
+        return Value(std::move(d));
+    }
+    case PLIST_DATE: {
+        int32_t sec = 0, usec = 0;
+        plist_get_date_val(node, &sec, &usec);
+        return Value(Date{kEpoch2001 + sec + usec / 1e6});
+    }
+    case PLIST_UID: {
+        uint64_t u = 0;
+        plist_get_uid_val(node, &u);
+        return Value(static_cast<int64_t>(u));
+    }
+    case PLIST_ARRAY: {
+        Array array;
+        uint32_t n = plist_array_get_size(node);
+        array.reserve(n);
+        for (uint32_t i = 0; i < n; ++i) array.push_back(fromNode(plist_array_get_item(node, i)));
+        return Value(std::move(array));
+    }
+    case PLIST_DICT: {
+        Dict dict;
+        plist_dict_iter it = nullptr;
+        plist_dict_new_iter(node, &it);
+        for (;;) {
+            char* key = nullptr;
+            plist_t item = nullptr;
+            plist_dict_next_item(node, it, &key, &item);
+            if (!key || !item) {
+                std::free(key);
+                break;
+            }
+            dict[key] = fromNode(item);
+            std::free(key);
+        }
+        std::free(it);
+        return Value(std::move(dict));
+    }
+    default:
+        return Value();
+    }
+}
+
+}  // namespace
+
+bool parse(const std::string& bytes, Value& out, std::string& error) {
+    if (bytes.empty()) {
+        error = "empty file";
+        return false;
+    }
+    if (bytes.size() > std::numeric_limits<uint32_t>::max()) {
+        error = "property list too large";
+        return false;
+    }
+    plist_t root = nullptr;
+    plist_from_memory(bytes.data(), static_cast<uint32_t>(bytes.size()), &root);
+    Node owned(root);
+    if (!root) {
+        error = "not a property list";
+        return false;
+    }
+    out = fromNode(root);
+    return true;
+}
+
+std::string toXml(const Value& value) {
+    Node root(toNode(value));
+    if (!root) return "";
+    char* xml = nullptr;
+    uint32_t length = 0;
+    plist_to_xml(static_cast<plist_t>(root.get()), &xml, &length);
+    std::string text(xml ? xml : "", xml ? length : 0);
+    plist_to_xml_free(xml);
+    return text;
+}
+
+bool readFile(const std::string& path, Value& out, std::string& error) {
+    std::string bytes;
+    if (!atomicfile::read(path, bytes, error)) return false;
+    if (!parse(bytes, out, error)) {
+        error = "Damaged property list [" + path + "]: " + error;
+        return false;
+    }
+    return true;
+}
+
+bool writeFile(const std::string& path, const Value& value, std::string& error) {
+    std::string xml = toXml(value);
+    if (xml.empty()) {
+        error = "Nothing to write to [" + path + "]";
+        return false;
+    }
+    return atomicfile::replace(path, xml, error);
+}
+
+}  // namespace plist

@@ -1,0 +1,211 @@
+#include "platform/PreferenceStore.h"
+
+#include <gtest/gtest.h>
+#include <signal.h>
+#include <sys/resource.h>
+
+#include <filesystem>
+#include <fstream>
+
+#include "PeerProcess.h"
+#include "platform/PlistFile.h"
+#include "support/CaptureStream.h"
+#include "support/TempDir.h"
+
+namespace {
+
+std::vector<std::string> filesIn(const std::filesystem::path& dir) {
+    std::vector<std::string> names;
+    for (const auto& entry : std::filesystem::directory_iterator(dir)) names.push_back(entry.path().filename());
+    std::sort(names.begin(), names.end());
+    return names;
+}
+
+// Replaces the whole stored set the way the preference writer does.
+void replaceAll(PreferenceStore& store, const plist::Dict& prefs) {
+    store.setMultiple({}, store.copyKeyList());
+    store.setMultiple(prefs, {});
+}
+
+}  // namespace
+
+TEST(PreferenceStore, ChangesReachTheFileOnlyWhenSynchronized) {
+    TempDir dir;
+    PreferenceStore store("com.tesk.Skyvane", PreferenceScope::CurrentUserAnyHost, dir.path());
+    EXPECT_EQ(store.path(), dir.file("com.tesk.Skyvane.plist"));
+    EXPECT_TRUE(store.copyKeyList().empty());
+
+    store.setMultiple({{"units", 1}, {"mode", "free_mode"}, {"locations", plist::Array{plist::Dict{{"city", "X"}}}}},
+                      {});
+    EXPECT_EQ(store.copyKeyList(), (std::vector<std::string>{"locations", "mode", "units"}));
+    PreferenceStore other("com.tesk.Skyvane", PreferenceScope::CurrentUserAnyHost, dir.path());
+    EXPECT_TRUE(other.copyKeyList().empty());
+
+    ASSERT_TRUE(store.synchronize()) << store.lastError();
+    EXPECT_EQ(other.copyMultiple(), store.copyMultiple());
+    EXPECT_EQ(other.get("mode").asString(), "free_mode");
+
+    // A key removed disappears from the file at the next write.
+    replaceAll(store, {{"units", 0}});
+    ASSERT_TRUE(store.synchronize());
+    EXPECT_EQ(other.copyKeyList(), std::vector<std::string>{"units"});
+    EXPECT_EQ(filesIn(dir.path()), (std::vector<std::string>{"com.tesk.Skyvane.plist", "com.tesk.Skyvane.plist.lock"}));
+}
+
+TEST(PreferenceStore, ScopesAndDomainsAreSeparateFiles) {
+    TempDir dir;
+    PreferenceStore user("com.tesk.Skyvane", PreferenceScope::CurrentUserAnyHost, dir.path());
+    PreferenceStore host("com.tesk.Skyvane", PreferenceScope::AnyUserCurrentHost, dir.path());
+    PreferenceStore setup("com.tesk.SkyvaneSetup", PreferenceScope::CurrentUserAnyHost, dir.path());
+    user.set("a", 1);
+    host.set("a", 2);
+    ASSERT_TRUE(user.synchronize());
+    ASSERT_TRUE(host.synchronize());
+    EXPECT_NE(host.path().find("/ByHost/com.tesk.Skyvane."), std::string::npos);
+    EXPECT_EQ(PreferenceStore("com.tesk.Skyvane", PreferenceScope::CurrentUserAnyHost, dir.path()).get("a").asInt(), 1);
+    EXPECT_EQ(PreferenceStore("com.tesk.Skyvane", PreferenceScope::AnyUserCurrentHost, dir.path()).get("a").asInt(), 2);
+    EXPECT_TRUE(setup.copyKeyList().empty());
+
+    CaptureStderr err;
+    PreferenceStore bad("../escape", PreferenceScope::CurrentUserAnyHost, dir.path());
+    EXPECT_FALSE(bad.isValid());
+    bad.set("a", 1);
+    EXPECT_FALSE(bad.synchronize());
+    EXPECT_NE(err.text().find("../escape"), std::string::npos);
+}
+
+TEST(PreferenceStore, DefaultFolderFollowsTheEnvironment) {
+    TempDir dir;
+    std::string saved = getenv("XDG_CONFIG_HOME") ? getenv("XDG_CONFIG_HOME") : "";
+    setenv("XDG_CONFIG_HOME", dir.path().c_str(), 1);
+    EXPECT_EQ(PreferenceStore::defaultFolder(), dir.file("skyvane"));
+    PreferenceStore& shared = PreferenceStore::shared("com.tesk.Test", PreferenceScope::CurrentUserAnyHost);
+    EXPECT_EQ(&shared, &PreferenceStore::shared("com.tesk.Test", PreferenceScope::CurrentUserAnyHost));
+    shared.set("k", "v");
+    ASSERT_TRUE(shared.synchronize());
+    EXPECT_TRUE(std::filesystem::exists(dir.file("skyvane/com.tesk.Test.plist")));
+    setenv("XDG_CONFIG_HOME", "relative", 1);
+    setenv("HOME", dir.path().c_str(), 1);
+    EXPECT_EQ(PreferenceStore::defaultFolder(), dir.file(".config/skyvane"));
+    if (saved.empty()) {
+        unsetenv("XDG_CONFIG_HOME");
+    } else {
+        setenv("XDG_CONFIG_HOME", saved.c_str(), 1);
+    }
+}
+
+TEST(PreferenceStore, ADamagedFileIsKeptAsideAndReportedNeverOverwritten) {
+    TempDir dir;
+    std::string path = dir.file("com.tesk.Skyvane.plist");
+    const std::string damaged = "<?xml version=\"1.0\"?><plist><dict><key>units</key><integer>1";
+    std::ofstream(path) << damaged;
+
+    PreferenceStore store("com.tesk.Skyvane", PreferenceScope::CurrentUserAnyHost, dir.path());
+    CaptureStderr err;
+    EXPECT_TRUE(store.copyKeyList().empty());
+    std::string logged = err.text();
+    std::string report = store.takeDamageReport();
+    EXPECT_NE(report.find("damaged"), std::string::npos);
+    EXPECT_NE(logged.find(report), std::string::npos);
+    EXPECT_EQ(store.takeDamageReport(), "");
+
+    store.set("units", 0);
+    ASSERT_TRUE(store.synchronize());
+    std::vector<std::string> names = filesIn(dir.path());
+    ASSERT_EQ(names.size(), 3u);
+    EXPECT_EQ(names[0], "com.tesk.Skyvane.plist");
+    EXPECT_EQ(names[1].rfind("com.tesk.Skyvane.plist.damaged-", 0), 0u);
+    std::ifstream aside(dir.file(names[1]));
+    std::string kept((std::istreambuf_iterator<char>(aside)), std::istreambuf_iterator<char>());
+    EXPECT_EQ(kept, damaged);
+
+    // A file whose top is no dictionary is damaged as well; the next one
+    // moved aside does not replace the first.
+    std::string error;
+    ASSERT_TRUE(plist::writeFile(path, plist::Array{1, 2}, error));
+    PreferenceStore again("com.tesk.Skyvane", PreferenceScope::CurrentUserAnyHost, dir.path());
+    CaptureStderr quiet;
+    again.set("units", 2);
+    ASSERT_TRUE(again.synchronize());
+    EXPECT_NE(again.takeDamageReport(), "");
+    EXPECT_EQ(filesIn(dir.path()).size(), 4u);
+    EXPECT_EQ(again.get("units").asInt(), 2);
+}
+
+TEST(PreferenceStore, DISABLED_PeerFullDisk) {
+    // Runs in its own process: the file-size limit applies to every file it
+    // writes, its own output included.
+    int null = ::open("/dev/null", O_WRONLY);
+    dup2(null, 2);
+    PreferenceStore store("com.tesk.Skyvane", PreferenceScope::CurrentUserAnyHost, peerEnv("PEER_FOLDER"));
+    // Every key removed first, then a large set: the write fails part way.
+    replaceAll(store, {{"units", 2}, {"big", std::string(200000, 'x')}});
+    signal(SIGXFSZ, SIG_IGN);
+    rlimit saved {};
+    getrlimit(RLIMIT_FSIZE, &saved);
+    rlimit small = saved;
+    small.rlim_cur = 4096;
+    setrlimit(RLIMIT_FSIZE, &small);
+    bool ok = store.synchronize();
+    setrlimit(RLIMIT_FSIZE, &saved);
+    peerSay(ok ? "stored" : store.lastError());
+    while (!std::filesystem::exists(peerEnv("PEER_FOLDER") + "/../go")) usleep(1000);
+    // The changes stay pending and land at the next synchronize.
+    peerSay(store.synchronize() ? "stored" : store.lastError());
+}
+
+TEST(PreferenceStore, AFullDiskLeavesTheStoredSetWholeAndKeepsTheChanges) {
+    TempDir top;
+    std::filesystem::path dir = top.path() / "prefs";
+    PreferenceStore store("com.tesk.Skyvane", PreferenceScope::CurrentUserAnyHost, dir);
+    store.setMultiple({{"units", 1}, {"mode", "advance_mode"}}, {});
+    ASSERT_TRUE(store.synchronize());
+
+    PeerProcess peer("PreferenceStore.DISABLED_PeerFullDisk", {{"PEER_FOLDER", dir}});
+    std::string first = peer.readLine();
+    EXPECT_NE(first.find("Cannot write"), std::string::npos) << first;
+    PreferenceStore reader("com.tesk.Skyvane", PreferenceScope::CurrentUserAnyHost, dir);
+    EXPECT_EQ(reader.copyMultiple(), (plist::Dict{{"units", 1}, {"mode", "advance_mode"}}));
+    EXPECT_EQ(filesIn(dir).size(), 2u);  // no temporary file left
+    std::ofstream(top.file("go")).close();
+
+    EXPECT_EQ(peer.readLine(), "stored");
+    EXPECT_EQ(peer.wait(), 0);
+    EXPECT_EQ(reader.copyKeyList(), (std::vector<std::string>{"big", "units"}));
+}
+
+TEST(PreferenceStore, DISABLED_PeerWriter) {
+    PreferenceStore store("com.tesk.Shared", PreferenceScope::CurrentUserAnyHost, peerEnv("PEER_FOLDER"));
+    std::string me = peerEnv("PEER_NAME");
+    for (int i = 1; i <= 200; ++i) {
+        store.set(me, i);
+        store.set(me + "-" + std::to_string(i % 10), std::string(500, 'a' + i % 26));
+        ASSERT_TRUE(store.synchronize()) << store.lastError();
+    }
+    peerSay("done");
+}
+
+TEST(PreferenceStore, TwoProgramsWritingOneDomainLoseNothing) {
+    TempDir dir;
+    PeerProcess a("PreferenceStore.DISABLED_PeerWriter", {{"PEER_FOLDER", dir.path()}, {"PEER_NAME", "a"}});
+    PeerProcess b("PreferenceStore.DISABLED_PeerWriter", {{"PEER_FOLDER", dir.path()}, {"PEER_NAME", "b"}});
+    ASSERT_TRUE(a.started() && b.started());
+    // Meanwhile every read sees a whole file.
+    std::string path = dir.file("com.tesk.Shared.plist");
+    int reads = 0;
+    while (reads < 200 && !std::filesystem::exists(path)) usleep(1000), ++reads;
+    for (int i = 0; i < 100; ++i) {
+        plist::Value v;
+        std::string error;
+        ASSERT_TRUE(plist::readFile(path, v, error)) << error;
+    }
+    EXPECT_EQ(a.readLine(60000), "done");
+    EXPECT_EQ(b.readLine(60000), "done");
+    EXPECT_EQ(a.wait(), 0);
+    EXPECT_EQ(b.wait(), 0);
+
+    PreferenceStore store("com.tesk.Shared", PreferenceScope::CurrentUserAnyHost, dir.path());
+    EXPECT_EQ(store.get("a").asInt(), 200);
+    EXPECT_EQ(store.get("b").asInt(), 200);
+    EXPECT_EQ(store.copyKeyList().size(), 22u);
+}
