@@ -1,0 +1,129 @@
+#pragma once
+// A piece of HTML as a flat list of tag and text tokens, with an optional
+// index from tag name to positions. Both sides of a scrape use it: the
+// fetched page and the annotated template of a configuration chunk, whose
+// tokens carry modifiers written as <%key=value,...> after them.
+
+#include <regex.h>
+
+#include <map>
+#include <ostream>
+#include <string>
+#include <string_view>
+#include <unordered_map>
+#include <vector>
+
+class tokenList {
+public:
+    enum tokenType { TOKEN_TAG = 0, TOKEN_TEXT = 1, TOKEN_COMMENT = 2 };
+    enum tagSubtype { TAG_OPEN = 0, TAG_CLOSE = 1 };
+
+    struct token {
+        tokenType type = TOKEN_TEXT;
+        int subtype = TAG_OPEN;
+        int score = 100;
+        bool isSpace = false;
+        bool hasRegex = false;
+        int minLength = -1;
+        int maxLength = -1;
+        std::string text;
+        std::string tagName;
+        std::map<std::string, std::string> hash;
+        // Filled by compileRegexes() on tokens with hasRegex: the compiled
+        // pattern, owned by the process-wide pattern cache, or patternBad when
+        // the pattern does not compile (it then never matches).
+        const regex_t* pattern = nullptr;
+        bool patternBad = false;
+    };
+
+    struct tokenStates {
+        bool inScript = false;
+        bool inSelect = false;
+        bool inBody = false;
+    };
+
+    static inline const std::string TOK_DATA = "data";
+    static inline const std::string TOK_SCORE = "score";
+    static inline const std::string TOK_MINLENGTH = "minLength";
+    static inline const std::string TOK_MAXLENGTH = "maxLength";
+    static inline const std::string TOK_REGEX = "regex";
+    static inline const std::string TOK_TAG_ARGS = "tagargs";
+    static inline const std::string TOK_COMMENT = "cmt";
+    static inline const std::string TOK_TAG_NAME = "tag";
+    static inline const std::string TOK_TAG_SUBTYPE = "tagsubtype";
+    static inline const std::string TOK_SPACE = "space";
+    static inline const std::string TOK_TEXT = "text";
+
+    // Longest tag argument text that is kept; longer arguments are stored empty.
+    static constexpr size_t MAX_TAG_ARGS = 250;
+
+    tokenList();
+    tokenList(const std::string& html, bool bodyOnly, bool buildIndex);
+    virtual ~tokenList();
+    tokenList(const tokenList&) = default;
+    tokenList& operator=(const tokenList&) = default;
+    tokenList(tokenList&&) = default;
+    tokenList& operator=(tokenList&&) = default;
+
+    // Appends the tokens of html (earlier tokens stay).
+    void parseHtml(const std::string& html, bool bodyOnly, bool buildIndex);
+    void insertToken(tokenType type, std::string& piece, tokenStates* states);
+    void insertPopulatedToken(token& t, const std::string& indexKey);
+    void modifyToken(token& t, std::string& piece);
+
+    // Checks the pattern of every token with hasRegex once, through the
+    // pattern cache: a pattern that does not compile is reported there once
+    // and the token then never matches.
+    void compileRegexes();
+
+    const std::vector<token>& getTokens() const { return tokens_; }
+    int size() const { return static_cast<int>(tokens_.size()); }
+    const token& at(int i) const { return tokens_[static_cast<size_t>(i)]; }
+    const std::map<std::string, std::vector<int>>& getIndex() const { return index_; }
+    const std::string& getChardataLabel() const { return chardataLabel_; }
+    bool isBodyOnly() const { return bodyOnly_; }
+    bool isIndexed() const { return buildIndex_; }
+
+    int scoreOf(int i) const;
+    const std::vector<int>* getTokenIdxListByType(const token& t) const;
+    int findNextTokenWithKey(const std::string& key, unsigned start) const;
+    int findNextTokenWithType(const token& t, unsigned start) const;
+    static std::string getFromTokenHash(const token& t, const std::string& key);
+    std::string getDataTokenKey() const;
+    int getNumberOfDataTokens() const;
+    void setOnlyNthDataToken(int n);
+    static bool doSubtypesMatch(const token& a, const token& b);
+
+    // The position of the first template token similar to page token p, or -1.
+    int findTokenSimilarTo(const token& p) const;
+    int fastFindTokenSimilarTo(const token& p) const;
+    // The indexed search over one index entry of this list (the entry that
+    // getTokenIdxListByType(p) gives); callers that resolved the entry once
+    // use it directly.
+    int findSimilarInEntry(const std::vector<int>& entry, const token& p) const;
+
+    std::string reconstructStringFromToken(int i, const std::string& postRegex) const;
+
+    static std::string printToken(const token& t);
+
+    // True when the text is empty or only white space and "&nbsp;" entities
+    // (read as a C string: it ends at the first NUL byte).
+    static bool isWhiteSpaceText(std::string_view text);
+
+private:
+    using IndexCache = std::unordered_map<std::string_view, std::vector<int>*>;
+
+    void insertPiece(tokenType type, std::string_view piece, tokenStates& states, IndexCache* cache);
+    // Appends t and indexes it under key (its tag name when key is null).
+    void storeToken(token&& t, const std::string* key, IndexCache* cache);
+    void applyModifiers(token& t, std::string_view piece);
+    bool patternMatches(const token& t, const std::string& pattern, const std::string& subject) const;
+
+    std::string chardataLabel_;
+    std::vector<token> tokens_;
+    std::map<std::string, std::vector<int>> index_;
+    bool bodyOnly_ = false;
+    bool buildIndex_ = false;
+};
+
+std::ostream& operator<<(std::ostream& os, const tokenList& list);
