@@ -1,0 +1,348 @@
+#include "util/http.h"
+
+#include <fcntl.h>
+#include <netdb.h>
+#include <netinet/in.h>
+#include <poll.h>
+#include <sys/socket.h>
+#include <sys/time.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <atomic>
+#include <cerrno>
+#include <chrono>
+#include <cstring>
+#include <functional>
+#include <thread>
+#include <vector>
+
+#include "util/GeneralUtils.h"
+#include "util/regex.h"
+
+namespace {
+
+const char* const kPageAgent = "Mozilla/4.0 (compatible; MSIE 6.0; Windows NT 5.1)";
+const char* const kBinaryAgent = "Morsello/0.1 (compatible; MSIE 6.0; Windows NT 5.1)";
+const char* const kSeparator = "\r\n\r\n";
+
+std::atomic<int> gConnectTimeoutMs{3000};
+std::atomic<int> gIoTimeoutMs{-1};
+std::atomic<int> gRetryWaitMs{-1};
+
+// Text that goes into the request line or the Host header verbatim must not
+// be able to end a line or the request early.
+bool fitsRequestLine(const std::string& text) { return text.find_first_of(std::string("\r\n\0", 3)) == std::string::npos; }
+
+// The host as the Host header and an absolute URI name it: with the port
+// unless it is the default one.
+std::string hostField(const std::string& host, int port) {
+    return port == http::kDefaultPort ? host : host + ":" + std::to_string(port);
+}
+
+void closeSocket(int fd) {
+    while (::close(fd) != 0 && errno == EINTR) {
+    }
+}
+
+}  // namespace
+
+void http::setTiming(const Timing& timing) {
+    gConnectTimeoutMs = timing.connectTimeoutMs;
+    gIoTimeoutMs = timing.ioTimeoutMs;
+    gRetryWaitMs = timing.retryWaitMs;
+}
+
+http::Timing http::timing() { return Timing{gConnectTimeoutMs.load(), gIoTimeoutMs.load(), gRetryWaitMs.load()}; }
+
+http::http(int timeoutSecs, int retries, int retryWaitSecs)
+    : timeoutSecs_(timeoutSecs), retries_(retries), retryWaitSecs_(retryWaitSecs) {}
+
+int http::ioTimeoutMs() const {
+    int override = gIoTimeoutMs.load();
+    if (override >= 0) return std::max(override, 1);
+    // A time-out of zero would let a silent server hold the thread for ever.
+    return std::max(timeoutSecs_, 1) * 1000;
+}
+
+int http::retryWaitMs() const {
+    int override = gRetryWaitMs.load();
+    if (override >= 0) return override;
+    return std::max(retryWaitSecs_, 0) * 1000;
+}
+
+void http::retryPause(const std::string& host, const std::string& uri, int remaining) const {
+    GeneralUtils::print("Retrying http request [" + host + uri + "] rl=[" + std::to_string(remaining) + "] waiting [" +
+                        std::to_string(retryWaitSecs_) + "] secs\n");
+    std::this_thread::sleep_for(std::chrono::milliseconds(retryWaitMs()));
+}
+
+std::string http::requestText(const std::string& method, const std::string& target, const std::string& host,
+                              int port, const char* userAgent) const {
+    return method + " " + target + " HTTP/1.0\r\nHost: " + hostField(host, port) +
+           "\r\nAccept: */*\r\nUser-Agent: " + userAgent + "\r\n\r\n";
+}
+
+int http::startRequest(const std::string& host, int port, const std::string& request, int& socket) {
+    if (port <= 0 || port > 65535) return HttpResult::NoConnect;
+    addrinfo hints{};
+    hints.ai_family = AF_INET;
+    hints.ai_socktype = SOCK_STREAM;
+    addrinfo* found = nullptr;
+    if (host.empty() || ::getaddrinfo(host.c_str(), nullptr, &hints, &found) != 0 || found == nullptr) {
+        return HttpResult::NoHost;
+    }
+    sockaddr_in address{};
+    std::memcpy(&address, found->ai_addr, std::min<size_t>(sizeof address, found->ai_addrlen));
+    ::freeaddrinfo(found);
+    address.sin_family = AF_INET;
+    address.sin_port = htons(static_cast<uint16_t>(port));
+
+    int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    if (fd < 0) {
+        GeneralUtils::error("error in socket\n");
+        return HttpResult::SendFailed;
+    }
+    int ms = ioTimeoutMs();
+    timeval limit{ms / 1000, (ms % 1000) * 1000};
+    if (::setsockopt(fd, SOL_SOCKET, SO_RCVTIMEO, &limit, sizeof limit) != 0) {
+        GeneralUtils::print("could not set socket rcv timeout!\n");
+    }
+    if (::setsockopt(fd, SOL_SOCKET, SO_SNDTIMEO, &limit, sizeof limit) != 0) {
+        GeneralUtils::print("could not set socket snd timeout!\n");
+    }
+    if (!doNonBlockingConnect(fd, gConnectTimeoutMs.load(), &address, sizeof address)) {
+        return HttpResult::NoConnect;
+    }
+    // Send everything, however the kernel splits it; a closed peer must not
+    // raise SIGPIPE.
+    size_t sent = 0;
+    while (sent < request.size()) {
+        ssize_t n = ::send(fd, request.data() + sent, request.size() - sent, MSG_NOSIGNAL);
+        if (n < 0 && errno == EINTR) continue;
+        if (n <= 0) {
+            GeneralUtils::error("error in send\n");
+            closeSocket(fd);
+            return HttpResult::SendFailed;
+        }
+        sent += static_cast<size_t>(n);
+    }
+    socket = fd;
+    return HttpResult::Ok;
+}
+
+bool http::doNonBlockingConnect(int socket, int timeoutMs, const void* address, unsigned addressLength) {
+    int flags = ::fcntl(socket, F_GETFL, 0);
+    if (flags >= 0) ::fcntl(socket, F_SETFL, flags | O_NONBLOCK);
+    int rc = ::connect(socket, static_cast<const sockaddr*>(address), static_cast<socklen_t>(addressLength));
+    if (rc != 0 && (errno == EINPROGRESS || errno == EINTR)) {
+        auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(std::max(timeoutMs, 0));
+        int ready = 0;
+        while (true) {
+            auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now());
+            pollfd p{socket, POLLOUT, 0};
+            ready = ::poll(&p, 1, static_cast<int>(std::max<long long>(left.count(), 0)));
+            if (ready < 0 && errno == EINTR) continue;
+            break;
+        }
+        if (ready <= 0) {
+            GeneralUtils::print("Connect Timed Out!\n");
+            closeSocket(socket);
+            return false;
+        }
+        int pending = 0;
+        socklen_t len = sizeof pending;
+        if (::getsockopt(socket, SOL_SOCKET, SO_ERROR, &pending, &len) != 0 || pending != 0) {
+            GeneralUtils::print("Connection Failure!\n");
+            closeSocket(socket);
+            return false;
+        }
+    } else if (rc != 0) {
+        // Refused (or unreachable) at once: that is a failed connection too.
+        GeneralUtils::print("Connection Failure!\n");
+        closeSocket(socket);
+        return false;
+    }
+    if (flags >= 0) ::fcntl(socket, F_SETFL, flags);
+    return true;
+}
+
+int http::doRequest(const std::string& host, int port, const std::string& request, std::string& response) {
+    int fd = -1;
+    int rc = startRequest(host, port, request, fd);
+    if (rc != HttpResult::Ok) return rc;
+    response.clear();
+    char buffer[kChunkBytes + 1];
+    int result = HttpResult::Ok;
+    while (true) {
+        ssize_t got = ::recv(fd, buffer, kChunkBytes, 0);
+        if (got == 0) break;
+        if (got < 0) {
+            if (errno == EINTR) continue;
+            // A reset is how some servers end a reply; anything else (a
+            // time-out included) is a failed receive.
+            if (errno != ECONNRESET) result = HttpResult::ReceiveFailed;
+            break;
+        }
+        // Zero bytes carry nothing in a page and would end it for C-string
+        // consumers: drop them, keep the text after them.
+        for (ssize_t i = 0; i < got; ++i) {
+            if (buffer[i] != '\0') response.push_back(buffer[i]);
+        }
+        if (static_cast<long>(response.size()) > kMaxTextBytes) {
+            GeneralUtils::error("Got [" + std::to_string(response.size()) +
+                                " bytes, page seems too long, bailing out of http request!\n");
+            break;
+        }
+    }
+    closeSocket(fd);
+    return result;
+}
+
+int http::doRequestBinary(const std::string& host, int port, const std::string& request, char* data, int& length,
+                          bool& overflow) {
+    overflow = false;
+    const long capacity = std::max(length, 0);
+    int fd = -1;
+    int rc = startRequest(host, port, request, fd);
+    if (rc != HttpResult::Ok) return rc;
+    length = 0;
+    char buffer[kChunkBytes + 1];
+    int result = HttpResult::Ok;
+    while (true) {
+        ssize_t got = ::recv(fd, buffer, kChunkBytes, 0);
+        if (got == 0) break;
+        if (got < 0) {
+            if (errno == EINTR) continue;
+            if (errno != ECONNRESET) result = HttpResult::ReceiveFailed;
+            break;
+        }
+        long room = capacity - length;
+        long keep = std::min<long>(got, room);
+        std::memcpy(data + length, buffer, static_cast<size_t>(keep));
+        length += static_cast<int>(keep);
+        if (keep < got) {
+            // The reply cannot fit: reading on would only drop bytes.
+            overflow = true;
+            break;
+        }
+        if (length >= kMaxBinaryBytes) {
+            GeneralUtils::error("Got [" + std::to_string(length) +
+                                " bytes, page seems too long, bailing out of http request!\n");
+            overflow = true;
+            break;
+        }
+    }
+    closeSocket(fd);
+    return result;
+}
+
+bool http::refuseUnsafe(const std::string& host, const std::string& uri) const {
+    if (fitsRequestLine(host) && fitsRequestLine(uri)) return false;
+    GeneralUtils::error("http: not sending a request whose host or path holds a line break\n");
+    return true;
+}
+
+int http::withRetries(const std::string& host, const std::string& uri, const std::function<int()>& attempt) const {
+    int rc = HttpResult::Ok;
+    for (int remaining = retries_; remaining >= 0;) {
+        rc = attempt();
+        if (rc == HttpResult::Ok) break;
+        --remaining;
+        retryPause(host, uri, remaining);
+    }
+    return rc;
+}
+
+int http::get(const std::string& host, const std::string& uri, int port, const std::string& proxyHost, int proxyPort,
+              std::string& header, std::string& body) {
+    if (refuseUnsafe(host, uri)) return HttpResult::SendFailed;
+    const bool viaProxy = !proxyHost.empty();
+    const std::string target = viaProxy ? "http://" + hostField(host, port) + uri : uri;
+    const std::string request = requestText("GET", target, host, port, kPageAgent);
+    std::string response;
+    int rc = withRetries(host, uri, [&] {
+        return viaProxy ? doRequest(proxyHost, proxyPort, request, response) : doRequest(host, port, request, response);
+    });
+    if (rc != HttpResult::Ok) return rc;
+    header.clear();
+    body.clear();
+    getHeaderAndData(response, header, body);
+    return HttpResult::Ok;
+}
+
+int http::getBinary(const std::string& host, const std::string& uri, int port, std::string& header, char* data,
+                    int capacity, int& length) {
+    if (refuseUnsafe(host, uri)) return HttpResult::SendFailed;
+    capacity = std::max(capacity, 0);
+    // Reading stops at the binary limit, so a larger capacity needs no larger buffer.
+    const int usable = static_cast<int>(std::min<long>(capacity, kMaxBinaryBytes + kChunkBytes));
+    const std::string request = requestText("GET", uri, host, port, kBinaryAgent);
+    std::vector<char> work(static_cast<size_t>(usable) + 1);
+    int stored = 0;
+    bool received = false;
+    bool overflow = false;
+    int rc = withRetries(host, uri, [&] {
+        stored = usable;  // every attempt may use the whole capacity again
+        int result = doRequestBinary(host, port, request, work.data(), stored, overflow);
+        // Codes 1 to 3 come before the first byte is read.
+        received = result == HttpResult::Ok || result == HttpResult::ReceiveFailed;
+        return result;
+    });
+    length = received ? stored : capacity;
+    if (rc != HttpResult::Ok) return rc;
+
+    const char* begin = work.data();
+    const char* end = begin + stored;
+    const char* separator = std::search(begin, end, kSeparator, kSeparator + 4);
+    if (separator == end) return HttpResult::ReceiveFailed;
+    const long headerBytes = (separator - begin) + 4;
+    const long bodyBytes = stored - headerBytes;
+    if (overflow || bodyBytes > capacity) {
+        GeneralUtils::print("Data too big to fit in data ptr!\n");
+        return HttpResult::ReceiveFailed;
+    }
+    if (bodyBytes == 0) return HttpResult::ReceiveFailed;
+    std::memcpy(data, begin + headerBytes, static_cast<size_t>(bodyBytes));
+    length = static_cast<int>(bodyBytes);
+    header.assign(begin, static_cast<size_t>(headerBytes));
+    return HttpResult::Ok;
+}
+
+int http::head(const std::string& host, const std::string& uri, std::string& header, int port) {
+    if (refuseUnsafe(host, uri)) return HttpResult::SendFailed;
+    const std::string request = requestText("HEAD", uri, host, port, kBinaryAgent);
+    std::string response;
+    int rc = withRetries(host, uri, [&] { return doRequest(host, port, request, response); });
+    if (rc != HttpResult::Ok) return rc;
+    std::string headerPart;
+    std::string bodyPart;
+    getHeaderAndData(response, headerPart, bodyPart);
+    header = headerPart;
+    return HttpResult::Ok;
+}
+
+bool http::isRedirect(const std::string& header, std::string& location) {
+    std::vector<std::string> lines;
+    regex::split("[\r\n]", header, lines, RegexFlags::Extended);
+    regex pattern("Location[:][ ]*(.*)$", RegexFlags::Extended);
+    for (const std::string& line : lines) {
+        std::string target;
+        if (pattern.matchOne(line, target)) {
+            location = target;
+            return true;
+        }
+    }
+    return false;
+}
+
+void http::getHeaderAndData(std::string& response, std::string& header, std::string& body) {
+    if (response.empty()) return;
+    size_t separator = response.find(kSeparator);
+    if (separator == std::string::npos) {
+        header += response;
+        return;
+    }
+    header.append(response, 0, separator);
+    body.append(response, separator + 4, std::string::npos);
+}

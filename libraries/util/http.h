@@ -1,0 +1,78 @@
+#pragma once
+// A blocking HTTP/1.0 client: one request per connection, read until the
+// server closes, with retries and an optional HTTP proxy.
+
+#include <functional>
+#include <string>
+
+// Result codes of every request operation.
+namespace HttpResult {
+constexpr int Ok = 0;
+constexpr int NoHost = 1;       // the host name could not be resolved
+constexpr int NoConnect = 2;    // refused or not completed within the connect time-out
+constexpr int SendFailed = 3;   // no socket, or the request could not be sent
+constexpr int ReceiveFailed = 4;  // a receive error; for binary fetches also an unusable reply
+}  // namespace HttpResult
+
+class http {
+public:
+    // Process-wide timing, so that tests need not wait seconds. A negative
+    // value keeps what each object was built with.
+    struct Timing {
+        int connectTimeoutMs = 3000;
+        int ioTimeoutMs = -1;    // replaces timeoutSecs
+        int retryWaitMs = -1;    // replaces retryWaitSecs
+    };
+    static void setTiming(const Timing& timing);
+    static Timing timing();
+
+    static constexpr int kDefaultPort = 80;
+    static constexpr int kChunkBytes = 10239;
+    static constexpr long kMaxTextBytes = 1048576;
+    static constexpr long kMaxBinaryBytes = 1048577;
+
+    http(int timeoutSecs, int retries, int retryWaitSecs);
+
+    // Fetches uri from host:port, or through proxyHost:proxyPort when proxyHost
+    // is not empty. On success header and body are replaced by the two halves
+    // of the reply; on failure they keep their content.
+    int get(const std::string& host, const std::string& uri, int port, const std::string& proxyHost,
+            int proxyPort, std::string& header, std::string& body);
+    // Fetches bytes directly (never through a proxy). On success data holds
+    // the body (not terminated), length its size and header the reply up to
+    // and including its empty line. A reply that does not fit capacity fails.
+    int getBinary(const std::string& host, const std::string& uri, int port, std::string& header, char* data,
+                  int capacity, int& length);
+    // The header of the reply to a HEAD request.
+    int head(const std::string& host, const std::string& uri, std::string& header, int port = kDefaultPort);
+
+    // The target of the first header line holding "Location:" (also a
+    // "Content-Location:" line). False, location untouched, when none does.
+    static bool isRedirect(const std::string& header, std::string& location);
+    // Appends the text before the first empty line to header and the rest,
+    // verbatim, to body; a response without an empty line is all header.
+    void getHeaderAndData(std::string& response, std::string& header, std::string& body);
+
+protected:
+    int startRequest(const std::string& host, int port, const std::string& request, int& socket);
+    bool doNonBlockingConnect(int socket, int timeoutMs, const void* address, unsigned addressLength);
+    int doRequest(const std::string& host, int port, const std::string& request, std::string& response);
+    // length: the capacity on entry, the bytes stored on return. overflow is
+    // set when the reply did not fit.
+    int doRequestBinary(const std::string& host, int port, const std::string& request, char* data, int& length,
+                        bool& overflow);
+
+private:
+    bool refuseUnsafe(const std::string& host, const std::string& uri) const;
+    // Runs attempt until it succeeds or the retries are used up, pausing after each failure.
+    int withRetries(const std::string& host, const std::string& uri, const std::function<int()>& attempt) const;
+    int ioTimeoutMs() const;
+    int retryWaitMs() const;
+    void retryPause(const std::string& host, const std::string& uri, int remaining) const;
+    std::string requestText(const std::string& method, const std::string& target, const std::string& host,
+                            int port, const char* userAgent) const;
+
+    const int timeoutSecs_;
+    const int retries_;
+    const int retryWaitSecs_;
+};

@@ -1,0 +1,19 @@
+#pragma once
+// Makes HTTP time-outs and retry pauses short for the life of the object, so
+// that tests of failing fetches take milliseconds instead of seconds.
+
+#include "util/http.h"
+
+class FastHttp {
+public:
+    explicit FastHttp(int ioTimeoutMs = 300, int connectTimeoutMs = 200, int retryWaitMs = 0)
+        : saved_(http::timing()) {
+        http::setTiming(http::Timing{connectTimeoutMs, ioTimeoutMs, retryWaitMs});
+    }
+    ~FastHttp() { http::setTiming(saved_); }
+    FastHttp(const FastHttp&) = delete;
+    FastHttp& operator=(const FastHttp&) = delete;
+
+private:
+    http::Timing saved_;
+};

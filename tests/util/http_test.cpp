@@ -1,0 +1,272 @@
+// The HTTP/1.0 client against the loopback fixture server.
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "support/CaptureStream.h"
+#include "support/FastHttp.h"
+#include "support/FixtureServer.h"
+#include "util/http.h"
+
+namespace {
+
+using Action = FixtureReply::Action;
+
+const std::string kPageAgent = "User-Agent: Mozilla/4.0 (compatible; MSIE 6.0; Windows NT 5.1)\r\n";
+const std::string kBinaryAgent = "User-Agent: Morsello/0.1 (compatible; MSIE 6.0; Windows NT 5.1)\r\n";
+
+class HttpTest : public ::testing::Test {
+protected:
+    FastHttp fast_;
+    FixtureServer server_;
+    http client_{5, 1, 2};
+
+    int get(const std::string& path, std::string& header, std::string& body) {
+        return client_.get("127.0.0.1", path, server_.port(), "", 0, header, body);
+    }
+};
+
+}  // namespace
+
+TEST_F(HttpTest, DirectAndProxyRequestsAreSentAsWritten) {
+    server_.route("*", "/p", FixtureReply::page("line one\r\n\r\nafter an empty line\r\n\r\n"));
+    std::string header = "old";
+    std::string body = "old";
+    ASSERT_EQ(get("/p?a=1", header, body), HttpResult::Ok);
+    EXPECT_EQ(server_.lastRequest().raw, "GET /p?a=1 HTTP/1.0\r\nHost: 127.0.0.1:" + std::to_string(server_.port()) +
+                                             "\r\nAccept: */*\r\n" + kPageAgent + "\r\n");
+    EXPECT_EQ(header, "HTTP/1.0 200 OK\r\nContent-Type: text/html\r\nContent-Length: 35");
+    EXPECT_EQ(body, "line one\r\n\r\nafter an empty line\r\n\r\n");
+
+    // Through a proxy the request names the origin absolutely; port 80 is not written.
+    server_.mapHost("www.example.com", "http");
+    ASSERT_EQ(client_.get("www.example.com", "/dir/page.html", 80, "127.0.0.1", server_.port(), header, body),
+              HttpResult::Ok);
+    EXPECT_EQ(server_.lastRequest().raw, "GET http://www.example.com/dir/page.html HTTP/1.0\r\nHost: www.example.com\r\n"
+                                         "Accept: */*\r\n" + kPageAgent + "\r\n");
+    EXPECT_EQ(body, "<html><body>Page in dir</body></html>\n");
+    ASSERT_EQ(client_.get("origin.test", "/x", 8080, "127.0.0.1", server_.port(), header, body), HttpResult::Ok);
+    EXPECT_EQ(server_.lastRequest().target, "http://origin.test:8080/x");
+    EXPECT_EQ(server_.lastRequest().header("Host"), "origin.test:8080");
+    EXPECT_EQ(server_.requestCount(), 3u);
+}
+
+TEST_F(HttpTest, RefusedPortFailsFastAfterTheRetries) {
+    RefusedPort refused;
+    std::string header = "kept";
+    std::string body = "kept too";
+    CaptureStdout out;
+    EXPECT_EQ(client_.get("127.0.0.1", "/p", refused.port(), "", 0, header, body), HttpResult::NoConnect);
+    std::string log = out.text();
+    EXPECT_NE(log.find("Connection Failure!\n"), std::string::npos) << log;
+    EXPECT_NE(log.find("Retrying http request [127.0.0.1/p] rl=[0] waiting [2] secs\n"), std::string::npos) << log;
+    EXPECT_NE(log.find("Retrying http request [127.0.0.1/p] rl=[-1] waiting [2] secs\n"), std::string::npos) << log;
+    EXPECT_EQ(header, "kept");
+    EXPECT_EQ(body, "kept too");
+
+    // A dead proxy fails the same way.
+    EXPECT_EQ(client_.get("www.example.com", "/", 80, "127.0.0.1", refused.port(), header, body), HttpResult::NoConnect);
+    EXPECT_EQ(client_.get("", "/", 80, "", 0, header, body), HttpResult::NoHost);
+}
+
+TEST_F(HttpTest, ConnectAndReadTimeOuts) {
+    UnansweredPort unanswered;
+    http once(5, 0, 2);
+    std::string header;
+    std::string body;
+    {
+        CaptureStdout out;
+        EXPECT_EQ(once.get("127.0.0.1", "/", unanswered.port(), "", 0, header, body), HttpResult::NoConnect);
+        EXPECT_NE(out.text().find("Connect Timed Out!\n"), std::string::npos);
+    }
+
+    server_.route("*", "/stall", FixtureReply::stall());
+    server_.route("*", "/half", FixtureReply::page("0123456789").partial(40, Action::Stall));
+    header = "kept";
+    EXPECT_EQ(once.get("127.0.0.1", "/stall", server_.port(), "", 0, header, body), HttpResult::ReceiveFailed);
+    EXPECT_EQ(once.get("127.0.0.1", "/half", server_.port(), "", 0, header, body), HttpResult::ReceiveFailed);
+    EXPECT_EQ(header, "kept");
+}
+
+TEST_F(HttpTest, RetriesAfterAFailedAttempt) {
+    server_.route("*", "/flaky", FixtureReply::page("second time lucky"));
+    server_.route("*", "/flaky", FixtureReply::stall().onlyTimes(1));
+    std::string header;
+    std::string body;
+    CaptureStdout out;
+    EXPECT_EQ(get("/flaky", header, body), HttpResult::Ok);
+    EXPECT_EQ(body, "second time lucky");
+    EXPECT_EQ(server_.requestCount(), 2u);
+    std::string log = out.text();
+    EXPECT_NE(log.find("rl=[0]"), std::string::npos);
+    EXPECT_EQ(log.find("rl=[-1]"), std::string::npos);
+}
+
+TEST_F(HttpTest, ResetAndEarlyCloseEndTheReply) {
+    server_.route("*", "/reset", FixtureReply::page("0123456789").partial(65, Action::Reset));
+    server_.route("*", "/closed", FixtureReply::closeEarly());
+    server_.route("*", "/noheader", FixtureReply::rawBytes("just text"));
+    std::string header;
+    std::string body;
+    ASSERT_EQ(get("/reset", header, body), HttpResult::Ok);
+    EXPECT_EQ(header, "HTTP/1.0 200 OK\r\nContent-Type: text/html\r\nContent-Length: 10");
+    EXPECT_EQ(body, "0");
+    ASSERT_EQ(get("/closed", header, body), HttpResult::Ok);
+    EXPECT_EQ(header, "");
+    EXPECT_EQ(body, "");
+    ASSERT_EQ(get("/noheader", header, body), HttpResult::Ok);
+    EXPECT_EQ(header, "just text");
+    EXPECT_EQ(body, "");
+}
+
+TEST_F(HttpTest, TextRepliesAreBounded) {
+    server_.route("*", "/big", FixtureReply::page(std::string(2 << 20, 'b')));
+    server_.route("*", "/flood", FixtureReply::flood());
+    for (const char* path : {"/big", "/flood"}) {
+        std::string header;
+        std::string body;
+        CaptureStderr err;
+        ASSERT_EQ(get(path, header, body), HttpResult::Ok) << path;
+        size_t total = header.size() + 4 + body.size();
+        EXPECT_GT(total, 1048576u) << path;
+        EXPECT_LE(total, 1048576u + http::kChunkBytes) << path;
+        std::string log = err.text();
+        EXPECT_TRUE(log.starts_with("Got [")) << log;
+        EXPECT_NE(log.find(" bytes, page seems too long, bailing out of http request!\n"), std::string::npos);
+    }
+}
+
+TEST_F(HttpTest, ZeroBytesDoNotCutTheText) {
+    std::string reply = "HTTP/1.0 200 OK\r\n\r\nbefore";
+    reply += std::string(3, '\0');
+    reply += "after";
+    server_.route("*", "/nul", FixtureReply::rawBytes(reply));
+    std::string header;
+    std::string body;
+    ASSERT_EQ(get("/nul", header, body), HttpResult::Ok);
+    EXPECT_EQ(body, "beforeafter");
+}
+
+TEST_F(HttpTest, RequestsWithLineBreaksAreNotSent) {
+    std::string header;
+    std::string body;
+    CaptureStderr err;
+    EXPECT_EQ(get("/p HTTP/1.0\r\nX-Evil: 1\r\n", header, body), HttpResult::SendFailed);
+    EXPECT_EQ(client_.get("a\r\nb", "/", server_.port(), "127.0.0.1", server_.port(), header, body),
+              HttpResult::SendFailed);
+    EXPECT_FALSE(err.text().empty());
+    EXPECT_EQ(server_.requestCount(), 0u);
+}
+
+TEST_F(HttpTest, BinaryRepliesMustFitTheCapacity) {
+    // A 300-byte header: the status line, a padding header and the separator.
+    auto withHeader300 = [](size_t bodyBytes) {
+        std::string head = "HTTP/1.0 200 OK\r\nX-Pad: ";
+        head += std::string(300 - head.size() - 4, 'p');
+        head += "\r\n\r\n";
+        std::string body(bodyBytes, '\0');
+        for (size_t i = 0; i < bodyBytes; ++i) body[i] = static_cast<char>(i % 251);
+        return std::make_pair(head, body);
+    };
+    auto [head, small] = withHeader300(600);
+    ASSERT_EQ(head.size(), 300u);
+    server_.route("*", "/small.gif", FixtureReply::rawBytes(head + small));
+    server_.route("*", "/large.gif", FixtureReply::rawBytes(head + withHeader300(800).second));
+    server_.route("*", "/empty.gif", FixtureReply::rawBytes("HTTP/1.0 200 OK\r\nContent-Length: 0\r\n\r\n"));
+    server_.route("*", "/noheader.gif", FixtureReply::rawBytes("GIF89a"));
+    server_.route("*", "/flood.gif", FixtureReply::flood());
+
+    std::vector<char> data(1000, 'z');
+    std::string header;
+    int length = -1;
+    ASSERT_EQ(client_.getBinary("127.0.0.1", "/small.gif", server_.port(), header, data.data(), 1000, length),
+              HttpResult::Ok);
+    EXPECT_EQ(length, 600);
+    EXPECT_EQ(std::string(data.data(), 600), small);
+    EXPECT_EQ(data[600], 'z');
+    EXPECT_EQ(header, head);
+    EXPECT_EQ(server_.lastRequest().raw, "GET /small.gif HTTP/1.0\r\nHost: 127.0.0.1:" +
+                                             std::to_string(server_.port()) + "\r\nAccept: */*\r\n" + kBinaryAgent +
+                                             "\r\n");
+    {
+        CaptureStdout out;
+        EXPECT_EQ(client_.getBinary("127.0.0.1", "/large.gif", server_.port(), header, data.data(), 1000, length),
+                  HttpResult::ReceiveFailed);
+        EXPECT_NE(out.text().find("Data too big to fit in data ptr!\n"), std::string::npos);
+    }
+    EXPECT_EQ(client_.getBinary("127.0.0.1", "/empty.gif", server_.port(), header, data.data(), 1000, length),
+              HttpResult::ReceiveFailed);
+    EXPECT_EQ(client_.getBinary("127.0.0.1", "/noheader.gif", server_.port(), header, data.data(), 1000, length),
+              HttpResult::ReceiveFailed);
+    EXPECT_EQ(length, 6);
+    // A sender without end is cut off and fails, with a small or a huge capacity.
+    EXPECT_EQ(client_.getBinary("127.0.0.1", "/flood.gif", server_.port(), header, data.data(), 1000, length),
+              HttpResult::ReceiveFailed);
+    std::vector<char> huge(3 << 20);
+    CaptureStderr err;
+    EXPECT_EQ(client_.getBinary("127.0.0.1", "/flood.gif", server_.port(), header, huge.data(),
+                                static_cast<int>(huge.size()), length),
+              HttpResult::ReceiveFailed);
+    EXPECT_GE(length, http::kMaxBinaryBytes);
+    EXPECT_TRUE(err.text().starts_with("Got ["));
+}
+
+TEST_F(HttpTest, BinaryRetryGetsTheWholeCapacityAgain) {
+    std::string reply = "HTTP/1.0 200 OK\r\n\r\n" + std::string(900, 'i');
+    server_.route("*", "/img", FixtureReply::rawBytes(reply));
+    server_.route("*", "/img", FixtureReply::rawBytes(reply).partial(500, Action::Stall).onlyTimes(1));
+    std::vector<char> data(950);
+    std::string header;
+    int length = 0;
+    ASSERT_EQ(client_.getBinary("127.0.0.1", "/img", server_.port(), header, data.data(), 950, length), HttpResult::Ok);
+    EXPECT_EQ(length, 900);
+    EXPECT_EQ(server_.requestCount(), 2u);
+
+    RefusedPort refused;
+    length = 0;
+    EXPECT_EQ(client_.getBinary("127.0.0.1", "/img", refused.port(), header, data.data(), 950, length),
+              HttpResult::NoConnect);
+    EXPECT_EQ(length, 950);
+}
+
+TEST_F(HttpTest, HeadReturnsTheHeaderOnly) {
+    server_.route("*", "/moved", FixtureReply::redirect("http://elsewhere.test/"));
+    std::string header = "old";
+    ASSERT_EQ(client_.head("127.0.0.1", "/moved", header, server_.port()), HttpResult::Ok);
+    EXPECT_TRUE(header.starts_with("HTTP/1.0 302 Found\r\n"));
+    EXPECT_EQ(header.find("Moved"), std::string::npos);
+    EXPECT_TRUE(server_.lastRequest().raw.starts_with("HEAD /moved HTTP/1.0\r\n"));
+    EXPECT_NE(server_.lastRequest().raw.find(kBinaryAgent), std::string::npos);
+}
+
+TEST(HttpParsing, IsRedirect) {
+    std::string location = "untouched";
+    EXPECT_FALSE(http::isRedirect("HTTP/1.0 200 OK\r\nContent-Type: text/html\r\n", location));
+    EXPECT_EQ(location, "untouched");
+    EXPECT_TRUE(http::isRedirect("HTTP/1.0 302 Found\r\nLocation: http://a/b\r\nX: y", location));
+    EXPECT_EQ(location, "http://a/b");
+    EXPECT_TRUE(http::isRedirect("HTTP/1.0 200 OK\nContent-Location: x\n", location));
+    EXPECT_EQ(location, "x");
+    EXPECT_FALSE(http::isRedirect("HTTP/1.0 302 Found\r\nlocation: http://a/b\r\n", location));
+}
+
+TEST(HttpParsing, HeaderAndData) {
+    http client(5, 1, 2);
+    std::string header = "H:";
+    std::string body = "B:";
+    std::string response = "HTTP/1.0 200 OK\r\nA: b\r\n\r\nbody\r\n\r\nmore";
+    client.getHeaderAndData(response, header, body);
+    EXPECT_EQ(header, "H:HTTP/1.0 200 OK\r\nA: b");
+    EXPECT_EQ(body, "B:body\r\n\r\nmore");
+
+    std::string none;
+    client.getHeaderAndData(none, header, body);
+    EXPECT_EQ(header, "H:HTTP/1.0 200 OK\r\nA: b");
+    std::string headerOnly = "HTTP/1.0 200 OK";
+    header.clear();
+    body.clear();
+    client.getHeaderAndData(headerOnly, header, body);
+    EXPECT_EQ(header, "HTTP/1.0 200 OK");
+    EXPECT_EQ(body, "");
+}
