@@ -1,0 +1,81 @@
+#include "util/teskTimer.h"
+
+#include <cstdio>
+#include <cstdlib>
+
+namespace {
+// The temp thread whose run is in progress on the calling thread, if any.
+thread_local const teskTimerTempThread* currentTempThread = nullptr;
+}  // namespace
+
+bool teskTimerTempThread::isCurrentThread() const { return currentTempThread == this; }
+
+void teskTimerTempThread::run() {
+    if (owner_ == nullptr) return;
+    currentTempThread = this;
+    owner_->go();
+    currentTempThread = nullptr;
+}
+
+teskTimer::teskTimer(const std::string& name, int sleepMs, bool useThread, teskTimerThread* parent)
+    : name_(name),
+      sleepMs_(sleepMs),
+      useThread_(useThread),
+      parent_(parent ? parent : teskTimerThread::getTimerThreadInstance()) {
+    if (useThread_) thread_ = std::make_unique<teskTimerTempThread>(this);
+    parent_->addTimer(this);
+}
+
+teskTimer::~teskTimer() { shutdown(); }
+
+void teskTimer::shutdown() {
+    if (shutDown_) return;
+    shutDown_ = true;
+    running_ = false;
+    if (thread_ && thread_->isCurrentThread()) {
+        // The timer thread may be joining this very run: waiting here would
+        // never end, and going on would free a running thread.
+        std::fprintf(stderr, "teskTimer: \"%s\" deleted from its own go() on its own thread\n", name_.c_str());
+        std::abort();
+    }
+    parent_->removeTimer(this);
+    if (thread_) thread_->join();
+}
+
+void teskTimer::start() {
+    // The wake-up is set before the timer counts as running, so the timer
+    // thread never sees it running with an old wake-up time.
+    reset(teskTimerThread::getCurrentTime());
+    running_ = true;
+    parent_->notify();
+}
+
+void teskTimer::stop() { running_ = false; }
+
+void teskTimer::internalGo() {
+    if (useThread_) {
+        thread_->join();
+        thread_->start();
+    } else {
+        go();  // nothing of this object is touched afterwards: go() may delete it
+    }
+}
+
+void teskTimer::reset(teskTimerThread::time t) {
+    wakeupMs_ = teskTimerThread::timeToMs(teskTimerThread::addTimeMs(t, sleepMs_.load()));
+}
+
+teskTimerThread::time teskTimer::getWakeupTime() const { return teskTimerThread::msToTime(wakeupMs_.load()); }
+
+bool teskTimer::isRunning() const { return running_.load(); }
+
+void teskTimer::setSleepMs(int ms) {
+    sleepMs_ = ms;
+    if (running_.load()) parent_->notify();
+}
+
+void teskTimer::wakeupNow() {
+    if (!running_.load()) return;
+    wakeupMs_ = teskTimerThread::timeToMs(teskTimerThread::getCurrentTime());
+    parent_->notify();
+}
