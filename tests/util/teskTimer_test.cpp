@@ -45,6 +45,24 @@ private:
     std::condition_variable changed_;
 };
 
+// Runs a function and touches nothing of itself afterwards, so the function
+// may delete the timer.
+class FunctionTimer : public teskTimer {
+public:
+    FunctionTimer(const std::string& name, teskTimerThread* parent, std::function<void()> work)
+        : teskTimer(name, 3600 * 1000, false, parent), work_(std::move(work)) {}
+    ~FunctionTimer() override { shutdown(); }
+
+protected:
+    void go() override {
+        auto work = work_;  // a copy: deleting the timer destroys work_
+        work();
+    }
+
+private:
+    std::function<void()> work_;
+};
+
 // A one-way gate between threads.
 class Gate {
 public:
@@ -226,9 +244,9 @@ TEST(TimerThread, GoMayCreateAndDeleteTimers) {
     thread.start();
     auto victim = std::make_unique<CountingTimer>("victim", 3600 * 1000, true, &thread);
     std::unique_ptr<CountingTimer> created;
-    CountingTimer* self = nullptr;
+    FunctionTimer* self = nullptr;
     Gate done;
-    auto* creator = new CountingTimer("creator", 3600 * 1000, false, &thread, [&] {
+    auto* creator = new FunctionTimer("creator", &thread, [&] {
         created = std::make_unique<CountingTimer>("created", 3600 * 1000, false, &thread);
         created->start();
         created->wakeupNow();
