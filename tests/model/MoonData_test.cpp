@@ -65,14 +65,10 @@ TEST(MoonData, ShortLongAndEmptyFields) {
     // Empty and unreadable fields keep the months after them in place; a value
     // outside 0..1 is no fraction.
     MoonData gaps("2006\n30\t0.1\t\t0.3\tx\t0.5\t7\t-0.5\t0.75\n");
-    EXPECT_FLOAT_EQ(gaps.getPercentageIlluminatedFor(1, 1, 2006), 0.1f);
-    EXPECT_FLOAT_EQ(gaps.getPercentageIlluminatedFor(2, 1, 2006), 1.0f);
-    EXPECT_FLOAT_EQ(gaps.getPercentageIlluminatedFor(3, 1, 2006), 0.3f);
-    EXPECT_FLOAT_EQ(gaps.getPercentageIlluminatedFor(4, 1, 2006), 1.0f);
-    EXPECT_FLOAT_EQ(gaps.getPercentageIlluminatedFor(5, 1, 2006), 0.5f);
-    EXPECT_FLOAT_EQ(gaps.getPercentageIlluminatedFor(6, 1, 2006), 1.0f);
-    EXPECT_FLOAT_EQ(gaps.getPercentageIlluminatedFor(7, 1, 2006), 1.0f);
-    EXPECT_FLOAT_EQ(gaps.getPercentageIlluminatedFor(8, 1, 2006), 0.75f);
+    const float expected[] = {0.1f, 1.0f, 0.3f, 1.0f, 0.5f, 1.0f, 1.0f, 0.75f, 1.0f};
+    for (unsigned int month = 1; month <= 9; ++month) {
+        EXPECT_FLOAT_EQ(gaps.getPercentageIlluminatedFor(month, 1, 2006), expected[month - 1]) << "month " << month;
+    }
 }
 
 TEST(MoonData, LineEndsAndCutBlocks) {
