@@ -8,7 +8,8 @@
 // on the timer thread may even delete its own timer (it must then not touch
 // its object afterwards). A go() on a timer's own thread must not delete or
 // shut down its own timer: that would wait for itself, and the process is
-// stopped with a message instead.
+// stopped with a message instead. Nor may two timers' go()s delete each
+// other at the same time: each would wait for the other to return.
 //
 // Subclasses call shutdown() first thing in their destructor, so that no
 // go() can run on a half-destroyed object.

@@ -118,6 +118,7 @@ void teskTimerThread::run() {
 
 void teskTimerThread::fireDueTimers(time now) {
     const int64_t nowMs = timeToMs(now);
+    std::lock_guard<std::mutex> pass(passMutex_);
     std::unique_lock<std::mutex> lock(listMutex_);
     std::vector<teskTimer*> due;
     for (teskTimer* timer : timers_) {

@@ -69,6 +69,9 @@ private:
     void waitForNotify(int ms, uint64_t seen);
     uint64_t notifications();
 
+    // Held for a whole pass: passes never overlap, also when a caller runs
+    // one beside the thread's own loop.
+    std::mutex passMutex_;
     // Guards the timer list and the firing state.
     std::mutex listMutex_;
     std::list<teskTimer*> timers_;
