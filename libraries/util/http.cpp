@@ -167,11 +167,7 @@ bool http::doNonBlockingConnect(int socket, int timeoutMs, const void* address, 
     return true;
 }
 
-int http::doRequest(const std::string& host, int port, const std::string& request, std::string& response) {
-    int fd = -1;
-    int rc = startRequest(host, port, request, fd);
-    if (rc != HttpResult::Ok) return rc;
-    response.clear();
+int http::receiveUntilClosed(int fd, const std::function<bool(const char*, size_t)>& take) {
     char buffer[kChunkBytes + 1];
     int result = HttpResult::Ok;
     while (true) {
@@ -184,19 +180,31 @@ int http::doRequest(const std::string& host, int port, const std::string& reques
             if (errno != ECONNRESET) result = HttpResult::ReceiveFailed;
             break;
         }
-        // Zero bytes carry nothing in a page and would end it for C-string
-        // consumers: drop them, keep the text after them.
-        for (ssize_t i = 0; i < got; ++i) {
-            if (buffer[i] != '\0') response.push_back(buffer[i]);
-        }
-        if (static_cast<long>(response.size()) > kMaxTextBytes) {
-            GeneralUtils::error("Got [" + std::to_string(response.size()) +
-                                " bytes, page seems too long, bailing out of http request!\n");
-            break;
-        }
+        if (!take(buffer, static_cast<size_t>(got))) break;
     }
     closeSocket(fd);
     return result;
+}
+
+void http::logTooLong(long bytes) {
+    GeneralUtils::error("Got [" + std::to_string(bytes) + " bytes, page seems too long, bailing out of http request!\n");
+}
+
+int http::doRequest(const std::string& host, int port, const std::string& request, std::string& response) {
+    int fd = -1;
+    int rc = startRequest(host, port, request, fd);
+    if (rc != HttpResult::Ok) return rc;
+    response.clear();
+    return receiveUntilClosed(fd, [&response](const char* chunk, size_t size) {
+        // Zero bytes carry nothing in a page and would end it for C-string
+        // consumers: drop them, keep the text after them.
+        for (size_t i = 0; i < size; ++i) {
+            if (chunk[i] != '\0') response.push_back(chunk[i]);
+        }
+        if (static_cast<long>(response.size()) <= kMaxTextBytes) return true;
+        logTooLong(static_cast<long>(response.size()));
+        return false;
+    });
 }
 
 int http::doRequestBinary(const std::string& host, int port, const std::string& request, char* data, int& length,
@@ -207,34 +215,20 @@ int http::doRequestBinary(const std::string& host, int port, const std::string& 
     int rc = startRequest(host, port, request, fd);
     if (rc != HttpResult::Ok) return rc;
     length = 0;
-    char buffer[kChunkBytes + 1];
-    int result = HttpResult::Ok;
-    while (true) {
-        ssize_t got = ::recv(fd, buffer, kChunkBytes, 0);
-        if (got == 0) break;
-        if (got < 0) {
-            if (errno == EINTR) continue;
-            if (errno != ECONNRESET) result = HttpResult::ReceiveFailed;
-            break;
-        }
-        long room = capacity - length;
-        long keep = std::min<long>(got, room);
-        std::memcpy(data + length, buffer, static_cast<size_t>(keep));
+    return receiveUntilClosed(fd, [&](const char* chunk, size_t size) {
+        long keep = std::min<long>(static_cast<long>(size), capacity - length);
+        std::memcpy(data + length, chunk, static_cast<size_t>(keep));
         length += static_cast<int>(keep);
-        if (keep < got) {
+        if (keep < static_cast<long>(size)) {
             // The reply cannot fit: reading on would only drop bytes.
             overflow = true;
-            break;
+            return false;
         }
-        if (length >= kMaxBinaryBytes) {
-            GeneralUtils::error("Got [" + std::to_string(length) +
-                                " bytes, page seems too long, bailing out of http request!\n");
-            overflow = true;
-            break;
-        }
-    }
-    closeSocket(fd);
-    return result;
+        if (length < kMaxBinaryBytes) return true;
+        logTooLong(length);
+        overflow = true;
+        return false;
+    });
 }
 
 bool http::refuseUnsafe(const std::string& host, const std::string& uri) const {

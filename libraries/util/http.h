@@ -2,6 +2,7 @@
 // A blocking HTTP/1.0 client: one request per connection, read until the
 // server closes, with retries and an optional HTTP proxy.
 
+#include <cstddef>
 #include <functional>
 #include <string>
 
@@ -63,6 +64,9 @@ protected:
                         bool& overflow);
 
 private:
+    // Reads chunks until the peer closes or take returns false; closes fd.
+    static int receiveUntilClosed(int fd, const std::function<bool(const char*, size_t)>& take);
+    static void logTooLong(long bytes);
     bool refuseUnsafe(const std::string& host, const std::string& uri) const;
     // Runs attempt until it succeeds or the retries are used up, pausing after each failure.
     int withRetries(const std::string& host, const std::string& uri, const std::function<int()>& attempt) const;

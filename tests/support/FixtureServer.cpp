@@ -178,29 +178,19 @@ FixtureReply FixtureReply::rawBytes(std::string bytes) {
     return reply;
 }
 
-FixtureReply FixtureReply::closeEarly() {
+FixtureReply FixtureReply::acting(Action action) {
     FixtureReply reply;
-    reply.action = Action::Close;
+    reply.action = action;
     return reply;
 }
 
-FixtureReply FixtureReply::reset() {
-    FixtureReply reply;
-    reply.action = Action::Reset;
-    return reply;
-}
+FixtureReply FixtureReply::closeEarly() { return acting(Action::Close); }
 
-FixtureReply FixtureReply::stall() {
-    FixtureReply reply;
-    reply.action = Action::Stall;
-    return reply;
-}
+FixtureReply FixtureReply::reset() { return acting(Action::Reset); }
 
-FixtureReply FixtureReply::flood() {
-    FixtureReply reply;
-    reply.action = Action::Flood;
-    return reply;
-}
+FixtureReply FixtureReply::stall() { return acting(Action::Stall); }
+
+FixtureReply FixtureReply::flood() { return acting(Action::Flood); }
 
 FixtureReply& FixtureReply::header(const std::string& name, const std::string& value) {
     headers.emplace_back(name, value);

@@ -55,6 +55,7 @@ struct FixtureReply {
     static FixtureReply reset();
     static FixtureReply stall();
     static FixtureReply flood();
+    static FixtureReply acting(Action action);
 
     FixtureReply& header(const std::string& name, const std::string& value);
     // Send only the first `bytes` bytes of the reply, then close, reset or stall.
