@@ -49,8 +49,8 @@ void ScraperThread::runLocation() {
         scrapeWith(*location_.primaryScraper, location_.primaryKey, handed);
         if (location_.report.score() < kBackupScore && location_.backupScraper != nullptr) {
             // One write, so lines of parallel threads do not interleave.
-            std::cout << "Skyvane: using backup location! status=[" + std::to_string(location_.status) +
-                             "] score=[" + std::to_string(location_.report.score()) + "]\n"
+            std::cout << "Skyvane: using backup location! status=[" + std::to_string(location_.status) + "] score=[" +
+                             std::to_string(location_.report.score()) + "]\n"
                       << std::flush;
             location_.report.clearForRescrape();
             scrapeWith(*location_.backupScraper, location_.backupKey, handed);
