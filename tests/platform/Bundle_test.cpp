@@ -5,6 +5,7 @@
 #include <filesystem>
 #include <fstream>
 
+#include "EnvScope.h"
 #include "platform/PlistFile.h"
 #include "platform/UserLocale.h"
 #include "support/TempDir.h"
@@ -22,32 +23,6 @@ void putPlist(const std::filesystem::path& path, const plist::Value& value) {
     std::string error;
     ASSERT_TRUE(plist::writeFile(path, value, error)) << error;
 }
-
-// Sets environment variables for one scope and puts the old values back.
-class EnvScope {
-public:
-    void set(const char* name, const char* value) {
-        const char* old = getenv(name);
-        saved_.emplace_back(name, old ? std::optional<std::string>(old) : std::nullopt);
-        if (value) {
-            setenv(name, value, 1);
-        } else {
-            unsetenv(name);
-        }
-    }
-    ~EnvScope() {
-        for (auto it = saved_.rbegin(); it != saved_.rend(); ++it) {
-            if (it->second) {
-                setenv(it->first.c_str(), it->second->c_str(), 1);
-            } else {
-                unsetenv(it->first.c_str());
-            }
-        }
-    }
-
-private:
-    std::vector<std::pair<std::string, std::optional<std::string>>> saved_;
-};
 
 class BundleTest : public ::testing::Test {
 protected:

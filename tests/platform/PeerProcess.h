@@ -26,7 +26,10 @@ public:
         std::vector<std::string> args = {"/proc/self/exe", "--gtest_also_run_disabled_tests",
                                          "--gtest_filter=" + testName};
         std::vector<std::string> envs;
-        for (char** e = environ; *e; ++e) envs.emplace_back(*e);
+        for (char** e = environ; *e; ++e) {
+            std::string entry = *e;
+            if (!env.count(entry.substr(0, entry.find('=')))) envs.push_back(entry);
+        }
         for (const auto& [k, v] : env) envs.push_back(k + "=" + v);
         std::vector<char*> argv, envp;
         for (auto& a : args) argv.push_back(a.data());

@@ -7,6 +7,7 @@
 #include <filesystem>
 #include <fstream>
 
+#include "EnvScope.h"
 #include "PeerProcess.h"
 #include "platform/PlistFile.h"
 #include "support/CaptureStream.h"
@@ -76,22 +77,17 @@ TEST(PreferenceStore, ScopesAndDomainsAreSeparateFiles) {
 
 TEST(PreferenceStore, DefaultFolderFollowsTheEnvironment) {
     TempDir dir;
-    std::string saved = getenv("XDG_CONFIG_HOME") ? getenv("XDG_CONFIG_HOME") : "";
-    setenv("XDG_CONFIG_HOME", dir.path().c_str(), 1);
+    EnvScope env;
+    env.set("XDG_CONFIG_HOME", dir.path().c_str());
     EXPECT_EQ(PreferenceStore::defaultFolder(), dir.file("skyvane"));
     PreferenceStore& shared = PreferenceStore::shared("com.tesk.Test", PreferenceScope::CurrentUserAnyHost);
     EXPECT_EQ(&shared, &PreferenceStore::shared("com.tesk.Test", PreferenceScope::CurrentUserAnyHost));
     shared.set("k", "v");
     ASSERT_TRUE(shared.synchronize());
     EXPECT_TRUE(std::filesystem::exists(dir.file("skyvane/com.tesk.Test.plist")));
-    setenv("XDG_CONFIG_HOME", "relative", 1);
-    setenv("HOME", dir.path().c_str(), 1);
+    env.set("XDG_CONFIG_HOME", "relative");
+    env.set("HOME", dir.path().c_str());
     EXPECT_EQ(PreferenceStore::defaultFolder(), dir.file(".config/skyvane"));
-    if (saved.empty()) {
-        unsetenv("XDG_CONFIG_HOME");
-    } else {
-        setenv("XDG_CONFIG_HOME", saved.c_str(), 1);
-    }
 }
 
 TEST(PreferenceStore, ADamagedFileIsKeptAsideAndReportedNeverOverwritten) {
@@ -115,7 +111,7 @@ TEST(PreferenceStore, ADamagedFileIsKeptAsideAndReportedNeverOverwritten) {
     ASSERT_EQ(names.size(), 3u);
     EXPECT_EQ(names[0], "com.tesk.Skyvane.plist");
     EXPECT_EQ(names[1].rfind("com.tesk.Skyvane.plist.damaged-", 0), 0u);
-    std::ifstream aside(dir.file(names[1]));
+    std::ifstream aside(dir.file(names[1]));  // the damaged file, untouched
     std::string kept((std::istreambuf_iterator<char>(aside)), std::istreambuf_iterator<char>());
     EXPECT_EQ(kept, damaged);
 
@@ -124,10 +120,12 @@ TEST(PreferenceStore, ADamagedFileIsKeptAsideAndReportedNeverOverwritten) {
     std::string error;
     ASSERT_TRUE(plist::writeFile(path, plist::Array{1, 2}, error));
     PreferenceStore again("com.tesk.Skyvane", PreferenceScope::CurrentUserAnyHost, dir.path());
-    CaptureStderr quiet;
+    CaptureStderr second;
     again.set("units", 2);
     ASSERT_TRUE(again.synchronize());
-    EXPECT_NE(again.takeDamageReport(), "");
+    std::string report2 = again.takeDamageReport();
+    EXPECT_NE(report2, "");
+    EXPECT_NE(second.text().find(report2), std::string::npos);
     EXPECT_EQ(filesIn(dir.path()).size(), 4u);
     EXPECT_EQ(again.get("units").asInt(), 2);
 }

@@ -1,0 +1,136 @@
+#include "platform/BusObject.h"
+
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+#include "PeerProcess.h"
+#include "PlistSamples.h"
+#include "platform/MainLoop.h"
+#include "support/CaptureStream.h"
+
+namespace {
+
+const BusProtocol kTestProtocol{"com.tesk.Test", {{"echo", 1}, {"stall", 1}, {"fail", 0}, {"quit", 0}}};
+const BusProtocol kOtherProtocol{"com.tesk.Other", {{"ping", 0}}};
+
+std::string uniqueName(const std::string& stem) { return "com.tesk." + stem + std::to_string(getpid()); }
+
+}  // namespace
+
+// The peer program: vends an object under PEER_BUS_NAME until told to quit.
+TEST(BusObject, DISABLED_Peer) {
+    VendedObject object({kTestProtocol, kOtherProtocol},
+                        [](const std::string& protocol, const std::string& method, const plist::Array& args) {
+                            if (protocol == "com.tesk.Other") return plist::Value("pong");
+                            if (method == "echo") return args.at(0);
+                            if (method == "stall") usleep(static_cast<useconds_t>(args.at(0).asInt() * 1000));
+                            if (method == "fail") throw std::runtime_error("refused on purpose");
+                            if (method == "quit") MainLoop::instance().quit();
+                            return plist::Value();
+                        });
+    bool registered = object.registerName(peerEnv("PEER_BUS_NAME"));
+    peerSay(registered ? "registered" : "refused");
+    if (!registered) return;
+    MainLoop::instance().run();
+    object.withdraw();
+    peerSay("bye");
+}
+
+TEST(BusObject, ANameHeldByAnotherProgramIsRefusedAtOnce) {
+    std::string name = uniqueName("Skyvane");
+    PeerProcess first("BusObject.DISABLED_Peer", {{"PEER_BUS_NAME", name}});
+    ASSERT_EQ(first.readLine(), "registered");
+    PeerProcess second("BusObject.DISABLED_Peer", {{"PEER_BUS_NAME", name}});
+    EXPECT_EQ(second.readLine(), "refused");
+    EXPECT_EQ(second.wait(), 0);
+
+    VendedObject mine({kTestProtocol}, [](auto&, auto&, auto&) { return plist::Value(); });
+    EXPECT_FALSE(mine.registerName(name));
+    EXPECT_EQ(mine.registeredName(), "");
+
+    // Once the holder gives the name up, it is free.
+    auto remote = RemoteObject::lookup(name, kTestProtocol);
+    ASSERT_TRUE(remote);
+    EXPECT_EQ(remote->call("quit").asInt(), 0);
+    EXPECT_EQ(first.readLine(), "bye");
+    EXPECT_EQ(first.wait(), 0);
+    ASSERT_TRUE(mine.registerName(name));
+    EXPECT_EQ(mine.registeredName(), name);
+    EXPECT_TRUE(RemoteObject::lookup(name, kTestProtocol));
+    mine.withdraw();
+    EXPECT_FALSE(RemoteObject::lookup(name, kTestProtocol));
+
+    CaptureStderr err;
+    EXPECT_FALSE(mine.registerName("not a bus name"));
+    EXPECT_FALSE(RemoteObject::lookup("not a bus name", kTestProtocol));
+    EXPECT_NE(err.text().find("[not a bus name] is not a bus name"), std::string::npos);
+}
+
+TEST(BusObject, EveryKindOfValueCrossesTheBusUnchanged) {
+    std::string name = uniqueName("Echo");
+    PeerProcess peer("BusObject.DISABLED_Peer", {{"PEER_BUS_NAME", name}});
+    ASSERT_EQ(peer.readLine(), "registered");
+    auto remote = RemoteObject::lookup(name, kTestProtocol);
+    ASSERT_TRUE(remote);
+
+    plist::Value all = everyKind();
+    all["bytes key \xa1"] = "value";
+    plist::Value back = remote->call("echo", {all});
+    EXPECT_EQ(back, all);
+    EXPECT_TRUE(sameKinds(back, all));
+    for (const plist::Value& one : {plist::Value(), plist::Value(-7), plist::Value(std::string("a\0b", 3)),
+                                    plist::Value(plist::Date{1.5})}) {
+        plist::Value echoed = remote->call("echo", {one});
+        EXPECT_EQ(echoed, one);
+        EXPECT_TRUE(sameKinds(echoed, one));
+    }
+    // A second protocol of the same object.
+    EXPECT_EQ(RemoteObject::lookup(name, kOtherProtocol)->call("ping").asString(), "pong");
+    remote->call("quit");
+}
+
+TEST(BusObject, FailedCallsThrowTheKindOfFailure) {
+    std::string name = uniqueName("Failing");
+    PeerProcess peer("BusObject.DISABLED_Peer", {{"PEER_BUS_NAME", name}});
+    ASSERT_EQ(peer.readLine(), "registered");
+    auto remote = RemoteObject::lookup(name, kTestProtocol);
+    ASSERT_TRUE(remote);
+
+    auto kindOf = [&](auto&& call) {
+        try {
+            call();
+        } catch (const RemoteCallError& e) {
+            return std::make_pair(e.kind(), std::string(e.what()));
+        }
+        return std::make_pair(RemoteCallError::Kind::NoBus, std::string("no exception"));
+    };
+    auto failed = kindOf([&] { remote->call("fail"); });
+    EXPECT_EQ(failed.first, RemoteCallError::Kind::Failed);
+    EXPECT_NE(failed.second.find("refused on purpose"), std::string::npos) << failed.second;
+    EXPECT_EQ(kindOf([&] { remote->call("echo"); }).first, RemoteCallError::Kind::Failed);  // wrong arity
+    EXPECT_EQ(kindOf([&] { remote->call("missing"); }).first, RemoteCallError::Kind::Failed);
+
+    auto slow = kindOf([&] { remote->call("stall", {700}, 100); });
+    EXPECT_EQ(slow.first, RemoteCallError::Kind::Timeout) << slow.second;
+    EXPECT_EQ(remote->call("echo", {"still there"}).asString(), "still there");
+
+    // The peer vanishes: the proxy it left behind fails cleanly.
+    peer.kill();
+    auto gone = kindOf([&] { remote->call("echo", {1}); });
+    EXPECT_EQ(gone.first, RemoteCallError::Kind::NoPeer) << gone.second;
+    EXPECT_FALSE(RemoteObject::lookup(name, kTestProtocol));
+}
+
+TEST(BusObject, DISABLED_PeerWithoutBus) {
+    VendedObject object({kTestProtocol}, [](auto&, auto&, auto&) { return plist::Value(); });
+    bool registered = object.registerName("com.tesk.Lonely");
+    bool found = RemoteObject::lookup("com.tesk.Lonely", kTestProtocol) != nullptr;
+    peerSay(registered || found ? "bus" : "no bus");
+}
+
+TEST(BusObject, WithoutASessionBusNothingRegistersAndNothingIsFound) {
+    PeerProcess peer("BusObject.DISABLED_PeerWithoutBus",
+                     {{"DBUS_SESSION_BUS_ADDRESS", "unix:path=/nonexistent/bus"}, {"DISPLAY", ""}});
+    EXPECT_EQ(peer.readLine(), "no bus");
+    EXPECT_EQ(peer.wait(), 0);
+}
