@@ -1,12 +1,6 @@
 #include "app/ComTeskUtilControl.h"
 
-#include <fcntl.h>
-#include <spawn.h>
-#include <sys/wait.h>
-#include <unistd.h>
-
 #include <cctype>
-#include <cerrno>
 #include <cstdio>
 #include <fstream>
 #include <mutex>
@@ -20,12 +14,11 @@
 #include "platform/Menu.h"
 #include "platform/PlistFile.h"
 #include "platform/PreferenceStore.h"
+#include "platform/Tasks.h"
 #include "platform/UserLocale.h"
 #include "platform/ui/Alert.h"
 #include "util/UrlUtils.h"
 #include "util/teskThread.h"
-
-extern char** environ;
 
 namespace {
 
@@ -33,11 +26,6 @@ constexpr int kUrlProductPage = 5;
 constexpr int kUrlVersionFile = 6;
 constexpr int kUrlHomePage = 2;
 constexpr int kRequestTimeoutSecs = 30;
-
-ComTeskUtilControl::UrlOpener& urlOpener() {
-    static ComTeskUtilControl::UrlOpener opener;
-    return opener;
-}
 
 // A page fetched directly; false when it could not be fetched or the server
 // answered with an error status.
@@ -168,7 +156,7 @@ void ComTeskUtilControl::aboutAction(void*) {
 
 void ComTeskUtilControl::showUrl(const MenuItem& item) {
     if (item.tag() < 0 || !appRef_) return;
-    openUrl(appRef_->urlFor(item.tag()));
+    openURL(appRef_->urlFor(item.tag()));
 }
 
 void ComTeskUtilControl::doneWithWindow(Control& sender) {
@@ -253,37 +241,7 @@ void ComTeskUtilControl::loadUrlInBackground(const std::string& url) {
 
 std::optional<std::string> ComTeskUtilControl::runTask(const std::string& launchPath,
                                                        const std::vector<std::string>& args) {
-    int fds[2];
-    if (pipe2(fds, O_CLOEXEC) != 0) return std::nullopt;
-    std::vector<std::string> argStrings{launchPath};
-    argStrings.insert(argStrings.end(), args.begin(), args.end());
-    std::vector<char*> argv;
-    for (auto& a : argStrings) argv.push_back(a.data());
-    argv.push_back(nullptr);
-    posix_spawn_file_actions_t actions;
-    posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_adddup2(&actions, fds[1], STDOUT_FILENO);
-    posix_spawn_file_actions_addopen(&actions, STDIN_FILENO, "/dev/null", O_RDONLY, 0);
-    pid_t pid = 0;
-    const int rc = posix_spawn(&pid, launchPath.c_str(), &actions, nullptr, argv.data(), environ);
-    posix_spawn_file_actions_destroy(&actions);
-    close(fds[1]);
-    std::string output;
-    if (rc == 0) {
-        char buf[4096];
-        for (;;) {
-            const ssize_t n = read(fds[0], buf, sizeof buf);
-            if (n < 0 && errno == EINTR) continue;
-            if (n <= 0) break;
-            output.append(buf, static_cast<size_t>(n));
-        }
-        int status = 0;
-        while (waitpid(pid, &status, 0) < 0 && errno == EINTR) {
-        }
-    }
-    close(fds[0]);
-    if (rc != 0 || output.empty()) return std::nullopt;
-    return output;
+    return ::runTask(launchPath, args);
 }
 
 std::string ComTeskUtilControl::timeFormatWithoutSeconds(const std::string& format) {
@@ -361,12 +319,4 @@ bool ComTeskUtilControl::writePrefs(const plist::Dict& prefs) {
         alert->beginSheet(nullptr);
     }
     return saved;
-}
-
-void ComTeskUtilControl::setUrlOpener(UrlOpener opener) { urlOpener() = std::move(opener); }
-
-bool ComTeskUtilControl::openUrl(const std::string& url) {
-    if (url.empty()) return false;
-    if (urlOpener()) return urlOpener()(url);
-    return false;
 }

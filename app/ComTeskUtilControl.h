@@ -5,7 +5,6 @@
 // user's time and short-date formats. Its windows come from the
 // user-interface file "Util", loaded on first need.
 
-#include <functional>
 #include <memory>
 #include <optional>
 #include <string>
@@ -63,11 +62,6 @@ public:
     // Replaces the whole stored set by the dictionary; an alert tells the
     // user when it could not be saved. Whether it was saved.
     bool writePrefs(const plist::Dict& prefs);
-
-    // Opens a web address in the user's browser. Replaceable for tests.
-    using UrlOpener = std::function<bool(const std::string& url)>;
-    static void setUrlOpener(UrlOpener opener);
-    static bool openUrl(const std::string& url);
 
     // Connected by the "Util" user-interface file.
     WindowRef aboutWindow;

@@ -11,6 +11,7 @@
 #include "app/LocalizedFormat.h"
 #include "app/RtfText.h"
 #include "platform/Menu.h"
+#include "platform/Tasks.h"
 #include "platform/UserLocale.h"
 #include "platform/ui/Alert.h"
 #include "support/CaptureStream.h"
@@ -30,13 +31,13 @@ protected:
         Application::shared().reset();
         registerUtilUIFile();
         util.initWithApp(&app);
-        ComTeskUtilControl::setUrlOpener([this](const std::string& url) {
+        setURLOpener([this](const std::string& url) {
             opened.push_back(url);
             return true;
         });
     }
     void TearDown() override {
-        ComTeskUtilControl::setUrlOpener(nullptr);
+        setURLOpener(nullptr);
         Application::shared().reset();
     }
 
