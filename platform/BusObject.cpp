@@ -78,6 +78,29 @@ GVariant* toVariant(const plist::Value& value) {
     return nothing();
 }
 
+plist::Value fromVariant(GVariant* v);
+
+// The value inside a "v".
+plist::Value unbox(GVariant* boxed) {
+    GVariant* item = g_variant_get_variant(boxed);
+    plist::Value value = fromVariant(item);
+    g_variant_unref(item);
+    return value;
+}
+
+// The values inside every "v" child of a container (an "av" or a tuple).
+plist::Array unboxChildren(GVariant* container) {
+    plist::Array values;
+    gsize n = g_variant_n_children(container);
+    values.reserve(n);
+    for (gsize i = 0; i < n; ++i) {
+        GVariant* boxed = g_variant_get_child_value(container, i);
+        values.push_back(unbox(boxed));
+        g_variant_unref(boxed);
+    }
+    return values;
+}
+
 plist::Value fromVariant(GVariant* v) {
     const char* type = g_variant_get_type_string(v);
     std::string t = type;
@@ -96,18 +119,7 @@ plist::Value fromVariant(GVariant* v) {
         g_variant_unref(inner);
         return result;
     }
-    if (t == "av") {
-        plist::Array array;
-        gsize n = g_variant_n_children(v);
-        for (gsize i = 0; i < n; ++i) {
-            GVariant* boxed = g_variant_get_child_value(v, i);
-            GVariant* item = g_variant_get_variant(boxed);
-            array.push_back(fromVariant(item));
-            g_variant_unref(item);
-            g_variant_unref(boxed);
-        }
-        return plist::Value(std::move(array));
-    }
+    if (t == "av") return plist::Value(unboxChildren(v));
     if (t == "a{sv}" || t == "a(ayv)") {
         plist::Dict dict;
         gsize n = g_variant_n_children(v);
@@ -115,9 +127,7 @@ plist::Value fromVariant(GVariant* v) {
             GVariant* entry = g_variant_get_child_value(v, i);
             GVariant* key = g_variant_get_child_value(entry, 0);
             GVariant* boxed = g_variant_get_child_value(entry, 1);
-            GVariant* item = g_variant_get_variant(boxed);
-            dict[t == "a{sv}" ? std::string(g_variant_get_string(key, nullptr)) : bytesOf(key)] = fromVariant(item);
-            g_variant_unref(item);
+            dict[t == "a{sv}" ? std::string(g_variant_get_string(key, nullptr)) : bytesOf(key)] = unbox(boxed);
             g_variant_unref(boxed);
             g_variant_unref(key);
             g_variant_unref(entry);
@@ -177,15 +187,7 @@ struct Served {
 void serve(GDBusConnection*, const gchar*, const gchar*, const gchar* interface, const gchar* method,
            GVariant* parameters, GDBusMethodInvocation* invocation, gpointer data) {
     auto* served = static_cast<Served*>(data);
-    plist::Array args;
-    gsize n = g_variant_n_children(parameters);
-    for (gsize i = 0; i < n; ++i) {
-        GVariant* boxed = g_variant_get_child_value(parameters, i);
-        GVariant* item = g_variant_get_variant(boxed);
-        args.push_back(fromVariant(item));
-        g_variant_unref(item);
-        g_variant_unref(boxed);
-    }
+    plist::Array args = unboxChildren(parameters);
     try {
         plist::Value reply = served->handler(interface, method, args);
         g_dbus_method_invocation_return_value(invocation, g_variant_new("(v)", toVariant(reply)));
@@ -353,11 +355,7 @@ plist::Value RemoteObject::call(const std::string& method, const plist::Array& a
         g_clear_error(&e);
         throw failure;
     }
-    GVariant* boxed = g_variant_get_child_value(reply, 0);
-    GVariant* inner = g_variant_get_variant(boxed);
-    plist::Value result = fromVariant(inner);
-    g_variant_unref(inner);
-    g_variant_unref(boxed);
+    plist::Array result = unboxChildren(reply);
     g_variant_unref(reply);
-    return result;
+    return result.empty() ? plist::Value() : result[0];
 }

@@ -15,6 +15,18 @@ const BusProtocol kOtherProtocol{"com.tesk.Other", {{"ping", 0}}};
 
 std::string uniqueName(const std::string& stem) { return "com.tesk." + stem + std::to_string(getpid()); }
 
+// A peer program vending the test object under a name of this test, and the
+// object looked up (null when either failed).
+struct VendingPeer {
+    explicit VendingPeer(const std::string& stem)
+        : name(uniqueName(stem)), process("BusObject.DISABLED_Peer", {{"PEER_BUS_NAME", name}}) {
+        if (process.readLine() == "registered") remote = RemoteObject::lookup(name, kTestProtocol);
+    }
+    std::string name;
+    PeerProcess process;
+    std::unique_ptr<RemoteObject> remote;
+};
+
 }  // namespace
 
 // The peer program: vends an object under PEER_BUS_NAME until told to quit.
@@ -37,9 +49,9 @@ TEST(BusObject, DISABLED_Peer) {
 }
 
 TEST(BusObject, ANameHeldByAnotherProgramIsRefusedAtOnce) {
-    std::string name = uniqueName("Skyvane");
-    PeerProcess first("BusObject.DISABLED_Peer", {{"PEER_BUS_NAME", name}});
-    ASSERT_EQ(first.readLine(), "registered");
+    VendingPeer first("Skyvane");
+    ASSERT_TRUE(first.remote);
+    const std::string& name = first.name;
     PeerProcess second("BusObject.DISABLED_Peer", {{"PEER_BUS_NAME", name}});
     EXPECT_EQ(second.readLine(), "refused");
     EXPECT_EQ(second.wait(), 0);
@@ -49,11 +61,9 @@ TEST(BusObject, ANameHeldByAnotherProgramIsRefusedAtOnce) {
     EXPECT_EQ(mine.registeredName(), "");
 
     // Once the holder gives the name up, it is free.
-    auto remote = RemoteObject::lookup(name, kTestProtocol);
-    ASSERT_TRUE(remote);
-    EXPECT_EQ(remote->call("quit").asInt(), 0);
-    EXPECT_EQ(first.readLine(), "bye");
-    EXPECT_EQ(first.wait(), 0);
+    EXPECT_TRUE(first.remote->call("quit").isNone());
+    EXPECT_EQ(first.process.readLine(), "bye");
+    EXPECT_EQ(first.process.wait(), 0);
     ASSERT_TRUE(mine.registerName(name));
     EXPECT_EQ(mine.registeredName(), name);
     EXPECT_TRUE(RemoteObject::lookup(name, kTestProtocol));
@@ -67,11 +77,9 @@ TEST(BusObject, ANameHeldByAnotherProgramIsRefusedAtOnce) {
 }
 
 TEST(BusObject, EveryKindOfValueCrossesTheBusUnchanged) {
-    std::string name = uniqueName("Echo");
-    PeerProcess peer("BusObject.DISABLED_Peer", {{"PEER_BUS_NAME", name}});
-    ASSERT_EQ(peer.readLine(), "registered");
-    auto remote = RemoteObject::lookup(name, kTestProtocol);
-    ASSERT_TRUE(remote);
+    VendingPeer peer("Echo");
+    ASSERT_TRUE(peer.remote);
+    RemoteObject* remote = peer.remote.get();
 
     plist::Value all = everyKind();
     all["bytes key \xa1"] = "value";
@@ -85,16 +93,14 @@ TEST(BusObject, EveryKindOfValueCrossesTheBusUnchanged) {
         EXPECT_TRUE(sameKinds(echoed, one));
     }
     // A second protocol of the same object.
-    EXPECT_EQ(RemoteObject::lookup(name, kOtherProtocol)->call("ping").asString(), "pong");
+    EXPECT_EQ(RemoteObject::lookup(peer.name, kOtherProtocol)->call("ping").asString(), "pong");
     remote->call("quit");
 }
 
 TEST(BusObject, FailedCallsThrowTheKindOfFailure) {
-    std::string name = uniqueName("Failing");
-    PeerProcess peer("BusObject.DISABLED_Peer", {{"PEER_BUS_NAME", name}});
-    ASSERT_EQ(peer.readLine(), "registered");
-    auto remote = RemoteObject::lookup(name, kTestProtocol);
-    ASSERT_TRUE(remote);
+    VendingPeer peer("Failing");
+    ASSERT_TRUE(peer.remote);
+    RemoteObject* remote = peer.remote.get();
 
     auto kindOf = [&](auto&& call) {
         try {
@@ -115,10 +121,10 @@ TEST(BusObject, FailedCallsThrowTheKindOfFailure) {
     EXPECT_EQ(remote->call("echo", {"still there"}).asString(), "still there");
 
     // The peer vanishes: the proxy it left behind fails cleanly.
-    peer.kill();
+    peer.process.kill();
     auto gone = kindOf([&] { remote->call("echo", {1}); });
     EXPECT_EQ(gone.first, RemoteCallError::Kind::NoPeer) << gone.second;
-    EXPECT_FALSE(RemoteObject::lookup(name, kTestProtocol));
+    EXPECT_FALSE(RemoteObject::lookup(peer.name, kTestProtocol));
 }
 
 TEST(BusObject, DISABLED_PeerWithoutBus) {
