@@ -118,7 +118,7 @@ PreferenceStore::Load PreferenceStore::readLocked(plist::Dict& out, std::string&
     out.clear();
     std::string bytes;
     if (!atomicfile::read(path_, bytes, error)) {
-        if (errno == ENOENT && !exists(path_)) return Load::Missing;
+        if (!exists(path_)) return Load::Missing;
         // A file too large to be preferences is damaged; other errors
         // (permissions, I/O) are not the file's fault.
         return error.rfind("File too large", 0) == 0 ? Load::Damaged : Load::Failed;
