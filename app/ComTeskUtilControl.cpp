@@ -22,7 +22,6 @@
 
 namespace {
 
-constexpr int kUrlProductPage = 5;
 constexpr int kUrlVersionFile = 6;
 constexpr int kUrlHomePage = 2;
 constexpr int kRequestTimeoutSecs = 30;
