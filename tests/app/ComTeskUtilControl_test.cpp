@@ -41,6 +41,13 @@ protected:
         Application::shared().reset();
     }
 
+    // Opens the e-mail window and signs up with the address.
+    void signUp(const std::string& address) {
+        util.emailAction(nullptr);
+        util.emailTF->setStringValue(address);
+        signUpButton().userClick();
+    }
+
     // The sign-up button of the e-mail window.
     Button& signUpButton() {
         for (const auto& v : util.emailWindow->contentView()->subviews())
@@ -193,9 +200,7 @@ TEST_F(UtilTest, SignupRequestIsEncodedAndAnHtmlAnswerCloses) {
     FixtureServer server;
     server.route("*", "/cgi-bin/emailsignup.pl", FixtureReply::page("<html><body>Thanks</body></html>"));
     app.site = server.url("");
-    util.emailAction(nullptr);
-    util.emailTF->setStringValue("a+b&c@example.org");
-    signUpButton().userClick();
+    signUp("a+b&c@example.org");
     ASSERT_EQ(server.requestCount(), 1u);
     EXPECT_EQ(server.lastRequest().path, "/cgi-bin/emailsignup.pl?username=a%2Bb%26c%40example.org&program=Skyvane");
     EXPECT_TRUE(Application::shared().alerts().empty());
@@ -207,9 +212,7 @@ TEST_F(UtilTest, RequestErrorsAreShownAndThenCloseTheWindow) {
     FixtureServer server;
     server.route("*", "/cgi-bin/emailsignup.pl", FixtureReply::page("ERROR: already signed up"));
     app.site = server.url("");
-    util.emailAction(nullptr);
-    util.emailTF->setStringValue("someone@example.org");
-    signUpButton().userClick();
+    signUp("someone@example.org");
     ASSERT_EQ(Application::shared().alerts().size(), 1u);
     EXPECT_EQ(Application::shared().alerts()[0]->informativeText(), "Please enter a valid e-mail address.");
     EXPECT_TRUE(util.emailWindow->isVisible());  // until the alert is dismissed
@@ -219,8 +222,7 @@ TEST_F(UtilTest, RequestErrorsAreShownAndThenCloseTheWindow) {
     // Nobody answering: the request error, and the window closes after it too.
     RefusedPort refused;
     app.site = "http://127.0.0.1:" + std::to_string(refused.port());
-    util.emailAction(nullptr);
-    signUpButton().userClick();
+    signUp("someone@example.org");
     ASSERT_EQ(Application::shared().alerts().size(), 2u);
     EXPECT_EQ(Application::shared().alerts()[1]->informativeText(),
               "Could not reach the signup service. Please try again later.");
