@@ -8,7 +8,7 @@
 #include <thread>
 
 #include "app/ComTeskAppControl.h"
-#include "app/LocalizedFormat.h"
+#include "util/LocalizedFormat.h"
 #include "app/RtfText.h"
 #include "platform/Bundle.h"
 #include "platform/Menu.h"
@@ -91,6 +91,21 @@ std::string expandCompositeFormats(const std::string& format) {
 void replaceFirst(std::string& text, const std::string& what, const std::string& with) {
     const size_t at = text.find(what);
     if (at != std::string::npos) text.replace(at, what.size(), with);
+}
+
+// Reads the version file and hands its text to the application, on the
+// calling thread. A failed fetch reports nothing.
+void fetchVersion(ComTeskAppControl* app, const std::string& url) {
+    AutoreleasePool pool;
+    std::string body;
+    if (!app || !fetch(url, body)) return;
+    for (unsigned char c : body)
+        if (c > 127) return;  // not ASCII: no version text
+    if (body.size() < 2) {
+        std::fprintf(stderr, "versionAvail is short: %s\n", body.c_str());
+        return;
+    }
+    app->versionAvailable(plist::Value(body));
 }
 
 }  // namespace
@@ -216,27 +231,10 @@ void ComTeskUtilControl::showEmailError(const std::string& key, bool closeAfter,
 
 void ComTeskUtilControl::checkForUpdate() {
     if (!appRef_) return;
-    const std::string url = appRef_->urlFor(kUrlVersionFile);
-    ComTeskAppControl* app = appRef_;
-    std::thread([app, url] {
-        ComTeskUtilControl fetcher;
-        fetcher.appRef_ = app;
-        fetcher.loadUrlInBackground(url);
-    }).detach();
+    std::thread(fetchVersion, appRef_, appRef_->urlFor(kUrlVersionFile)).detach();
 }
 
-void ComTeskUtilControl::loadUrlInBackground(const std::string& url) {
-    AutoreleasePool pool;
-    std::string body;
-    if (!appRef_ || !fetch(url, body)) return;
-    for (unsigned char c : body)
-        if (c > 127) return;  // not ASCII: no version text
-    if (body.size() < 2) {
-        std::fprintf(stderr, "versionAvail is short: %s\n", body.c_str());
-        return;
-    }
-    appRef_->versionAvailable(plist::Value(body));
-}
+void ComTeskUtilControl::loadUrlInBackground(const std::string& url) { fetchVersion(appRef_, url); }
 
 std::optional<std::string> ComTeskUtilControl::runTask(const std::string& launchPath,
                                                        const std::vector<std::string>& args) {

@@ -1,4 +1,4 @@
-#include "app/LocalizedFormat.h"
+#include "util/LocalizedFormat.h"
 
 std::string formatWithArguments(const std::string& format, const std::vector<std::string>& arguments) {
     std::string out;
