@@ -1,6 +1,6 @@
 #include "platform/AttributedString.h"
 
-#include "platform/DisplayText.h"
+#include "util/DisplayText.h"
 #include "platform/internal/PangoText.h"
 
 AttributedString::AttributedString(const std::string& text, TextAttributes attributes)

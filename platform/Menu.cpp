@@ -2,7 +2,7 @@
 
 #include <cstdio>
 
-#include "platform/DisplayText.h"
+#include "util/DisplayText.h"
 #include "platform/UIChanges.h"
 
 MenuItemRef MenuItem::create(const std::string& title, const std::string& keyEquivalent) {

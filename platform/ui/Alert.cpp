@@ -1,6 +1,6 @@
 #include "platform/ui/Alert.h"
 
-#include "platform/DisplayText.h"
+#include "util/DisplayText.h"
 
 AlertRef Alert::create(const std::string& title, const std::string& message, const std::string& defaultButton,
                        const std::string& alternateButton, const std::string& otherButton) {

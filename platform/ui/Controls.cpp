@@ -5,7 +5,7 @@
 #include <cstdio>
 #include <cstdlib>
 
-#include "platform/DisplayText.h"
+#include "util/DisplayText.h"
 #include "platform/UIChanges.h"
 
 void Control::setEnabled(bool enabled) {

@@ -2,7 +2,7 @@
 
 #include <algorithm>
 
-#include "platform/DisplayText.h"
+#include "util/DisplayText.h"
 #include "platform/UIChanges.h"
 
 View::View(Rect frame) : frame_(frame) {}

@@ -1,4 +1,4 @@
-#include "platform/DisplayText.h"
+#include "util/DisplayText.h"
 
 #include <cstdint>
 
