@@ -11,6 +11,7 @@
 
 #include "platform/UIChanges.h"
 #include "platform/gtk/GtkImages.h"
+#include "platform/gtk/TableDrops.h"
 #include "platform/ui/Controls.h"
 #include "platform/ui/TableView.h"
 
@@ -138,6 +139,7 @@ GtkWidget* makeWidget(const ViewRef& view, ViewWidget& w) {
             if (auto t = std::dynamic_pointer_cast<TableView>(target<View>(d)))
                 t->userDoubleClickRow(gtk_tree_path_get_indices(path)[0]);
         }, weak);
+        if (!table->registeredDraggedTypes().empty()) enableTableRowDrags(w.inner, weak);
     } else if (std::dynamic_pointer_cast<TextView>(view)) {
         w.outer = gtk_scrolled_window_new(nullptr, nullptr);
         w.inner = gtk_text_view_new();

@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 
 #include "platform/ImageCanvas.h"
+#include "platform/gtk/TableDrops.h"
 #include "platform/ui/Controls.h"
 #include "platform/ui/TableView.h"
 
@@ -229,4 +230,31 @@ TEST_F(GtkPresenterTest, StatusItemsShowImageAndTitleAndARealMenu) {
 
     StatusBar::systemStatusBar().removeStatusItem(item);
     EXPECT_EQ(presenter->statusIconFor(item.get()), nullptr);
+}
+
+TEST(TableDrops, GtkDropPositionsBecomeTableDrops) {
+    auto at = [](int row, GtkTreeViewDropPosition pos) { return tableDropFor(row, pos, 4); };
+    EXPECT_EQ(at(3, GTK_TREE_VIEW_DROP_BEFORE).row, 3);
+    EXPECT_EQ(at(3, GTK_TREE_VIEW_DROP_BEFORE).operation, DropOperation::Above);
+    EXPECT_EQ(at(2, GTK_TREE_VIEW_DROP_AFTER).row, 3);
+    EXPECT_EQ(at(2, GTK_TREE_VIEW_DROP_INTO_OR_BEFORE).operation, DropOperation::On);
+    EXPECT_EQ(at(-1, GTK_TREE_VIEW_DROP_BEFORE).row, 4);  // below the last row: the end
+    EXPECT_EQ(at(9, GTK_TREE_VIEW_DROP_AFTER).row, 4);
+}
+
+TEST_F(GtkPresenterTest, TablesRegisteredForDragsTakeDrops) {
+    WindowRef window = Window::create({0, 0, 300, 200}, "Sources");
+    Cities cities;
+    auto ordered = std::make_shared<TableView>(Rect{0, 0, 300, 100});
+    ordered->addTableColumn(TableColumn("1", "Source"));
+    ordered->setDataSource(&cities);
+    ordered->registerForDraggedTypes({"toMoveIndex", "toMove"});
+    auto plain = std::make_shared<TableView>(Rect{0, 100, 300, 100});
+    plain->addTableColumn(TableColumn("1", "City"));
+    plain->setDataSource(&cities);
+    window->contentView()->addSubview(ordered);
+    window->contentView()->addSubview(plain);
+    window->makeKeyAndOrderFront();
+    EXPECT_NE(gtk_drag_dest_get_target_list(presenter->widgetFor(ordered.get())), nullptr);
+    EXPECT_EQ(gtk_drag_dest_get_target_list(presenter->widgetFor(plain.get())), nullptr);
 }
