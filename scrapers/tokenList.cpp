@@ -1,6 +1,7 @@
 #include "scrapers/tokenList.h"
 
 #include <climits>
+#include <cstdint>
 #include <cstdlib>
 #include <cstring>
 
@@ -50,6 +51,63 @@ const std::string& tagArgs(const tokenList::token& t) {
 
 }  // namespace
 
+// An open-addressing table from index key to index entry, pointing into the
+// index map (whose nodes never move), plus the text entry at hand.
+class tokenList::IndexCache {
+public:
+    explicit IndexCache(std::map<std::string, std::vector<int>>& index) : index_(index), slots_(64) {}
+
+    std::vector<int>& entry(std::string_view key) {
+        if (key == kChardataLabel) {
+            if (text_ == nullptr) text_ = &index_[std::string(key)];
+            return *text_;
+        }
+        size_t mask = slots_.size() - 1;
+        for (size_t i = hash(key) & mask;; i = (i + 1) & mask) {
+            Slot& slot = slots_[i];
+            if (slot.entry == nullptr) break;
+            if (slot.key == key) return *slot.entry;
+        }
+        auto it = index_.try_emplace(std::string(key)).first;
+        if (2 * (used_ + 1) > slots_.size()) grow();
+        place(Slot{std::string_view(it->first), &it->second});
+        ++used_;
+        return it->second;
+    }
+
+private:
+    struct Slot {
+        std::string_view key;
+        std::vector<int>* entry = nullptr;
+    };
+
+    static size_t hash(std::string_view key) {
+        uint64_t h = 14695981039346656037ull;  // FNV-1a
+        for (unsigned char c : key) h = (h ^ c) * 1099511628211ull;
+        return static_cast<size_t>(h ^ (h >> 29));
+    }
+
+    void place(const Slot& slot) {
+        size_t mask = slots_.size() - 1;
+        size_t i = hash(slot.key) & mask;
+        while (slots_[i].entry != nullptr) i = (i + 1) & mask;
+        slots_[i] = slot;
+    }
+
+    void grow() {
+        std::vector<Slot> old(slots_.size() * 2);
+        old.swap(slots_);
+        for (const Slot& slot : old) {
+            if (slot.entry != nullptr) place(slot);
+        }
+    }
+
+    std::map<std::string, std::vector<int>>& index_;
+    std::vector<Slot> slots_;
+    size_t used_ = 0;
+    std::vector<int>* text_ = nullptr;
+};
+
 tokenList::tokenList() = default;
 
 tokenList::tokenList(const std::string& html, bool bodyOnly, bool buildIndex) { parseHtml(html, bodyOnly, buildIndex); }
@@ -89,10 +147,11 @@ void tokenList::parseHtml(const std::string& html, bool bodyOnly, bool buildInde
         ++tags;
     }
     tokens_.reserve(tokens_.size() + 2 * tags + 1);
+    shapes_.reserve(tokens_.capacity());
 
     enum class State { Text, Tag, Comment, Script } state = State::Text;
     tokenStates states;
-    IndexCache cache;
+    IndexCache cache(index_);
     IndexCache* indexCache = buildIndex ? &cache : nullptr;
     size_t runStart = 0;
     size_t cursor = 0;
@@ -182,61 +241,66 @@ void tokenList::insertToken(tokenType type, std::string& piece, tokenStates* sta
 }
 
 void tokenList::insertPiece(tokenType type, std::string_view piece, tokenStates& states, IndexCache* cache) {
-    token t;
     if (type == TOKEN_TAG) {
         if (!piece.empty() && piece.front() == '%') {
             if (!tokens_.empty()) applyModifiers(tokens_.back(), piece.substr(1));
             return;
         }
-        t.type = TOKEN_TAG;
-        t.subtype = (!piece.empty() && piece.front() == '/') ? TAG_CLOSE : TAG_OPEN;
+        const int subtype = (!piece.empty() && piece.front() == '/') ? TAG_CLOSE : TAG_OPEN;
         size_t nameStart = piece.find_first_not_of('/');
         if (nameStart == std::string_view::npos) nameStart = piece.size();
-        size_t blank = piece.find(' ', nameStart);
-        std::string_view name = piece.substr(nameStart, blank == std::string_view::npos ? std::string_view::npos
-                                                                                         : blank - nameStart);
+        const size_t blank = piece.find(' ', nameStart);
+        std::string name = lowerAscii(piece.substr(
+            nameStart, blank == std::string_view::npos ? std::string_view::npos : blank - nameStart));
         std::string_view args;
         if (blank != std::string_view::npos) args = piece.substr(blank + 1);
         if (args.size() > MAX_TAG_ARGS) args = {};
-        t.tagName = lowerAscii(name);
-        t.hash.emplace(TOK_TAG_ARGS, std::string(args));
-        const bool open = t.subtype == TAG_OPEN;
-        if (t.tagName == "script") {
-            states.inScript = open;
-        } else if (t.tagName == "select") {
-            states.inSelect = open;
-        } else if (t.tagName == "body") {
-            states.inBody = open;
+        const std::string_view lowered(name);
+        if (lowered == "script") {
+            states.inScript = subtype == TAG_OPEN;
+        } else if (lowered == "select") {
+            states.inSelect = subtype == TAG_OPEN;
+        } else if (lowered == "body") {
+            states.inBody = subtype == TAG_OPEN;
         }
         if (states.inScript || states.inSelect || (bodyOnly_ && !states.inBody)) return;
-        storeToken(std::move(t), nullptr, cache);
+        token& t = tokens_.emplace_back();
+        t.type = TOKEN_TAG;
+        t.subtype = subtype;
+        t.tagName = std::move(name);
+        t.hash.emplace_hint(t.hash.end(), TOK_TAG_ARGS, args);
+        indexLastToken(t.tagName, cache);
         return;
     }
     if (type != TOKEN_TEXT) return;  // comments are never stored
     if (states.inScript || states.inSelect || (bodyOnly_ && !states.inBody)) return;
+    token& t = tokens_.emplace_back();
     t.type = TOKEN_TEXT;
     t.text.assign(piece);
     t.isSpace = isWhiteSpaceText(piece);
-    storeToken(std::move(t), &chardataLabel_, cache);
+    indexLastToken(chardataLabel_, cache);
 }
 
-void tokenList::insertPopulatedToken(token& t, const std::string& indexKey) { storeToken(token(t), &indexKey, nullptr); }
+void tokenList::insertPopulatedToken(token& t, const std::string& indexKey) {
+    tokens_.push_back(t);
+    indexLastToken(indexKey, nullptr);
+}
 
-void tokenList::storeToken(token&& t, const std::string* key, IndexCache* cache) {
-    const int position = static_cast<int>(tokens_.size());
-    tokens_.push_back(std::move(t));
+tokenList::tokenShape tokenList::shapeOf(const token& t) {
+    const size_t length = t.text.size();
+    return tokenShape{length > UINT32_MAX ? UINT32_MAX : static_cast<uint32_t>(length), static_cast<uint8_t>(t.type),
+                      static_cast<uint8_t>(t.subtype), t.isSpace};
+}
+
+void tokenList::indexLastToken(std::string_view key, IndexCache* cache) {
+    shapes_.push_back(shapeOf(tokens_.back()));
     if (!buildIndex_) return;
-    const std::string& indexKey = key != nullptr ? *key : tokens_.back().tagName;
+    const int position = static_cast<int>(tokens_.size()) - 1;
     if (cache != nullptr) {
-        auto hit = cache->find(std::string_view(indexKey));
-        if (hit != cache->end()) {
-            hit->second->push_back(position);
-            return;
-        }
+        cache->entry(key).push_back(position);
+    } else {
+        index_[std::string(key)].push_back(position);
     }
-    auto entry = index_.try_emplace(indexKey).first;
-    entry->second.push_back(position);
-    if (cache != nullptr) cache->emplace(std::string_view(entry->first), &entry->second);
 }
 
 void tokenList::modifyToken(token& t, std::string& piece) {
@@ -376,14 +440,24 @@ int tokenList::fastFindTokenSimilarTo(const token& p) const {
 }
 
 int tokenList::findSimilarInEntry(const std::vector<int>& entry, const token& p) const {
-    if (p.type == TOKEN_TAG) {
+    return searchEntry(entry, shapeOf(p), p);
+}
+
+int tokenList::findSimilarInEntry(const std::vector<int>& entry, const tokenList& page, int k) const {
+    return searchEntry(entry, page.shapes_[static_cast<size_t>(k)], page.tokens_[static_cast<size_t>(k)]);
+}
+
+// Reads p itself only for what its shape cannot answer: the text of an
+// equal-length comparison and the subject of a pattern.
+int tokenList::searchEntry(const std::vector<int>& entry, const tokenShape& shape, const token& p) const {
+    if (shape.type == TOKEN_TAG) {
         // Length bounds on a template tag count the template's tags of that
         // name, open and close together.
         const long count = static_cast<long>(entry.size());
         for (int i : entry) {
             const token& t = tokens_[static_cast<size_t>(i)];
             // A tag named like the text label shares the text entry.
-            if (t.type != TOKEN_TAG || t.subtype != p.subtype) continue;
+            if (t.type != TOKEN_TAG || t.subtype != shape.subtype) continue;
             if (t.minLength > 0) {
                 scraperLog::error("Min Length[" + std::to_string(t.minLength) + "]\n");
                 if (t.minLength > count) continue;
@@ -393,19 +467,23 @@ int tokenList::findSimilarInEntry(const std::vector<int>& entry, const token& p)
         }
         return -1;
     }
-    if (p.type != TOKEN_TEXT) return -1;
-    const size_t length = p.text.size();
+    if (shape.type != TOKEN_TEXT) return -1;
+    const size_t length = shape.length;
     for (int i : entry) {
         const token& t = tokens_[static_cast<size_t>(i)];
         if (t.type != TOKEN_TEXT) continue;
-        if (p.isSpace) {
+        if (shape.isSpace) {
             if (t.isSpace) return i;
             continue;
         }
         if (t.isSpace) continue;
         if (t.minLength > 0 && static_cast<size_t>(t.minLength) > length) continue;
         if (t.maxLength > 0 && static_cast<size_t>(t.maxLength) < length) continue;
-        if (t.hasRegex ? patternMatches(t, t.text, p.text) : t.text == p.text) return i;
+        if (t.hasRegex) {
+            if (patternMatches(t, t.text, p.text)) return i;
+        } else if (t.text.size() == length && t.text == p.text) {
+            return i;
+        }
     }
     return -1;
 }

@@ -6,11 +6,11 @@
 
 #include <regex.h>
 
+#include <cstdint>
 #include <map>
 #include <ostream>
 #include <string>
 #include <string_view>
-#include <unordered_map>
 #include <vector>
 
 class tokenList {
@@ -34,6 +34,15 @@ public:
         // the pattern does not compile (it then never matches).
         const regex_t* pattern = nullptr;
         bool patternBad = false;
+    };
+
+    // What the similarity search reads of a page token, kept compact beside
+    // the tokens, so that scoring many chunks against one page stays in cache.
+    struct tokenShape {
+        uint32_t length;  // text tokens: the byte length of the text
+        uint8_t type;
+        uint8_t subtype;
+        bool isSpace;
     };
 
     struct tokenStates {
@@ -77,6 +86,7 @@ public:
     void compileRegexes();
 
     const std::vector<token>& getTokens() const { return tokens_; }
+    const std::vector<tokenShape>& getShapes() const { return shapes_; }
     int size() const { return static_cast<int>(tokens_.size()); }
     const token& at(int i) const { return tokens_[static_cast<size_t>(i)]; }
     const std::map<std::string, std::vector<int>>& getIndex() const { return index_; }
@@ -101,6 +111,8 @@ public:
     // getTokenIdxListByType(p) gives); callers that resolved the entry once
     // use it directly.
     int findSimilarInEntry(const std::vector<int>& entry, const token& p) const;
+    // The same for token k of page, reading its compact shape first.
+    int findSimilarInEntry(const std::vector<int>& entry, const tokenList& page, int k) const;
 
     std::string reconstructStringFromToken(int i, const std::string& postRegex) const;
 
@@ -111,16 +123,20 @@ public:
     static bool isWhiteSpaceText(std::string_view text);
 
 private:
-    using IndexCache = std::unordered_map<std::string_view, std::vector<int>*>;
+    // Finds index entries by name during one parse without a tree search.
+    class IndexCache;
 
     void insertPiece(tokenType type, std::string_view piece, tokenStates& states, IndexCache* cache);
-    // Appends t and indexes it under key (its tag name when key is null).
-    void storeToken(token&& t, const std::string* key, IndexCache* cache);
+    // Adds the last token to the index entry of key, when indexing.
+    void indexLastToken(std::string_view key, IndexCache* cache);
+    static tokenShape shapeOf(const token& t);
+    int searchEntry(const std::vector<int>& entry, const tokenShape& shape, const token& p) const;
     void applyModifiers(token& t, std::string_view piece);
     bool patternMatches(const token& t, const std::string& pattern, const std::string& subject) const;
 
     std::string chardataLabel_;
     std::vector<token> tokens_;
+    std::vector<tokenShape> shapes_;  // one per token
     std::map<std::string, std::vector<int>> index_;
     bool bodyOnly_ = false;
     bool buildIndex_ = false;
