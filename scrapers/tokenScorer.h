@@ -31,18 +31,24 @@ public:
     std::string postProcessToken(int pagePos, const tokenList::token& dataToken, const std::string& key,
                                  const tokenList& page, const scraperConfig::chunk& chunk);
 
-    const std::multimap<float, int>& getScores() const { return scores_; }
+    // The score table of the last chunk: score to page position, equal
+    // scores in the order they were added.
+    std::multimap<float, int> getScores() const;
 
 private:
-    template <class Similar>
-    void addScore(int pagePos, int dataPos, const tokenList& page, const tokenList& tpl, Similar similar);
-    void prepareSimilarity(const tokenList& page, const tokenList& tpl);
-    int similarAt(int pagePos, const tokenList& page, const tokenList& tpl);
+    using Entry = std::pair<float, int>;
 
-    std::multimap<float, int> scores_;
-    // For the chunk being scored, per page position: the template index entry
-    // its similar token is searched in (null: none can be similar), and the
-    // similar template position once known (-1 none, kUnknown not yet).
-    std::vector<const std::vector<int>*> entryOf_;
+    void scoreCandidates(const tokenList& page, const tokenList& tpl, int dataPos, const std::vector<int>& candidates);
+    // The table's entries from the highest score down (equal scores: the one
+    // added last first), as far as the first `count` of them.
+    std::vector<Entry> topEntries(size_t count) const;
+
+    // The score table in the order entries were added; kept as a plain list
+    // because thousands of candidates are scored per chunk, and ordered only
+    // as far as the clump needs.
+    std::vector<Entry> table_;
+    // Scratch space of scoreCandidates, kept between chunks.
+    std::vector<float> weights_;
     std::vector<int> similar_;
+    std::vector<float> sums_;
 };
