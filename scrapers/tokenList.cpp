@@ -135,7 +135,10 @@ void tokenList::parseHtml(const std::string& html, bool bodyOnly, bool buildInde
     buildIndex_ = buildIndex;
     chardataLabel_ = kChardataLabel;
 
-    const std::string_view text(html);
+    // Tokens are cut from a copy kept in source_, which their shapes view.
+    const size_t base = source_.size();
+    source_ += html;
+    const std::string_view text = std::string_view(source_).substr(base);
     const char* const data = text.data();
     const size_t end = text.size();
 
@@ -166,7 +169,7 @@ void tokenList::parseHtml(const std::string& html, bool bodyOnly, bool buildInde
             }
             size_t pos = static_cast<size_t>(static_cast<const char*>(lt) - data);
             if (pos > runStart) {
-                insertPiece(TOKEN_TEXT, text.substr(runStart, pos - runStart), states, indexCache);
+                insertPiece(TOKEN_TEXT, text.substr(runStart, pos - runStart), states, indexCache, true);
             }
             runStart = cursor = pos;
             if (startsWith(text, pos, "<!--")) {
@@ -186,7 +189,7 @@ void tokenList::parseHtml(const std::string& html, bool bodyOnly, bool buildInde
             }
             size_t pos = static_cast<size_t>(static_cast<const char*>(gt) - data);
             if (pos > cursor + 1) {
-                insertPiece(TOKEN_TAG, text.substr(cursor + 1, pos - cursor - 1), states, indexCache);
+                insertPiece(TOKEN_TAG, text.substr(cursor + 1, pos - cursor - 1), states, indexCache, true);
             }
             runStart = cursor = pos + 1;
             state = State::Text;
@@ -217,10 +220,10 @@ void tokenList::parseHtml(const std::string& html, bool bodyOnly, bool buildInde
 
     switch (state) {
     case State::Text:
-        insertPiece(TOKEN_TEXT, text.substr(cursor), states, indexCache);
+        insertPiece(TOKEN_TEXT, text.substr(cursor), states, indexCache, true);
         break;
     case State::Tag:
-        insertPiece(TOKEN_TAG, text.substr(cursor), states, indexCache);
+        insertPiece(TOKEN_TAG, text.substr(cursor), states, indexCache, true);
         break;
     case State::Comment:
         break;
@@ -237,13 +240,16 @@ void tokenList::parseHtml(const std::string& html, bool bodyOnly, bool buildInde
 
 void tokenList::insertToken(tokenType type, std::string& piece, tokenStates* states) {
     tokenStates local;
-    insertPiece(type, piece, states ? *states : local, nullptr);
+    insertPiece(type, piece, states ? *states : local, nullptr, false);
 }
 
-void tokenList::insertPiece(tokenType type, std::string_view piece, tokenStates& states, IndexCache* cache) {
+void tokenList::insertPiece(tokenType type, std::string_view piece, tokenStates& states, IndexCache* cache,
+                            bool fromSource) {
     if (type == TOKEN_TAG) {
         if (!piece.empty() && piece.front() == '%') {
-            if (!tokens_.empty()) applyModifiers(tokens_.back(), piece.substr(1));
+            if (!tokens_.empty() && applyModifiers(tokens_.back(), piece.substr(1))) {
+                shapes_.back().inSource = false;  // the arguments are no longer the parsed ones
+            }
             return;
         }
         const int subtype = (!piece.empty() && piece.front() == '/') ? TAG_CLOSE : TAG_OPEN;
@@ -269,7 +275,7 @@ void tokenList::insertPiece(tokenType type, std::string_view piece, tokenStates&
         t.subtype = subtype;
         t.tagName = std::move(name);
         t.hash.emplace_hint(t.hash.end(), TOK_TAG_ARGS, args);
-        indexLastToken(t.tagName, cache);
+        indexLastToken(t.tagName, cache, shapeFor(t, args, fromSource));
         return;
     }
     if (type != TOKEN_TEXT) return;  // comments are never stored
@@ -278,22 +284,28 @@ void tokenList::insertPiece(tokenType type, std::string_view piece, tokenStates&
     t.type = TOKEN_TEXT;
     t.text.assign(piece);
     t.isSpace = isWhiteSpaceText(piece);
-    indexLastToken(chardataLabel_, cache);
+    indexLastToken(chardataLabel_, cache, shapeFor(t, piece, fromSource));
 }
 
 void tokenList::insertPopulatedToken(token& t, const std::string& indexKey) {
     tokens_.push_back(t);
-    indexLastToken(indexKey, nullptr);
+    indexLastToken(indexKey, nullptr, shapeOf(tokens_.back()));
 }
 
 tokenList::tokenShape tokenList::shapeOf(const token& t) {
-    const size_t length = t.text.size();
-    return tokenShape{length > UINT32_MAX ? UINT32_MAX : static_cast<uint32_t>(length), static_cast<uint8_t>(t.type),
-                      static_cast<uint8_t>(t.subtype), t.isSpace};
+    const size_t length = t.type == TOKEN_TAG ? tagArgs(t).size() : t.text.size();
+    return tokenShape{0, length > UINT32_MAX ? UINT32_MAX : static_cast<uint32_t>(length),
+                      static_cast<uint8_t>(t.type), static_cast<uint8_t>(t.subtype), t.isSpace, false};
 }
 
-void tokenList::indexLastToken(std::string_view key, IndexCache* cache) {
-    shapes_.push_back(shapeOf(tokens_.back()));
+tokenList::tokenShape tokenList::shapeFor(const token& t, std::string_view view, bool fromSource) const {
+    if (!fromSource || view.size() >= UINT32_MAX) return shapeOf(t);
+    return tokenShape{static_cast<size_t>(view.data() - source_.data()), static_cast<uint32_t>(view.size()),
+                      static_cast<uint8_t>(t.type), static_cast<uint8_t>(t.subtype), t.isSpace, true};
+}
+
+void tokenList::indexLastToken(std::string_view key, IndexCache* cache, const tokenShape& shape) {
+    shapes_.push_back(shape);
     if (!buildIndex_) return;
     const int position = static_cast<int>(tokens_.size()) - 1;
     if (cache != nullptr) {
@@ -309,7 +321,8 @@ void tokenList::modifyToken(token& t, std::string& piece) {
     applyModifiers(t, items);
 }
 
-void tokenList::applyModifiers(token& t, std::string_view piece) {
+bool tokenList::applyModifiers(token& t, std::string_view piece) {
+    bool argsReplaced = false;
     size_t start = 0;
     while (start <= piece.size()) {
         size_t comma = piece.find(',', start);
@@ -332,22 +345,30 @@ void tokenList::applyModifiers(token& t, std::string_view piece) {
         } else if (key == TOK_REGEX) {
             if (value == "1") t.hasRegex = true;
         } else {
+            argsReplaced |= key == TOK_TAG_ARGS;
             t.hash[key] = std::move(value);
+        }
+    }
+    return argsReplaced;
+}
+
+void tokenList::compileRegexes() {
+    patterns_.resize(tokens_.size());
+    for (size_t i = 0; i < tokens_.size(); ++i) {
+        const token& t = tokens_[i];
+        checkedPattern& checked = patterns_[i];
+        if (!t.hasRegex || checked.compiled != nullptr || checked.bad) continue;
+        regexCache::Entry entry;
+        if (getRegexCacheInstance().getRegex(t.type == TOKEN_TAG ? tagArgs(t) : t.text, kRegexFlags, entry) == 0) {
+            checked.compiled = entry.compiled;
+        } else {
+            checked.bad = true;
         }
     }
 }
 
-void tokenList::compileRegexes() {
-    for (token& t : tokens_) {
-        if (!t.hasRegex || t.pattern != nullptr || t.patternBad) continue;
-        const std::string& pattern = t.type == TOKEN_TAG ? tagArgs(t) : t.text;
-        regexCache::Entry entry;
-        if (getRegexCacheInstance().getRegex(pattern, kRegexFlags, entry) == 0) {
-            t.pattern = entry.compiled;
-        } else {
-            t.patternBad = true;
-        }
-    }
+bool tokenList::isPatternBad(int i) const {
+    return i >= 0 && static_cast<size_t>(i) < patterns_.size() && patterns_[static_cast<size_t>(i)].bad;
 }
 
 int tokenList::scoreOf(int i) const {
@@ -407,13 +428,22 @@ bool tokenList::doSubtypesMatch(const token& a, const token& b) {
     return a.type == TOKEN_TAG && b.type == TOKEN_TAG && a.subtype == b.subtype;
 }
 
-bool tokenList::patternMatches(const token& t, const std::string& pattern, const std::string& subject) const {
-    if (t.pattern != nullptr) {
+bool tokenList::patternMatches(int i, std::string_view subject) const {
+    // The subject is read as a C string: it ends at its first NUL byte.
+    const void* nul = std::memchr(subject.data(), '\0', subject.size());
+    if (nul != nullptr) subject = subject.substr(0, static_cast<size_t>(static_cast<const char*>(nul) - subject.data()));
+    const checkedPattern checked =
+        static_cast<size_t>(i) < patterns_.size() ? patterns_[static_cast<size_t>(i)] : checkedPattern{};
+    if (checked.compiled != nullptr) {
+        regmatch_t range[1];
+        range[0].rm_so = 0;
+        range[0].rm_eo = static_cast<regoff_t>(subject.size());
         CLocaleScope c;
-        return regexec(t.pattern, subject.c_str(), 0, nullptr, 0) == 0;
+        return regexec(checked.compiled, subject.data(), 0, range, REG_STARTEND) == 0;
     }
-    if (t.patternBad) return false;
-    return regex::match(pattern, subject, kRegexFlags);
+    if (checked.bad) return false;
+    const token& t = tokens_[static_cast<size_t>(i)];
+    return regex::match(t.type == TOKEN_TAG ? tagArgs(t) : t.text, std::string(subject), kRegexFlags);
 }
 
 int tokenList::findTokenSimilarTo(const token& p) const {
@@ -424,11 +454,11 @@ int tokenList::findTokenSimilarTo(const token& p) const {
         if (t.type != p.type) continue;
         if (p.type == TOKEN_TAG) {
             if (t.subtype != p.subtype || t.tagName != p.tagName) continue;
-            if (!t.hasRegex || patternMatches(t, tagArgs(t), tagArgs(p))) return static_cast<int>(i);
+            if (!t.hasRegex || patternMatches(static_cast<int>(i), tagArgs(p))) return static_cast<int>(i);
         } else if (p.isSpace) {
             if (t.isSpace) return static_cast<int>(i);
         } else if (!t.isSpace) {
-            if (t.hasRegex ? patternMatches(t, t.text, p.text) : t.text == p.text) return static_cast<int>(i);
+            if (t.hasRegex ? patternMatches(static_cast<int>(i), p.text) : t.text == p.text) return static_cast<int>(i);
         }
     }
     return -1;
@@ -440,16 +470,22 @@ int tokenList::fastFindTokenSimilarTo(const token& p) const {
 }
 
 int tokenList::findSimilarInEntry(const std::vector<int>& entry, const token& p) const {
-    return searchEntry(entry, shapeOf(p), p);
+    return searchEntry(entry, shapeOf(p), p, source_);
 }
 
 int tokenList::findSimilarInEntry(const std::vector<int>& entry, const tokenList& page, int k) const {
-    return searchEntry(entry, page.shapes_[static_cast<size_t>(k)], page.tokens_[static_cast<size_t>(k)]);
+    return searchEntry(entry, page.shapes_[static_cast<size_t>(k)], page.tokens_[static_cast<size_t>(k)],
+                       page.source_);
 }
 
-// Reads p itself only for what its shape cannot answer: the text of an
-// equal-length comparison and the subject of a pattern.
-int tokenList::searchEntry(const std::vector<int>& entry, const tokenShape& shape, const token& p) const {
+// Reads the text or arguments of the page token from the parsed text its
+// shape views, and the token itself only when there is no such view.
+int tokenList::searchEntry(const std::vector<int>& entry, const tokenShape& shape, const token& p,
+                           const std::string& source) const {
+    auto subject = [&]() -> std::string_view {
+        if (shape.inSource) return std::string_view(source).substr(shape.offset, shape.length);
+        return shape.type == TOKEN_TAG ? std::string_view(tagArgs(p)) : std::string_view(p.text);
+    };
     if (shape.type == TOKEN_TAG) {
         // Length bounds on a template tag count the template's tags of that
         // name, open and close together.
@@ -463,7 +499,7 @@ int tokenList::searchEntry(const std::vector<int>& entry, const tokenShape& shap
                 if (t.minLength > count) continue;
             }
             if (t.maxLength > 0 && t.maxLength < count) continue;
-            if (!t.hasRegex || patternMatches(t, tagArgs(t), tagArgs(p))) return i;
+            if (!t.hasRegex || patternMatches(i, subject())) return i;
         }
         return -1;
     }
@@ -480,8 +516,8 @@ int tokenList::searchEntry(const std::vector<int>& entry, const tokenShape& shap
         if (t.minLength > 0 && static_cast<size_t>(t.minLength) > length) continue;
         if (t.maxLength > 0 && static_cast<size_t>(t.maxLength) < length) continue;
         if (t.hasRegex) {
-            if (patternMatches(t, t.text, p.text)) return i;
-        } else if (t.text.size() == length && t.text == p.text) {
+            if (patternMatches(i, subject())) return i;
+        } else if (t.text.size() == length && std::string_view(t.text) == subject()) {
             return i;
         }
     }

@@ -29,20 +29,19 @@ public:
         std::string text;
         std::string tagName;
         std::map<std::string, std::string> hash;
-        // Filled by compileRegexes() on tokens with hasRegex: the compiled
-        // pattern, owned by the process-wide pattern cache, or patternBad when
-        // the pattern does not compile (it then never matches).
-        const regex_t* pattern = nullptr;
-        bool patternBad = false;
     };
 
     // What the similarity search reads of a page token, kept compact beside
     // the tokens, so that scoring many chunks against one page stays in cache.
+    // Text tokens and tag arguments from a parse are also views into a copy
+    // of the parsed text, so that searches read contiguous bytes.
     struct tokenShape {
-        uint32_t length;  // text tokens: the byte length of the text
+        size_t offset;    // where the text (or the tag arguments) starts in the parsed text
+        uint32_t length;  // its byte length
         uint8_t type;
         uint8_t subtype;
         bool isSpace;
+        bool inSource;  // false: read the token itself
     };
 
     struct tokenStates {
@@ -84,6 +83,8 @@ public:
     // pattern cache: a pattern that does not compile is reported there once
     // and the token then never matches.
     void compileRegexes();
+    // True when compileRegexes() found the pattern of token i bad.
+    bool isPatternBad(int i) const;
 
     const std::vector<token>& getTokens() const { return tokens_; }
     const std::vector<tokenShape>& getShapes() const { return shapes_; }
@@ -126,17 +127,36 @@ private:
     // Finds index entries by name during one parse without a tree search.
     class IndexCache;
 
-    void insertPiece(tokenType type, std::string_view piece, tokenStates& states, IndexCache* cache);
+    // fromSource: piece lies in source_ (a parse), so shapes can view it.
+    void insertPiece(tokenType type, std::string_view piece, tokenStates& states, IndexCache* cache,
+                     bool fromSource);
     // Adds the last token to the index entry of key, when indexing.
-    void indexLastToken(std::string_view key, IndexCache* cache);
+    // Records the shape of the last token and adds it to the index entry of key.
+    void indexLastToken(std::string_view key, IndexCache* cache, const tokenShape& shape);
     static tokenShape shapeOf(const token& t);
-    int searchEntry(const std::vector<int>& entry, const tokenShape& shape, const token& p) const;
-    void applyModifiers(token& t, std::string_view piece);
-    bool patternMatches(const token& t, const std::string& pattern, const std::string& subject) const;
+    // The shape of t whose text or arguments are view, a piece of source_
+    // when fromSource.
+    tokenShape shapeFor(const token& t, std::string_view view, bool fromSource) const;
+    // The similarity search over one template index entry for a page token
+    // given by its shape, the token and the page's parsed text.
+    int searchEntry(const std::vector<int>& entry, const tokenShape& shape, const token& p,
+                    const std::string& source) const;
+    // Applies the modifiers; true when they replaced the tag arguments.
+    bool applyModifiers(token& t, std::string_view piece);
+    bool patternMatches(int i, std::string_view subject) const;
 
     std::string chardataLabel_;
     std::vector<token> tokens_;
     std::vector<tokenShape> shapes_;  // one per token
+    std::string source_;               // the texts parsed so far, one after the other
+    // Per token, once compileRegexes() ran: the compiled pattern of a token
+    // with hasRegex, owned by the process-wide pattern cache, or bad when it
+    // does not compile (the token then never matches).
+    struct checkedPattern {
+        const regex_t* compiled = nullptr;
+        bool bad = false;
+    };
+    std::vector<checkedPattern> patterns_;
     std::map<std::string, std::vector<int>> index_;
     bool bodyOnly_ = false;
     bool buildIndex_ = false;

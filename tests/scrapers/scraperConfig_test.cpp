@@ -138,7 +138,7 @@ TEST(ScraperConfig, BadTemplatePatternIsCheckedOnceAtLoad) {
     const std::string err = testing::internal::GetCapturedStderr();
     EXPECT_EQ(LogCapture::count(err, "BAD REGEX"), 1u);
     ASSERT_EQ(config.getChunkList().size(), 2u);
-    for (const auto& c : config.getChunkList()) EXPECT_TRUE(c.templateTokens.at(1).patternBad);
+    for (const auto& c : config.getChunkList()) EXPECT_TRUE(c.templateTokens.isPatternBad(1));
 }
 
 TEST(ScraperConfig, Dump) {

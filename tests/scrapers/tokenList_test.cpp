@@ -264,7 +264,8 @@ TEST(TokenList, SimilaritySearch) {
     bad.compileRegexes();
     bad.compileRegexes();
     for (int i = 0; i < 3; ++i) EXPECT_EQ(bad.findTokenSimilarTo(pageText("([0-9]")), -1);
-    EXPECT_TRUE(bad.at(1).patternBad);
+    EXPECT_TRUE(bad.isPatternBad(1));
+    EXPECT_FALSE(bad.isPatternBad(0));
     EXPECT_EQ(LogCapture::count(err.text(), "BAD REGEX"), 1u);
 }
 
