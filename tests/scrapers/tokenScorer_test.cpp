@@ -4,6 +4,7 @@
 
 #include <fstream>
 #include <sstream>
+#include <thread>
 
 #include "LogCapture.h"
 
@@ -176,4 +177,29 @@ TEST(TokenScorer, FixturePageAgainstSiteConfiguration) {
                         {"day-3", "Wednesday"},
                         {"day-4", "Thursday"}}));
     EXPECT_EQ(log.errors(), "");
+}
+
+TEST(TokenScorer, ThreadsShareConfigurationAndPage) {
+    // Scraper threads score their pages against the same read-only
+    // configuration at the same time, sharing its compiled patterns.
+    LogCapture log;
+    const scraperConfig config(readFixture("weather.conf"));
+    const tokenList page(readFixture("weather.html"), true, true);
+    Map expected;
+    tokenScorer single;
+    for (const scraperConfig::chunk& chunk : config.getChunkList()) single.scoreForChunk(page, chunk, expected);
+
+    std::vector<Map> results(4);
+    std::vector<std::thread> threads;
+    for (Map& out : results) {
+        threads.emplace_back([&config, &page, &out] {
+            for (int round = 0; round < 20; ++round) {
+                tokenScorer scorer;
+                out.clear();
+                for (const scraperConfig::chunk& chunk : config.getChunkList()) scorer.scoreForChunk(page, chunk, out);
+            }
+        });
+    }
+    for (std::thread& t : threads) t.join();
+    for (const Map& out : results) EXPECT_EQ(out, expected);
 }
