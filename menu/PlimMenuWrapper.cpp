@@ -1,0 +1,101 @@
+#include "menu/PlimMenuWrapper.h"
+
+#include <atomic>
+#include <functional>
+#include <utility>
+
+#include "menu/PlimMenuTarget.h"
+#include "util/DisplayText.h"
+#include "util/teskThread.h"
+
+namespace {
+
+std::atomic<PlimMenuWrapper*> singleton{nullptr};
+
+}  // namespace
+
+PlimMenuWrapper::PlimMenuWrapper(MainThreadPoster channel, PlimMenuTarget* menu)
+    : channel_(std::move(channel)), menu_(menu) {
+    PlimMenuWrapper* none = nullptr;
+    singleton.compare_exchange_strong(none, this);
+}
+
+PlimMenuWrapper::~PlimMenuWrapper() {
+    PlimMenuWrapper* self = this;
+    singleton.compare_exchange_strong(self, nullptr);
+    finishRefresh();
+    // A pool still kept belongs to a rebuild on another thread; draining it
+    // here would unwind this thread's pools instead, so it is left alone.
+    std::lock_guard<std::mutex> lock(poolMutex_);
+    (void)pool_.release();
+}
+
+bool PlimMenuWrapper::post(std::function<void(PlimMenuTarget&)> call) {
+    if (!menu_) return false;
+    PlimMenuTarget* menu = menu_;
+    return channel_.post([menu, call = std::move(call)] { call(*menu); });
+}
+
+void PlimMenuWrapper::setMainImage(const std::string& set, const std::string& key) {
+    post([set = toDisplayText(set), key = toDisplayText(key)](PlimMenuTarget& menu) {
+        menu.setMainImageOfSet(set, key);
+    });
+}
+
+void PlimMenuWrapper::setMainWeatherImage(int code, int warning, int minuteOfDay, int sunrise, int sunset,
+                                          float saturation) {
+    post([=](PlimMenuTarget& menu) { menu.setMainWeatherImage(code, warning, minuteOfDay, sunrise, sunset, saturation); });
+}
+
+void PlimMenuWrapper::setMainText(const std::string& text, int size) {
+    post([text = toDisplayText(text), size](PlimMenuTarget& menu) { menu.setMainText(text, static_cast<float>(size)); });
+}
+
+void PlimMenuWrapper::addItemAtIndex(unsigned int index) {
+    post([index](PlimMenuTarget& menu) { menu.addItemAtIndex(index); });
+}
+
+void PlimMenuWrapper::removeItemAtIndex(unsigned int index) {
+    post([index](PlimMenuTarget& menu) { menu.removeItemAtIndex(index); });
+}
+
+void PlimMenuWrapper::changeIconSet(unsigned int set) {
+    post([set](PlimMenuTarget& menu) { menu.changeIconSet(static_cast<int>(set)); });
+}
+
+plist::Dict PlimMenuWrapper::toDictionary(const PlimMenuItem& item) {
+    plist::Dict dict;
+    for (const auto& [key, value] : item.getHash()) {
+        dict.emplace(toDisplayText(key), plist::Value(toDisplayText(value)));
+    }
+    return dict;
+}
+
+void PlimMenuWrapper::setMenuItem(unsigned int index, const PlimMenuItem& item) {
+    post([index, dict = toDictionary(item)](PlimMenuTarget& menu) { menu.setMenuItem(index, dict); });
+}
+
+void PlimMenuWrapper::beginRefresh() {
+    std::lock_guard<std::mutex> lock(poolMutex_);
+    if (pool_) return;
+    pool_ = std::make_unique<AutoreleasePool>();
+    poolThread_ = std::this_thread::get_id();
+}
+
+void PlimMenuWrapper::finishRefresh() {
+    std::lock_guard<std::mutex> lock(poolMutex_);
+    // A pool is current on the thread that opened it: only that thread may
+    // drain it.
+    if (!pool_ || poolThread_ != std::this_thread::get_id()) return;
+    pool_.reset();
+    poolThread_ = std::thread::id();
+}
+
+bool PlimMenuWrapper::hasPool() const {
+    std::lock_guard<std::mutex> lock(poolMutex_);
+    return pool_ != nullptr;
+}
+
+PlimMenuWrapper* getPlimMenuWrapperSingleton() { return singleton.load(); }
+
+void deletePlimMenuWrapperSingleton() { delete singleton.exchange(nullptr); }
