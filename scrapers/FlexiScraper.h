@@ -59,7 +59,7 @@ public:
     static int getNumberedKeys(const std::map<std::string, std::string>& table, const std::string& key,
                                std::vector<std::string>& values);
     static void setNumberedKeys(std::map<std::string, std::string>& table, const std::string& key,
-                                std::vector<std::string>& values);
+                                const std::vector<std::string>& values);
 
     const scraperConfig& searchConfig() const { return searchConfig_; }
     const scraperConfig& scrapeConfig() const { return scrapeConfig_; }

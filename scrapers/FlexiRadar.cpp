@@ -1,0 +1,111 @@
+// Keeps a recent radar image of the primary city in a cache folder of the
+// user's account, for the menu to show.
+
+#include <sys/stat.h>
+
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+#include <mutex>
+#include <vector>
+
+#include "model/CodeTables.h"
+#include "scrapers/FlexiScraper.h"
+#include "util/Clock.h"
+#include "util/FileUtils.h"
+#include "util/GeneralUtils.h"
+#include "util/UrlUtils.h"
+
+namespace {
+
+constexpr int kRadarCapacity = 102400;
+constexpr int kSmallestImage = 2000;
+constexpr time_t kFreshAge = 1800;
+constexpr time_t kSmallFileAge = 10800;
+constexpr int kSmallFileSize = 1023;
+const char* const kSalt = "kelpdrawnfist";
+
+std::mutex hostMutex;
+std::string radarHost = "radar.skyvane.org";
+
+bool makeFolder(const std::string& path, const char* failure) {
+    if (mkdir(path.c_str(), 0755) == 0 || errno == EEXIST) return true;
+    const int error = errno;
+    std::printf("%s", failure);
+    std::printf("mkdir failed, errno = %d (%s)\n", error, std::strerror(error));
+    return false;
+}
+
+// A cache file name must stay a plain name inside the cache folder.
+bool isPlainFileName(const std::string& name) {
+    return name.find('/') == std::string::npos && name.find("..") == std::string::npos &&
+           name.find('\0') == std::string::npos;
+}
+
+}  // namespace
+
+void FlexiScraper::setRadarServiceHost(const std::string& hostAndPort) {
+    std::lock_guard<std::mutex> lock(hostMutex);
+    radarHost = hostAndPort;
+}
+
+std::string FlexiScraper::radarServiceHost() {
+    std::lock_guard<std::mutex> lock(hostMutex);
+    return radarHost;
+}
+
+void FlexiScraper::processRadar(ScrapeReport& report) {
+    std::map<std::string, std::string>& in = report.getInputHashRef();
+    std::map<std::string, std::string>& out = report.getOutputHashRef();
+    out["radar"] = "0";
+    if (getHash(in, "isFavorite", "") == "1" || getHash(in, "radar", "") != "1" || getHash(in, "advance", "") != "1") return;
+
+    const std::string support = getUserHomeDirectory() + "Library/Application Support/Skyvane/";
+    if (!makeFolder(support, "Couldn't create Skyvane directory in Application Support...\n")) return;
+    const std::string cache = support + "PlimDoppler/";
+    if (!makeFolder(cache, "Couldn't create PlimDoppler directory in Application Support...\n")) return;
+
+    const std::string latitude = out["latitude"];
+    const std::string longitude = out["longitude"];
+    std::string fileName;
+    std::string query;
+    std::string location;
+    if (!latitude.empty() && !longitude.empty()) {
+        fileName = "Location " + latitude + " by " + longitude + " Radar.gif";
+        query = "&latitude=" + latitude + "&longitude=" + longitude;
+        location = latitude + longitude;
+    } else {
+        std::vector<std::string> parts;
+        const std::string cityName = getHash(in, "cityName", "");
+        GeneralUtils::splitByStr(cityName, ", ", parts);
+        if (parts.size() != 2 || stateAbbrevToStateName(parts[1]).empty()) return;
+        fileName = cityName + " Radar.gif";
+        query = "&location=" + cityName;
+        location = cityName;
+    }
+    if (!isPlainFileName(fileName)) return;
+    out["radarFile"] = fileName;
+    const std::string path = cache + fileName;
+
+    const int size = FileUtils::getFileLen(path);
+    const time_t allowedAge = size <= kSmallFileSize ? kSmallFileAge : kFreshAge;
+    if (size > 0 && Clock::now() - FileUtils::getLastModificationTime(path) < allowedAge) return;
+
+    const std::string t = std::to_string(static_cast<long long>(Clock::now()));
+    const std::string url = "http://" + radarServiceHost() + "/get_radar.php?pdv=1" + query + "&time=" + t +
+                            "&key=" + GeneralUtils::md5(location + kSalt + t);
+    std::vector<char> data(kRadarCapacity);
+    int length = kRadarCapacity;
+    std::string redirect;
+    UrlUtils urls;
+    if (!urls.accessUrlWithPlimLibBinary(url, redirect, data.data(), length, 5, true)) {
+        std::printf("Failed to access url[%s\n", url.c_str());
+        return;
+    }
+    if (length <= kSmallestImage) return;
+    // Replaced through a temporary file and a rename: a reader sees the old
+    // image or the new one, never a missing or half-written file.
+    if (FileUtils::safeWriteFile(path, std::string(data.data(), static_cast<size_t>(length))) == length) {
+        out["radar"] = "1";
+    }
+}
