@@ -60,8 +60,14 @@ void FlexiScraper::processRadar(ScrapeReport& report) {
     out["radar"] = "0";
     if (getHash(in, "isFavorite", "") == "1" || getHash(in, "radar", "") != "1" || getHash(in, "advance", "") != "1") return;
 
-    const std::string support = getUserHomeDirectory() + "Library/Application Support/Skyvane/";
-    if (!makeFolder(support, "Couldn't create Skyvane directory in Application Support...\n")) return;
+    // A fresh Linux home has no "Library/Application Support" yet.
+    const std::string library = getUserHomeDirectory() + "Library/";
+    const std::string support = library + "Application Support/Skyvane/";
+    const char* const supportFailure = "Couldn't create Skyvane directory in Application Support...\n";
+    if (!makeFolder(library, supportFailure) || !makeFolder(library + "Application Support/", supportFailure) ||
+        !makeFolder(support, supportFailure)) {
+        return;
+    }
     const std::string cache = support + "PlimDoppler/";
     if (!makeFolder(cache, "Couldn't create PlimDoppler directory in Application Support...\n")) return;
 
