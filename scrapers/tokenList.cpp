@@ -299,7 +299,9 @@ tokenList::tokenShape tokenList::shapeOf(const token& t) {
 }
 
 tokenList::tokenShape tokenList::shapeFor(const token& t, std::string_view view, bool fromSource) const {
-    if (!fromSource || view.size() >= UINT32_MAX) return shapeOf(t);
+    // A tag without arguments (or with too long ones) has an empty view that
+    // points nowhere in the parsed text: read the token itself.
+    if (!fromSource || view.data() == nullptr || view.size() >= UINT32_MAX) return shapeOf(t);
     return tokenShape{static_cast<size_t>(view.data() - source_.data()), static_cast<uint32_t>(view.size()),
                       static_cast<uint8_t>(t.type), static_cast<uint8_t>(t.subtype), t.isSpace, true};
 }

@@ -119,6 +119,18 @@ TEST(TokenScorer, TiesClumpsAndNumberedValues) {
     EXPECT_TRUE(out.empty());
 }
 
+TEST(TokenScorer, PatternTagsAgainstTagsWithoutArguments) {
+    // Page tags without arguments, and with over-long ones, meet a template
+    // tag whose arguments are a pattern: they are compared, never matched.
+    const tokenList page("<body><tr><td>9</td></tr><tr " + std::string(300, 'x') +
+                             "><td>8</td></tr><tr class=row><td>7</td></tr>",
+                         true, true);
+    tokenScorer scorer;
+    Map out;
+    scorer.scoreForChunk(page, makeChunk("<tr class=row><%regex=1,score=500><td>x<%data=v>"), out);
+    EXPECT_EQ(out, (Map{{"v", "7"}}));
+}
+
 TEST(TokenScorer, ValueCleaning) {
     LogCapture log;
     const tokenList page("<b>Sunny<b>Hazy<b>currentconds<b>Temp: 72&deg;F<b>Partly&nbsp;Cloudy<b>Partly&NBSP;Cloudy",
