@@ -1,0 +1,336 @@
+#include "menu/PlimMenu.h"
+
+#include <cctype>
+#include <charconv>
+#include <cstdio>
+#include <cstdlib>
+#include <ctime>
+#include <strings.h>
+
+#include "menu/ClassicPlimIcon.h"
+#include "menu/NeoPlimIcon.h"
+#include "menu/PlimImageSet.h"
+#include "menu/PlimMenuItem.h"
+#include "platform/Tasks.h"
+#include "platform/UserLocale.h"
+#include "util/FileUtils.h"
+#include "util/teskThread.h"
+
+namespace {
+
+constexpr const char* kStringTable = "Skyvane";
+constexpr const char* kRadarFolder = "Library/Application Support/Skyvane/PlimDoppler/";
+// A radar file this long or shorter is an error page or a partial write.
+constexpr int kSmallestRadarImage = 1024;
+
+const std::string& value(const plist::Dict& dict, const std::string& key) {
+    static const std::string empty;
+    auto it = dict.find(key);
+    return it != dict.end() && it->second.isString() ? it->second.asString() : empty;
+}
+
+// The leading decimal number of the text, as the menu's records carry it; 0 when there is none.
+long intValue(const plist::Dict& dict, const std::string& key) {
+    return std::strtol(value(dict, key).c_str(), nullptr, 10);
+}
+
+float floatValue(const plist::Dict& dict, const std::string& key) {
+    const std::string& text = value(dict, key);
+    // Records are written with a decimal point whatever the user's locale.
+    float result = 0.0f;
+    const char* begin = text.c_str();
+    while (*begin == ' ') ++begin;
+    std::from_chars(begin, text.c_str() + text.size(), result);
+    return result;
+}
+
+std::string capitalized(std::string text) {
+    bool wordStart = true;
+    for (char& c : text) {
+        const unsigned char u = static_cast<unsigned char>(c);
+        if (std::isalpha(u)) {
+            c = static_cast<char>(wordStart ? std::toupper(u) : std::tolower(u));
+            wordStart = false;
+        } else {
+            wordStart = u < 0x80;  // bytes of a multi-byte character stay inside the word
+        }
+    }
+    return text;
+}
+
+std::string firstOf(const std::vector<std::string>& list) { return list.empty() ? "" : list.front(); }
+
+const char* const kEnglishDays[7][2] = {{"Sun", "Sunday"},     {"Mon", "Monday"}, {"Tue", "Tuesday"},
+                                        {"Wed", "Wednesday"},  {"Thu", "Thursday"}, {"Fri", "Friday"},
+                                        {"Sat", "Saturday"}};
+
+}  // namespace
+
+PlimMenu::PlimMenu(MenuRef menu, PlimStatusItem* item, Bundle& bundle, PlimCore* plim)
+    : menu_(std::move(menu)), item_(item), bundle_(bundle), plimRef_(plim) {
+    images_["status"] = std::make_unique<PlimImageSet>("gfx/status", bundle_);
+    changeIconSet(1);
+    menuStringAttributes_.font = Font::boldSystemFont(Font::systemFontSize());
+
+    auto locale = UserLocale::current();
+    todayCap_ = firstOf(locale->thisDayDesignations());
+    tomorrowCap_ = firstOf(locale->nextDayDesignations());
+    const std::string firstDay = firstOf(locale->shortWeekdayNames());
+    if (!firstDay.empty() && std::isupper(static_cast<unsigned char>(firstDay[0]))) {
+        todayCap_ = capitalized(todayCap_);
+        tomorrowCap_ = capitalized(tomorrowCap_);
+    }
+}
+
+PlimMenu::~PlimMenu() = default;
+
+void PlimMenu::changeIconSet(int set) {
+    if (set == currentIconSet_) return;
+    weatherIcon_.reset();
+    if (set != 0) weatherIcon_ = std::make_unique<NeoPlimIcon>(bundle_);
+    else weatherIcon_ = std::make_unique<ClassicPlimIcon>(bundle_);
+    currentIconSet_ = set;
+}
+
+ImageRef PlimMenu::getImageOfSet(const std::string& set, const std::string& key) const {
+    auto it = images_.find(set);
+    return it == images_.end() ? nullptr : it->second->imageForKey(key);
+}
+
+void PlimMenu::setMainImageOfSet(const std::string& set, const std::string& key) {
+    ImageRef image = getImageOfSet(set, key);
+    if (!image) {
+        std::fprintf(stderr, "PlimMenu: Could not find img for [%s][%s]\n", set.c_str(), key.c_str());
+        return;
+    }
+    if (item_) item_->setImage(std::move(image));
+}
+
+void PlimMenu::setMainWeatherImage(int code, int warning, int minuteOfDay, int sunrise, int sunset,
+                                   float saturation) {
+    ImageRef image = Image::create({PlimWeatherIcon::kIconWidth, PlimWeatherIcon::kIconHeight});
+    // A code the style cannot draw leaves the picture blank.
+    weatherIcon_->render(*image, code, warning, minuteOfDay, saturation, false, sunrise, sunset);
+    if (item_) item_->setImage(std::move(image));
+}
+
+void PlimMenu::setMainText(const std::string& text, float size) {
+    TextAttributes attributes;
+    attributes.font = Font::titleBarFont(size);
+    if (item_) item_->setAttributedTitle(AttributedString(text, attributes));
+}
+
+void PlimMenu::addItemAtIndex(unsigned int index) {
+    AutoreleasePool pool;
+    MenuItemRef line = MenuItem::create("");
+    line->setEnabled(true);
+    line->setTarget(this);
+    line->setAction("nullClick:", [this](MenuItem& sender) { nullClick(sender); });
+    menu_->insertItem(line, static_cast<int>(index));
+}
+
+void PlimMenu::removeItemAtIndex(unsigned int index) {
+    AutoreleasePool pool;
+    menu_->removeItemAtIndex(static_cast<int>(index));
+}
+
+void PlimMenu::setMenuItem(unsigned int index, const plist::Dict& dict) {
+    AutoreleasePool pool;
+    const int at = static_cast<int>(index);
+    MenuItemRef line = menu_->itemAtIndex(at);
+    if (!line) {
+        std::fprintf(stderr, "PlimMenu: no menu line at index [%u]\n", index);
+        return;
+    }
+    switch (intValue(dict, PlimMenuItem::TypeKey)) {
+        case PlimMenuItem::Forecast:
+            setForecastItem(*line, value(dict, PlimMenuItem::ForecastDayKey),
+                            static_cast<int>(intValue(dict, PlimMenuItem::WeatherCodeKey)),
+                            value(dict, PlimMenuItem::ForecastHiLoKey),
+                            static_cast<int>(intValue(dict, PlimMenuItem::CurMinKey)),
+                            floatValue(dict, PlimMenuItem::SaturationKey));
+            break;
+        case PlimMenuItem::PrimaryCity:
+            setCityItem(*line, static_cast<int>(intValue(dict, PlimMenuItem::WeatherCodeKey)),
+                        value(dict, PlimMenuItem::CityNameKey), value(dict, PlimMenuItem::URLKey));
+            break;
+        case PlimMenuItem::UpdateTime: setUpdateTimeItem(*line, intValue(dict, PlimMenuItem::TimeKey)); break;
+        case PlimMenuItem::Condition:
+            setConditionItem(*line, value(dict, PlimMenuItem::ConditionTypeKey),
+                             value(dict, PlimMenuItem::ConditionDataKey), value(dict, PlimMenuItem::URLKey));
+            break;
+        case PlimMenuItem::Separator: setSeparatorItem(at); break;
+        case PlimMenuItem::Favorite:
+            setFavoriteItem(*line, value(dict, PlimMenuItem::CityNameKey), value(dict, PlimMenuItem::TemperatureKey),
+                            static_cast<int>(intValue(dict, PlimMenuItem::WeatherCodeKey)),
+                            static_cast<int>(intValue(dict, PlimMenuItem::WarnCodeKey)),
+                            value(dict, PlimMenuItem::URLKey),
+                            static_cast<int>(intValue(dict, PlimMenuItem::CurMinKey)),
+                            static_cast<int>(intValue(dict, PlimMenuItem::RiseMinKey)),
+                            static_cast<int>(intValue(dict, PlimMenuItem::SetMinKey)),
+                            floatValue(dict, PlimMenuItem::SaturationKey));
+            break;
+        case PlimMenuItem::ErrorLine:
+            setErrorItem(*line, static_cast<int>(intValue(dict, PlimMenuItem::ErrorCodeKey)));
+            break;
+        case PlimMenuItem::Warning:
+            setWarningItem(*line, value(dict, PlimMenuItem::WarnTypeKey), value(dict, PlimMenuItem::WarnSeverityKey),
+                           value(dict, PlimMenuItem::URLKey), floatValue(dict, PlimMenuItem::SaturationKey));
+            break;
+        case PlimMenuItem::Radar: setRadarItem(*line, value(dict, PlimMenuItem::CityNameKey)); break;
+        default: break;
+    }
+}
+
+std::string PlimMenu::localizedDateFor(const std::string& text) const {
+    const std::vector<std::string> names = UserLocale::current()->shortWeekdayNames();
+    for (int day = 0; day < 7; ++day) {
+        if (strcasecmp(text.c_str(), kEnglishDays[day][0]) == 0 || strcasecmp(text.c_str(), kEnglishDays[day][1]) == 0)
+            return day < static_cast<int>(names.size()) ? names[day] : text;
+    }
+    if (strcasecmp(text.c_str(), "today") == 0) return todayCap_;
+    if (strcasecmp(text.c_str(), "tomorrow") == 0) return tomorrowCap_;
+    return text;
+}
+
+void PlimMenu::menuItemClicked(MenuItem& item) {
+    const std::string url = item.representedObject().stringOr("");
+    if (!url.empty()) openURL(url);
+}
+
+std::string PlimMenu::errorText(int code) {
+    switch (code) {
+        case PlimMenuItem::ReadError: return "Problem reading weather site";
+        case PlimMenuItem::LastUpdateFailed: return "Warning: Last update failed";
+        case PlimMenuItem::NoConnection: return "Check your internet connection";
+        case PlimMenuItem::NoContact: return "Could not contact weather site";
+        case PlimMenuItem::NoLocationKey: return "Please choose a US city or upgrade";
+        default: return "Unknown problem occurred";
+    }
+}
+
+std::string PlimMenu::localized(const std::string& key) const {
+    const Bundle& strings = plimRef_ ? plimRef_->bundle() : bundle_;
+    return strings.localizedString(key, "", kStringTable);
+}
+
+std::string PlimMenu::conditionDescription(int code) const {
+    if (!plimRef_) return "";
+    const plist::Dict& map = plimRef_->weatherCodeMap();
+    auto entry = map.find(std::to_string(code));
+    if (entry == map.end() || !entry->second.isDict()) return "";
+    const std::string description = entry->second.get("DescriptionString").stringOr("");
+    return description.empty() ? "" : localized(description);
+}
+
+void PlimMenu::opensURL(MenuItem& item, const std::string& url) {
+    item.setRepresentedObject(plist::Value(url));
+    item.setTarget(this);
+    item.setAction("menuItemClicked:", [this](MenuItem& sender) { menuItemClicked(sender); });
+}
+
+void PlimMenu::setForecastItem(MenuItem& item, const std::string& day, int code, const std::string& hiLo,
+                               int minuteOfDay, float saturation) {
+    const std::string dayText = localizedDateFor(day);
+    const std::string title = conditionDescription(code) + ", " + hiLo;
+
+    // Forecasts have no sun times: the day runs from 06:00 to 18:00.
+    ImageRef icon = Image::create({25, 16});
+    weatherIcon_->render(*icon, code, 0, minuteOfDay, saturation, true, 360, 1080);
+
+    ImageRef picture = Image::create({100, 18});
+    const AttributedString label(dayText, menuStringAttributes_);
+    const int iconWidth = static_cast<int>(icon->size().width);
+    {
+        ImageCanvas canvas(*picture);
+        canvas.drawText(label, {100.0 - (4 + label.size().width + iconWidth), 0});
+    }
+    picture->composite(*icon, {100.0 - iconWidth, 0});
+
+    item.setImage(picture);
+    item.setTitle(title);
+    item.setEnabled(true);
+}
+
+void PlimMenu::setCityItem(MenuItem& item, int code, const std::string& city, const std::string& url) {
+    item.setTitle(conditionDescription(code) + ": " + city);
+    opensURL(item, url);
+}
+
+void PlimMenu::setUpdateTimeItem(MenuItem& item, long time) {
+    const time_t when = static_cast<time_t>(time);
+    struct tm local {};
+    localtime_r(&when, &local);
+    auto format = [&local](const std::string& pattern) {
+        char text[128];
+        const size_t n = pattern.empty() ? 0 : std::strftime(text, sizeof text, pattern.c_str(), &local);
+        return std::string(text, n);
+    };
+    const std::string date = format(plimRef_ ? plimRef_->shortDateFormatString() : "%x");
+    const std::string clock = format(plimRef_ ? plimRef_->timeFormatString() : "%X");
+    item.setTitle(localized("updated") + " " + date + " " + clock);
+    item.setTarget(nullptr);
+}
+
+void PlimMenu::setConditionItem(MenuItem& item, const std::string& label, const std::string& data,
+                                const std::string& url) {
+    ImageRef picture = Image::create({100, 16});
+    const AttributedString text(localized(label), menuStringAttributes_);
+    {
+        ImageCanvas canvas(*picture);
+        canvas.drawText(text, {100.0 - 5 - text.size().width, 0});
+    }
+    item.setImage(picture);
+    item.setTitle(data);
+    item.setTarget(this);
+    if (!url.empty()) opensURL(item, url);
+}
+
+void PlimMenu::setSeparatorItem(int index) {
+    menu_->removeItemAtIndex(index);
+    menu_->insertItem(MenuItem::separatorItem(), index);
+}
+
+void PlimMenu::setFavoriteItem(MenuItem& item, const std::string& city, const std::string& temp, int code,
+                               int warning, const std::string& url, int minuteOfDay, int sunrise, int sunset,
+                               float saturation) {
+    ImageRef icon = Image::create({25, 16});
+    weatherIcon_->render(*icon, code, warning, minuteOfDay, saturation, false, sunrise, sunset);
+    item.setImage(icon);
+    item.setTitle(temp + "  " + city);
+    opensURL(item, url);
+}
+
+void PlimMenu::setErrorItem(MenuItem& item, int code) {
+    item.setTitle(errorText(code) + "  (" + std::to_string(code) + ")");
+    item.setTarget(nullptr);
+}
+
+void PlimMenu::setWarningItem(MenuItem& item, const std::string& type, const std::string& severity,
+                              const std::string& url, float saturation) {
+    ImageRef icon = Image::create({25, 16});
+    weatherIcon_->renderMiscIcon(*icon, severity + ".png", saturation);
+    item.setImage(icon);
+    item.setTitle(localized(type) + " " + localized(severity));
+    if (!url.empty()) opensURL(item, url);
+}
+
+void PlimMenu::setRadarItem(MenuItem& item, const std::string& fileName) {
+    ImageRef radar;
+    if (!fileName.empty()) {
+        const std::string path = getUserHomeDirectory() + kRadarFolder + fileName;
+        if (FileUtils::getFileLen(path) >= kSmallestRadarImage) radar = Image::load(path);
+    }
+    // No file, a short one, or one that does not read as an image (it may be
+    // replaced while we look): say so instead of showing a broken picture.
+    if (!radar) {
+        setConditionItem(item, "Radar", "not available", "");
+        return;
+    }
+    const std::string overlayPath = bundle_.pathForResource("radar_overlay", "png", "");
+    ImageRef overlay = overlayPath.empty() ? nullptr : Image::load(overlayPath);
+    ImageRef picture = Image::create(overlay ? overlay->size() : Size{radar->size().width + 2, radar->size().height + 9});
+    picture->composite(*radar, {2, 9});
+    if (overlay) picture->composite(*overlay, {0, 0});
+    item.setImage(picture);
+}
