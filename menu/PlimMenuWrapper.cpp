@@ -1,7 +1,9 @@
 #include "menu/PlimMenuWrapper.h"
 
 #include <atomic>
+#include <exception>
 #include <functional>
+#include <iostream>
 #include <utility>
 
 #include "menu/PlimMenuTarget.h"
@@ -14,8 +16,48 @@ std::atomic<PlimMenuWrapper*> singleton{nullptr};
 
 }  // namespace
 
+// The calls not yet run, in the order they were made. A post made on the main
+// thread runs at once, ahead of posts that worker threads queued earlier; so
+// every post only drains this queue, and the order holds whichever thread
+// calls.
+struct PlimMenuWrapper::Queue {
+    std::mutex mutex;
+    std::deque<std::function<void()>> calls;
+    bool draining = false;  // main thread only
+
+    void push(std::function<void()> call) {
+        std::lock_guard<std::mutex> lock(mutex);
+        calls.push_back(std::move(call));
+    }
+    void clear() {
+        std::lock_guard<std::mutex> lock(mutex);
+        calls.clear();
+    }
+    void drain() {
+        if (draining) return;  // a call ran the loop again: the outer drain goes on
+        draining = true;
+        for (;;) {
+            std::function<void()> call;
+            {
+                std::lock_guard<std::mutex> lock(mutex);
+                if (calls.empty()) break;
+                call = std::move(calls.front());
+                calls.pop_front();
+            }
+            try {
+                call();
+            } catch (const std::exception& e) {
+                std::cerr << "PlimMenuWrapper: a menu call failed: " << e.what() << std::endl;
+            } catch (...) {
+                std::cerr << "PlimMenuWrapper: a menu call failed" << std::endl;
+            }
+        }
+        draining = false;
+    }
+};
+
 PlimMenuWrapper::PlimMenuWrapper(MainThreadPoster channel, PlimMenuTarget* menu)
-    : channel_(std::move(channel)), menu_(menu) {
+    : channel_(std::move(channel)), queue_(std::make_shared<Queue>()), menu_(menu) {
     PlimMenuWrapper* none = nullptr;
     singleton.compare_exchange_strong(none, this);
 }
@@ -33,7 +75,10 @@ PlimMenuWrapper::~PlimMenuWrapper() {
 bool PlimMenuWrapper::post(std::function<void(PlimMenuTarget&)> call) {
     if (!menu_) return false;
     PlimMenuTarget* menu = menu_;
-    return channel_.post([menu, call = std::move(call)] { call(*menu); });
+    queue_->push([menu, call = std::move(call)] { call(*menu); });
+    if (channel_.post([queue = queue_] { queue->drain(); })) return true;
+    queue_->clear();  // the menu is gone: nothing will run them
+    return false;
 }
 
 void PlimMenuWrapper::setMainImage(const std::string& set, const std::string& key) {

@@ -1,9 +1,11 @@
 #pragma once
 // The only road from worker threads (scraper threads, the timer thread) to
-// the status menu on the main thread. Every operation posts one call to the
-// menu over a main-thread channel and returns at once; the calls run on the
-// main thread in the order they were made. Texts are converted for display
-// on the way. Once the menu's owner closes the channel, calls are dropped.
+// the status menu on the main thread. Every operation queues one call to the
+// menu and returns at once; the main thread runs the queued calls in the
+// order they were made, also when the main thread itself makes one (it then
+// first runs the calls that worker threads queued before it). Texts are
+// converted for display on the way. Once the menu's owner closes the channel,
+// calls are dropped.
 //
 // One facade serves the whole process: the first one made becomes the
 // singleton that the menu controller and the icon animation find.
@@ -13,6 +15,7 @@
 #include <mutex>
 #include <string>
 #include <thread>
+#include <deque>
 
 #include "menu/PlimMenuItem.h"
 #include "platform/MainLoop.h"
@@ -57,9 +60,11 @@ public:
     static plist::Dict toDictionary(const PlimMenuItem& item);
 
 private:
+    struct Queue;
     bool post(std::function<void(PlimMenuTarget&)> call);
 
     MainThreadPoster channel_;
+    std::shared_ptr<Queue> queue_;  // shared with the posted drains, which may outlive the facade
     PlimMenuTarget* menu_;
     mutable std::mutex poolMutex_;
     std::unique_ptr<AutoreleasePool> pool_;

@@ -123,3 +123,15 @@ TEST_F(PlimMenuWrapperTest, RefreshPoolBelongsToTheThreadThatOpenedIt) {
     wrapper.finishRefresh();  // twice: nothing
     EXPECT_EQ(AutoreleasePool::current(), outer);
 }
+
+TEST_F(PlimMenuWrapperTest, MainThreadCallRunsAfterTheWorkerCallsQueuedBeforeIt) {
+    PlimMenuWrapper wrapper(channel.poster(), &menu);
+    std::thread([&] {
+        wrapper.addItemAtIndex(0);
+        wrapper.addItemAtIndex(1);
+    }).join();
+    wrapper.removeItemAtIndex(0);  // on the main thread: the queued adds run first
+    EXPECT_EQ(menu.log, (std::vector<std::string>{"add 0", "add 1", "remove 0"}));
+    EXPECT_EQ(menu.lines.size(), 1u);
+    EXPECT_TRUE(menu.faults.empty());
+}

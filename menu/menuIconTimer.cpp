@@ -1,0 +1,22 @@
+#include "menu/menuIconTimer.h"
+
+#include <cstdio>
+
+#include "menu/PlimMenuWrapper.h"
+
+menuIconTimer::menuIconTimer(const std::string& type)
+    : teskTimer("icon", 120, false), menu_(getPlimMenuWrapperSingleton()), type_(type) {}
+
+menuIconTimer::~menuIconTimer() { shutdown(); }
+
+void menuIconTimer::go() {
+    if (type_ != "scraping") return;
+    int shown = frame_ <= 4 ? frame_ : 8 - frame_;
+    if (menu_) {
+        menu_->setMainText("    ", 14);
+        menu_->setMainImage("status", "kv2-" + std::to_string(shown) + ".png");
+    } else {
+        std::printf("menu not instantiated!\n");
+    }
+    frame_ = frame_ >= 7 ? 1 : frame_ + 1;
+}
