@@ -125,7 +125,9 @@ TEST_F(AolScraperTest, SearchReadsThePageButOffersNoCity) {
     ASSERT_EQ(cities.size(), 1u);
     EXPECT_EQ(cities[0].key, "KEEP0001");
 
-    EXPECT_EQ(scraper_.search("New York", cities), SuperScraper::EmptyKey);  // a 404 page is still a page
+    server_.route("weather.aol.com", "/search.adp?query=New+York",
+                  FixtureReply::page("<html><body><p>No locations match.</p></body></html>"));
+    EXPECT_EQ(scraper_.search("New York", cities), SuperScraper::EmptyKey);
     EXPECT_EQ(server_.lastRequest().target, "http://weather.aol.com/search.adp?query=New+York");
 
     FastHttp fast;
@@ -173,8 +175,15 @@ TEST_F(AolScraperTest, InsertCityReadsAMissingNameFromTheKeysPage) {
     EXPECT_EQ(cities[0].name, "Springfield, IL, United States");
     EXPECT_EQ(server_.lastRequest().target, "http://weather.aol.com/main.adp?location=USIL0225");
 
-    // A key whose page has no name (here the site's error page) adds nothing.
-    EXPECT_FALSE(scraper_.insertCity("/main.adp?location=USXX9999", "", cities));
+    // A key whose page gives no name, or cannot be fetched, adds nothing.
+    server_.route("weather.aol.com", "/main.adp?location=USXX0001",
+                  FixtureReply::page("<html><body><p>Location not found.</p></body></html>"));
+    EXPECT_FALSE(scraper_.insertCity("/main.adp?location=USXX0001", "", cities));
+    {
+        FastHttp fast;
+        server_.route("weather.aol.com", "/main.adp?location=USXX0002", FixtureReply::stall());
+        EXPECT_FALSE(scraper_.insertCity("/main.adp?location=USXX0002", "", cities));
+    }
     EXPECT_FALSE(scraper_.insertCity("/main.adp?location=usil0225", "Springfield", cities));
     EXPECT_TRUE(scraper_.insertCity("x?location=USNY0996&y=1", "New York, New York", cities));
     EXPECT_EQ(cities.back().name, "New York, New York");

@@ -162,7 +162,7 @@ TEST_F(UsaScraperTest, SearchAnsweredWithARedirect) {
     FastHttp fast;
     server_.route(kHost, "/weather/forecast/wsearch.aspx?query=Gone",
                   FixtureReply::redirect("http://www.usatoday.com/weather/forecast/wcurrent.aspx?LocationID=USXX0001"));
-    server_.route(kHost, "/weather/forecast/wcurrent.aspx?LocationID=USXX0001", FixtureReply::reset());
+    server_.route(kHost, "/weather/forecast/wcurrent.aspx?LocationID=USXX0001", FixtureReply::stall());
     EXPECT_EQ(scraper_.search("Gone", cities), SuperScraper::FetchFailed);
     EXPECT_TRUE(cities.empty());
     EXPECT_NE(log_.output().find("usa failed to retrieve data for key=[USXX0001]\n"), std::string::npos);
@@ -170,6 +170,8 @@ TEST_F(UsaScraperTest, SearchAnsweredWithARedirect) {
     // A location whose page gives no name.
     server_.route(kHost, "/weather/forecast/wsearch.aspx?query=Blank",
                   FixtureReply::redirect("http://www.usatoday.com/weather/forecast/wcurrent.aspx?LocationID=USXX0002"));
+    server_.route(kHost, "/weather/forecast/wcurrent.aspx?LocationID=USXX0002",
+                  FixtureReply::page("<html><body><p>Forecast temporarily unavailable.</p></body></html>"));
     EXPECT_EQ(scraper_.search("Blank", cities), SuperScraper::Success);
     EXPECT_TRUE(cities.empty());
 }
