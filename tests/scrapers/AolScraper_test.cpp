@@ -5,15 +5,9 @@
 #include "LogCapture.h"
 #include "support/FastHttp.h"
 #include "support/FixtureServer.h"
-#include "util/FileUtils.h"
+#include "support/ScraperFixtures.h"
 
 namespace {
-
-std::string config(const char* name) {
-    std::string text;
-    FileUtils::readFile(std::string(SKYVANE_SOURCE_DIR) + "/resources/config/" + name + ".conf", text);
-    return text;
-}
 
 class AolScraperTest : public ::testing::Test {
 protected:
@@ -30,7 +24,7 @@ protected:
 
     LogCapture log_;
     FixtureServer server_;
-    AolScraper scraper_{config("a1"), config("a2")};
+    AolScraper scraper_{shippedConfig("a1"), shippedConfig("a2")};
 };
 
 }  // namespace

@@ -5,15 +5,9 @@
 #include "LogCapture.h"
 #include "support/FastHttp.h"
 #include "support/FixtureServer.h"
-#include "util/FileUtils.h"
+#include "support/ScraperFixtures.h"
 
 namespace {
-
-std::string config(const char* name) {
-    std::string text;
-    FileUtils::readFile(std::string(SKYVANE_SOURCE_DIR) + "/resources/config/" + name + ".conf", text);
-    return text;
-}
 
 std::string key(const std::vector<std::string>& parts) {
     std::string joined;
@@ -45,7 +39,7 @@ protected:
 
     LogCapture log_;
     FixtureServer server_;
-    UgScraper scraper_{config("u1"), config("u2")};
+    UgScraper scraper_{shippedConfig("u1"), shippedConfig("u2")};
 };
 
 }  // namespace
@@ -210,9 +204,9 @@ TEST_F(UgScraperTest, SearchNeverTakesItsOwnAddressForACity) {
     // Even a search configuration that reads text as names on a page without
     // result links yields no city: the fetched address
     // (.../cgi-bin/findweather/getForecast...) is not a result.
-    std::string loose = config("u1");
+    std::string loose = shippedConfig("u1");
     loose.replace(loose.find("name-minscore=600"), 17, "#");
-    UgScraper scraper(loose, config("u2"));
+    UgScraper scraper(loose, shippedConfig("u2"));
     scraper.setHttpProxy("127.0.0.1", server_.port());
     EXPECT_EQ(scraper.search("Xyzzy", cities), SuperScraper::Success);
     EXPECT_TRUE(cities.empty());

@@ -5,15 +5,9 @@
 #include "LogCapture.h"
 #include "support/FastHttp.h"
 #include "support/FixtureServer.h"
-#include "util/FileUtils.h"
+#include "support/ScraperFixtures.h"
 
 namespace {
-
-std::string config(const char* name) {
-    std::string text;
-    FileUtils::readFile(std::string(SKYVANE_SOURCE_DIR) + "/resources/config/" + name + ".conf", text);
-    return text;
-}
 
 const char* const kHost = "www.usatoday.com";
 
@@ -40,7 +34,7 @@ protected:
 
     LogCapture log_;
     FixtureServer server_;
-    UsaScraper scraper_{config("t1"), config("t2")};
+    UsaScraper scraper_{shippedConfig("t1"), shippedConfig("t2")};
 };
 
 }  // namespace
@@ -183,9 +177,9 @@ TEST_F(UsaScraperTest, SearchNeverTakesItsOwnAddressForACity) {
 
     // A search configuration that reads any text as a name still pairs names
     // only with result links, never with the address it fetched.
-    std::string loose = config("t1");
+    std::string loose = shippedConfig("t1");
     loose.replace(loose.find("name-minscore=600"), 17, "#");
-    UsaScraper scraper(loose, config("t2"));
+    UsaScraper scraper(loose, shippedConfig("t2"));
     scraper.setHttpProxy("127.0.0.1", server_.port());
     EXPECT_EQ(scraper.search("Xyzzy", cities), SuperScraper::Success);
     EXPECT_TRUE(cities.empty());
