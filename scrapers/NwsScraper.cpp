@@ -1,8 +1,8 @@
 // Construction and the city search of the National Weather Service source.
 
 #include "scrapers/NwsScraper.h"
+#include "scrapers/scraperLog.h"
 
-#include <iostream>
 
 #include "util/UrlUtils.h"
 #include "util/http.h"
@@ -23,12 +23,11 @@ NwsScraper::NwsScraper(const std::string& searchText, const std::string& scrapeT
     : FlexiScraper(searchText, scrapeText), totalForecastConfig_(totalForecastText), latLonConfig_(latLonText) {}
 
 bool NwsScraper::fetchPage(const std::string& url, bool followRedirect, std::string& header, std::string& page) {
-    // A copy: the proxy members may be set again for a later thread.
-    std::string proxyHost = proxyHost_;
+    const HttpProxy proxy = httpProxy();
     std::string redirect;
     UrlUtils urls;
-    return urls.accessUrlWithPlimLib(url, redirect, header, page, kTimeoutSecs, followRedirect, proxyHost,
-                                     proxyPort_);
+    return urls.accessUrlWithPlimLib(url, redirect, header, page, kTimeoutSecs, followRedirect, proxy.host,
+                                     proxy.port);
 }
 
 int NwsScraper::search(const std::string& cityName, std::vector<SuperScraper::City>& cities) {
@@ -38,7 +37,7 @@ int NwsScraper::search(const std::string& cityName, std::vector<SuperScraper::Ci
     std::map<std::string, std::string> scratch;
     const int status = fetchURL(header, page, searchConfig_, query, scratch, false);
     if (status != 0) {
-        std::cout << "Fetch failed!\n";
+        scraperLog::print("Fetch failed!\n");
         return status;
     }
 
@@ -60,7 +59,7 @@ int NwsScraper::search(const std::string& cityName, std::vector<SuperScraper::Ci
     std::string searchHeader;
     std::string searchPage;
     if (!fetchPage(location, false, searchHeader, searchPage)) {
-        std::cout << "Failed to access url[" << location << "]\n";
+        scraperLog::print(std::string("Failed to access url[") + location + "]\n");
         return 3;
     }
     std::string link;

@@ -2,9 +2,9 @@
 // search pages to keys, and from keys to display names.
 
 #include <cctype>
-#include <iostream>
 
 #include "scrapers/NwsScraper.h"
+#include "scrapers/scraperLog.h"
 #include "util/GeneralUtils.h"
 #include "util/UrlUtils.h"
 #include "util/regex.h"
@@ -82,7 +82,7 @@ bool NwsScraper::urlToKey(const std::string& url, const std::string& name, std::
 bool NwsScraper::latLonUrlToKey(const std::string& url, std::string& key, const std::string& baseUrl) {
     std::map<std::string, std::string> args;
     if (!UrlUtils::gatherArgs(url, args)) {
-        std::cout << "Couldn't gather args from url[" << url << "]\n";
+        scraperLog::print(std::string("Couldn't gather args from url[") + url + "]\n");
         return false;
     }
     std::string searchName = argOrEmpty(args, "input");
@@ -98,23 +98,23 @@ bool NwsScraper::latLonUrlToKey(const std::string& url, std::string& key, const 
     std::string region;
     if (!regex::matchOne(std::string("http://www[.]([^.]+)[.]") + kDomainFirstLabel, target, region,
                          RegexFlags::Extended)) {
-        std::cout << "Couldn't find the region in url[" << target << "]\n";
+        scraperLog::print(std::string("Couldn't find the region in url[") + target + "]\n");
         return false;
     }
 
     std::string header;
     std::string page;
     if (!fetchPage(target, true, header, page)) {
-        std::cout << "Error accessing [" << target << "]\n";
+        scraperLog::print(std::string("Error accessing [") + target + "]\n");
         return false;
     }
     std::string link;
     if (!regex::matchOne("replace[(]'([^']+)", page, link, RegexFlags::Extended)) {
-        std::cout << "Couldn't find link..." << std::endl;
+        scraperLog::print("Couldn't find link...\n");
         return false;
     }
     if (!UrlUtils::gatherArgs(link, args)) {
-        std::cout << "Couldn't gather args from link[" << link << "]\n";
+        scraperLog::print(std::string("Couldn't gather args from link[") + link + "]\n");
         return false;
     }
     const std::string latitude = argOrEmpty(args, "textField1");
@@ -136,7 +136,7 @@ bool NwsScraper::appendStateOf(const std::string& latitude, const std::string& l
     std::string header;
     std::string reply;
     if (!fetchPage(url, true, header, reply)) {
-        std::cout << "Error accessing [" << url << "]\n";
+        scraperLog::print(std::string("Error accessing [") + url + "]\n");
         return false;
     }
     if (reply.empty()) {

@@ -4,10 +4,10 @@
 
 #include <cctype>
 #include <cstdlib>
-#include <iostream>
 
 #include "model/CodeTables.h"
 #include "scrapers/NwsScraper.h"
+#include "scrapers/scraperLog.h"
 #include "util/GeneralUtils.h"
 #include "util/regex.h"
 
@@ -67,7 +67,7 @@ int NwsScraper::scrape(const std::string& key, ScrapeReport& report) {
     const int fetchStatus = fetchURLWithHostAndUri(header, page, templateOf(prefix + "host"),
                                                    templateOf(prefix + "uri"), key, display, true);
     if (fetchStatus != 0) {
-        std::cout << "nws failed to retrieve data for key=[" << key << "]\n";
+        scraperLog::print(std::string("nws failed to retrieve data for key=[") + key + "]\n");
         return fetchStatus;
     }
 
@@ -81,7 +81,7 @@ int NwsScraper::scrape(const std::string& key, ScrapeReport& report) {
             std::string station = metar->second;
             decodeObservations(station, output);
         } else {
-            std::cout << "no metar key for key=[" << key << "]\n";
+            scraperLog::print(std::string("no metar key for key=[") + key + "]\n");
         }
     } else if (parts.size() >= 6) {
         output["latitude"] = parts[4];
@@ -151,7 +151,7 @@ void NwsScraper::setWarning(std::map<std::string, std::string>& output) {
 
 bool NwsScraper::decodeObservations(std::string& station, std::map<std::string, std::string>& output) {
     if (!isStationId(station)) {
-        std::cout << "bad metar key [" << station << "]\n";
+        scraperLog::print(std::string("bad metar key [") + station + "]\n");
         return false;
     }
     if (station.size() == 3) {
@@ -162,7 +162,7 @@ bool NwsScraper::decodeObservations(std::string& station, std::map<std::string, 
     std::string header;
     std::string reply;
     if (!fetchPage(url, true, header, reply)) {
-        std::cout << "Failed to access url[" << url << "\n";
+        scraperLog::print(std::string("Failed to access url[") + url + "\n");
         return false;
     }
 

@@ -1,0 +1,194 @@
+// Location keys of the National Weather Service source: links to keys, keys
+// to display names, and the text helpers behind them.
+
+#include <gtest/gtest.h>
+
+#include "NwsTestSupport.h"
+
+using nwstest::key;
+
+namespace {
+
+std::vector<std::string> partsOf(const std::string& joined) {
+    std::vector<std::string> parts;
+    SuperScraper::splitKey(joined, parts);
+    return parts;
+}
+
+std::string nameOf(NwsScraper& scraper, const std::string& joined) {
+    std::string name = "untouched";
+    EXPECT_TRUE(scraper.keyToCityName(joined, name)) << joined;
+    return name;
+}
+
+}  // namespace
+
+TEST(NwsKeys, PointForecastLinksBecomeIfpsKeys) {
+    auto scraper = nwstest::makeScraper();
+    std::string k;
+    ASSERT_TRUE(scraper->urlToKey("http://www.crh.noaa.gov/ifps/MapClick.php?CityName=Des+Moines&state=IA&site=DMX",
+                                  "ignored", k, ""));
+    EXPECT_EQ(partsOf(k), (std::vector<std::string>{"ifps", "crh", "Des+Moines", "IA", "DMX"}));
+    EXPECT_EQ(nameOf(*scraper, k), "Des Moines, IA");
+
+    // A city name of 51 letters or a one-letter state is no point-forecast
+    // link, and no later pattern takes it either.
+    const std::string longName(51, 'a');
+    EXPECT_FALSE(scraper->urlToKey("http://www.crh.noaa.gov/ifps/MapClick.php?CityName=" + longName +
+                                       "&state=IA&site=DMX",
+                                   "", k, ""));
+    EXPECT_TRUE(scraper->urlToKey("http://www.crh.noaa.gov/ifps/MapClick.php?CityName=" + longName.substr(1) +
+                                      "&state=IA&site=DMX",
+                                  "", k, ""));
+    EXPECT_FALSE(scraper->urlToKey("http://www.crh.noaa.gov/ifps/MapClick.php?CityName=Ames&state=I&site=DMX", "",
+                                   k, ""));
+    // Another domain, or a region label of six letters, is not the service.
+    EXPECT_FALSE(scraper->urlToKey("http://www.crh.example.gov/ifps/MapClick.php?CityName=Ames&state=IA&site=DMX",
+                                   "", k, ""));
+    EXPECT_FALSE(scraper->urlToKey("http://www.abcdef.noaa.gov/ifps/MapClick.php?CityName=Ames&state=IA&site=DMX",
+                                   "", k, ""));
+}
+
+TEST(NwsKeys, ZoneForecastLinksKeepTheSearchName) {
+    auto scraper = nwstest::makeScraper();
+    std::string k;
+    ASSERT_TRUE(scraper->urlToKey(
+        "http://www.crh.noaa.gov/total_forecast/index.php?wfo=sgf&zone=MOZ082&county=MOC077", "springfield, mo", k,
+        ""));
+    EXPECT_EQ(partsOf(k),
+              (std::vector<std::string>{"total_forecast", "springfield, mo", "crh", "sgf", "MOZ082", "MOC077"}));
+    // A name with a comma carries its own state.
+    EXPECT_EQ(nameOf(*scraper, k), "Springfield, MO");
+    // One without gets the zone's state letters.
+    EXPECT_EQ(nameOf(*scraper, key({"total_forecast", "west springfield", "erh", "box", "maz011", "MAC013"})),
+              "West Springfield, MA");
+    // A zone of five characters is no zone.
+    EXPECT_FALSE(scraper->urlToKey("http://www.crh.noaa.gov/total_forecast/index.php?wfo=sgf&zone=MOZ08&county=MOC077",
+                                   "x", k, ""));
+}
+
+TEST(NwsKeys, DataForecastLinksBecomeZoneKeys) {
+    auto scraper = nwstest::makeScraper();
+    std::string k;
+    ASSERT_TRUE(scraper->urlToKey(
+        "http://www.nws.noaa.gov/data/forecasts/TXZ205.php?warncounty=TXC029&city=San+Antonio%28Downtown%29", "", k,
+        ""));
+    EXPECT_EQ(partsOf(k), (std::vector<std::string>{"TXZ205", "TXC029", "San+Antonio%28Downtown%29"}));
+    EXPECT_EQ(nameOf(*scraper, k), "San Antonio(Downtown), TX");
+
+    // The city runs to the next "&".
+    ASSERT_TRUE(scraper->urlToKey("http://www.nws.noaa.gov/data/forecasts/MAZ011.php?warncounty=MAC013&city=Salem&x=1",
+                                  "", k, ""));
+    EXPECT_EQ(partsOf(k).back(), "Salem");
+    EXPECT_FALSE(scraper->urlToKey("http://www.nws.noaa.gov/data/forecasts/maz011.php?warncounty=MAC013&city=Salem",
+                                   "", k, ""));
+    EXPECT_FALSE(scraper->urlToKey("http://www.example.com/travel/springfield.html", "Springfield", k, ""));
+}
+
+TEST(NwsKeys, NoLinkCanSmuggleTheKeySeparator) {
+    auto scraper = nwstest::makeScraper();
+    std::string k = "before";
+    EXPECT_FALSE(scraper->urlToKey(
+        "http://www.nws.noaa.gov/data/forecasts/MAZ011.php?warncounty=MAC013&city=Sa\x01lem", "", k, ""));
+    EXPECT_FALSE(scraper->urlToKey(
+        "http://www.crh.noaa.gov/total_forecast/index.php?wfo=sgf&zone=MOZ082&county=MOC077", "a\x01b", k, ""));
+    EXPECT_EQ(k, "before");
+}
+
+TEST(NwsKeys, LatLonNamesAndRefusedKeys) {
+    auto scraper = nwstest::makeScraper();
+    EXPECT_EQ(nameOf(*scraper, key({"ll", "Springfield%2C+or", "wrh", "PQR", "44.05", "-123.02"})),
+              "Springfield, OR");
+    EXPECT_EQ(nameOf(*scraper, key({"ll", "Ankeny, IA", "crh", "DMX", "41.73", "-93.6"})), "Ankeny, IA");
+    EXPECT_EQ(nameOf(*scraper, key({"ll", "Fort+Dodge", "crh", "DMX", "42.5", "-94.2"})), "Fort Dodge");
+    // Three pieces after the comma rule: the whole text is the city.
+    EXPECT_EQ(nameOf(*scraper, key({"ll", "a%2C+b%2C+c", "crh", "DMX", "1", "2"})), "a, b, c");
+
+    // Every form has its own number of parts; no key reads past its parts.
+    std::string name = "untouched";
+    for (const std::string& bad :
+         {std::string(), key({"ifps", "crh", "Ames", "IA"}), key({"ifps", "crh", "Ames", "IA", "DMX", "x"}),
+          key({"total_forecast", "a", "b", "c", "d"}), key({"ll", "a", "b", "c", "d"}),
+          key({"MAZ011", "MAC013"}), key({"MAZ011", "MAC013", "Salem", "x", "y"}),
+          key({"a", "b", "c", "d", "e", "f", "g"})}) {
+        EXPECT_FALSE(scraper->keyToCityName(bad, name));
+    }
+    EXPECT_EQ(name, "untouched");
+    // A zone key with a one-letter zone still has a (short) state.
+    EXPECT_EQ(nameOf(*scraper, key({"M", "MAC013", "Salem"})), "Salem, M");
+
+    std::vector<SuperScraper::City> cities;
+    EXPECT_FALSE(scraper->insertCityFromKey(key({"ifps", "crh"}), cities));
+    EXPECT_TRUE(cities.empty());
+    EXPECT_TRUE(scraper->insertCityFromKey(key({"ifps", "crh", "Ames", "IA", "DMX"}), cities));
+    ASSERT_EQ(cities.size(), 1u);
+    EXPECT_EQ(cities[0].name, "Ames, IA");
+    EXPECT_EQ(cities[0].key, key({"ifps", "crh", "Ames", "IA", "DMX"}));
+}
+
+TEST(NwsKeys, TextHelpers) {
+    EXPECT_EQ(NwsScraper::capitalizeString("springfield, il", false), "Springfield, IL");
+    EXPECT_EQ(NwsScraper::capitalizeString("new york", false), "New York");
+    EXPECT_EQ(NwsScraper::capitalizeString("mcALLEN  tx", false), "McALLEN  Tx");
+    EXPECT_EQ(NwsScraper::capitalizeString("abc", true), "ABC");
+    EXPECT_EQ(NwsScraper::capitalizeString("", false), "");
+    EXPECT_EQ(NwsScraper::unscreamifyText("DENVER"), "Denver");
+    EXPECT_EQ(NwsScraper::unscreamifyText("dENVER"), "denver");
+    EXPECT_EQ(NwsScraper::unscreamifyText(""), "");
+}
+
+TEST(NwsKeys, CoordinatesAndTimes) {
+    EXPECT_NEAR(NwsScraper::convertLongLatToFloat("41-32-02N"), 41.5333f, 1e-3);
+    EXPECT_NEAR(NwsScraper::convertLongLatToFloat("093-39-11W"), -93.65f, 1e-3);
+    EXPECT_NEAR(NwsScraper::convertLongLatToFloat("29-32S"), -29.5333f, 1e-3);
+    EXPECT_FLOAT_EQ(NwsScraper::convertLongLatToFloat(""), 0.0f);
+
+    auto scraper = nwstest::makeScraper();
+    struct Case {
+        const char* text;
+        bool ok;
+        int offset, hour, minute;
+    };
+    for (const Case& c : {Case{"10:53 am CDT", true, -6, 10, 53}, Case{"12:05 am EST", true, -5, 0, 5},
+                          Case{"12:30 PM EST", true, -5, 12, 30}, Case{"1:15 pm PST", true, -8, 13, 15},
+                          Case{"17:40 MDT", true, -7, 17, 40}, Case{"Updated 9:52 pm KST", true, -8, 21, 52},
+                          Case{"9:52 pm AKST", false, 0, 0, 0},
+                          Case{"9:52 pm HST", true, -10, 21, 52}, Case{"10:53 am GMT", false, 0, 0, 0},
+                          Case{"noon", false, 0, 0, 0}, Case{"", false, 0, 0, 0}}) {
+        std::map<std::string, std::string> out{{"time", c.text}};
+        int offset = 99, hour = 99, minute = 99;
+        EXPECT_EQ(scraper->getTimezoneAndDate(out, offset, hour, minute), c.ok) << c.text;
+        if (c.ok) {
+            EXPECT_EQ(offset, c.offset) << c.text;
+            EXPECT_EQ(hour, c.hour) << c.text;
+            EXPECT_EQ(minute, c.minute) << c.text;
+        }
+    }
+    std::map<std::string, std::string> none;
+    int offset = 0, hour = 0, minute = 0;
+    EXPECT_FALSE(scraper->getTimezoneAndDate(none, offset, hour, minute));
+
+    // Unknown zone letters and the empty zone fall back to Pacific time.
+    EXPECT_EQ(scraper->convertTimezoneToGMTOffset("EDT"), -5);
+    EXPECT_EQ(scraper->convertTimezoneToGMTOffset("XST"), -8);
+    EXPECT_EQ(scraper->convertTimezoneToGMTOffset(""), -8);
+}
+
+TEST(NwsKeys, ConditionRules) {
+    auto scraper = nwstest::makeScraper();
+    const scraperConfig& rules = scraper->scrapeConfig();
+    EXPECT_EQ(NwsScraper::matchCondition(rules, "Partly Cloudy"), "30");
+    EXPECT_EQ(NwsScraper::matchCondition(rules, "LIGHT RAIN"), "39");
+    EXPECT_EQ(NwsScraper::matchCondition(rules, "Thunderstorm in Vicinity Rain"), "35");
+    EXPECT_EQ(NwsScraper::matchCondition(rules, "Volcanic Ash"), "32");  // condmap-1 is the default
+
+    // An entry without "|" neither matches nor stops the walk.
+    scraperConfig broken("condmap-1=Fair|32\ncondmap-2=Rain\ncondmap-3=Snow|14\n");
+    EXPECT_EQ(NwsScraper::matchCondition(broken, "Snow"), "14");
+    EXPECT_EQ(NwsScraper::matchCondition(broken, "Rain"), "32");
+    // Without condmap-1 there is no default; a gap ends the rules.
+    scraperConfig gap("condmap-2=Rain|39\n");
+    EXPECT_EQ(NwsScraper::matchCondition(gap, "Rain"), "");
+    scraperConfig empty("");
+    EXPECT_EQ(NwsScraper::matchCondition(empty, "Rain"), "");
+}

@@ -1,0 +1,58 @@
+#pragma once
+// Shared set-up of the National Weather Service tests: the scraper built from
+// the shipped configurations, fetching through the loopback fixture server as
+// its proxy, with the clock pinned to an early December afternoon.
+
+#include <fstream>
+#include <memory>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "scrapers/NwsScraper.h"
+#include "support/FixtureServer.h"
+#include "util/Clock.h"
+
+namespace nwstest {
+
+// 2026-12-08 18:00:00 UTC, a Tuesday.
+constexpr time_t kPinnedNow = 1796752800;
+
+inline std::string readConfig(const std::string& name) {
+    std::ifstream in(std::string(SKYVANE_SOURCE_DIR) + "/resources/config/" + name + ".conf", std::ios::binary);
+    std::stringstream text;
+    text << in.rdbuf();
+    return text.str();
+}
+
+inline std::unique_ptr<NwsScraper> makeScraper() {
+    return std::make_unique<NwsScraper>(readConfig("n1"), readConfig("n2"), readConfig("n3"), readConfig("n4"));
+}
+
+inline std::string key(const std::vector<std::string>& parts) {
+    std::string joined;
+    SuperScraper::joinKey(parts, joined);
+    return joined;
+}
+
+// Serves tests/fixtures/nws; a test routes each host and path it needs.
+class NwsFixture {
+public:
+    NwsFixture() : server(std::string(SKYVANE_FIXTURES_DIR) + "/nws"), scraper(makeScraper()) {
+        scraper->setHttpProxy("127.0.0.1", server.port());
+        Clock::pin(kPinnedNow);
+    }
+    ~NwsFixture() { Clock::unpin(); }
+
+    bool requested(const std::string& target) const {
+        for (const FixtureRequest& request : server.requests()) {
+            if (request.target == target) return true;
+        }
+        return false;
+    }
+
+    FixtureServer server;
+    std::unique_ptr<NwsScraper> scraper;
+};
+
+}  // namespace nwstest
