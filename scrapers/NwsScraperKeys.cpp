@@ -13,9 +13,13 @@ namespace {
 
 const char kKeySeparator = '\x01';
 
-// Joins the parts into a key; refuses parts that hold the separator, which
-// would split the key differently when it is read back.
+// Joins the parts into a key. Refuses keys that would split differently when
+// read back: a part that holds the separator, or an empty last part (a
+// trailing separator gives no component).
 bool joinParts(const std::vector<std::string>& parts, std::string& key) {
+    if (parts.empty() || parts.back().empty()) {
+        return false;
+    }
     for (const std::string& part : parts) {
         if (part.find(kKeySeparator) != std::string::npos) {
             return false;

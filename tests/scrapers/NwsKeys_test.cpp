@@ -91,7 +91,10 @@ TEST(NwsKeys, NoLinkCanSmuggleTheKeySeparator) {
     EXPECT_FALSE(scraper->urlToKey(
         "http://www.nws.noaa.gov/data/forecasts/MAZ011.php?warncounty=MAC013&city=Sa\x01lem", "", k, ""));
     EXPECT_FALSE(scraper->urlToKey(
-        "http://www.crh.noaa.gov/total_forecast/index.php?wfo=sgf&zone=MOZ082&county=MOC077", "a\x01b", k, ""));
+        "http://www.crh.noaa.gov/total_forecast/index.php?wfo=sgf&zone=MOZ082&county=MOC077", "a\x01" "b", k, ""));
+    // An empty last part would vanish when the key is read back.
+    EXPECT_FALSE(scraper->urlToKey("http://www.nws.noaa.gov/data/forecasts/MAZ011.php?warncounty=MAC013&city=", "",
+                                   k, ""));
     EXPECT_EQ(k, "before");
 }
 
