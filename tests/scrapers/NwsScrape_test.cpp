@@ -6,6 +6,7 @@
 
 #include <fstream>
 #include <sstream>
+#include <thread>
 
 #include "LogCapture.h"
 #include "NwsTestSupport.h"
@@ -305,4 +306,24 @@ TEST_F(NwsScrape, KeysThatCannotBeFetched) {
     ScrapeReport failed;
     EXPECT_EQ(scraper->scrape(desMoines, failed), 3);
     EXPECT_TRUE(failed.getOutputHashRef().empty());
+}
+
+TEST_F(NwsScrape, ScrapesOfSeveralLocationsRunAtOnce) {
+    serveDesMoines(readFixture("forecast/point_des_moines.html"));
+    server.routeFile("www.nws.noaa.gov", "/data/forecasts/TXZ205.php?warncounty=TXC029&city=San+Antonio",
+                     "forecast/zone_san_antonio.html");
+    serveStation("KSAT");
+    ScrapeReport first;
+    ScrapeReport second;
+    int firstStatus = -1;
+    int secondStatus = -1;
+    std::thread a([&] { firstStatus = scraper->scrape(desMoines, first); });
+    std::thread b([&] { secondStatus = scraper->scrape(key({"TXZ205", "TXC029", "San+Antonio"}), second); });
+    a.join();
+    b.join();
+    EXPECT_EQ(firstStatus, 0);
+    EXPECT_EQ(secondStatus, 0);
+    EXPECT_EQ(valueOf(first.getOutputHashRef(), "weatherCode"), "30");
+    EXPECT_EQ(valueOf(second.getOutputHashRef(), "weatherCode"), "31");
+    EXPECT_EQ(valueOf(second.getOutputHashRef(), "visibility"), "7 mi");
 }
