@@ -4,8 +4,6 @@
 
 #include <gtest/gtest.h>
 
-#include <fstream>
-#include <sstream>
 #include <thread>
 
 #include "LogCapture.h"
@@ -19,12 +17,7 @@ namespace {
 const char* const kObservationPath = "/pub/data/observations/metar/decoded/";
 const char* const kDesMoinesPath = "/ifps/MapClick.php?CityName=Des+Moines&state=IA&site=DMX";
 
-std::string readFixture(const std::string& name) {
-    std::ifstream in(std::string(SKYVANE_FIXTURES_DIR) + "/nws/" + name, std::ios::binary);
-    std::stringstream text;
-    text << in.rdbuf();
-    return text.str();
-}
+std::string readFixture(const std::string& name) { return fixtureText("nws/" + name); }
 
 std::string replaced(std::string text, const std::string& from, const std::string& to) {
     for (size_t at = text.find(from); at != std::string::npos; at = text.find(from, at + to.size())) {
@@ -293,7 +286,7 @@ TEST_F(NwsScrape, KeysThatCannotBeFetched) {
     EXPECT_EQ(scraper->scrape("", report), 4);
     EXPECT_EQ(valueOf(report.getDisplayHashRef(), "credit"), "National Weather Service");
 
-    NwsScraper bare(nwstest::readConfig("n1"), "credit=x\n", "", "");
+    NwsScraper bare(shippedConfig("n1"), "credit=x\n", "", "");
     for (const std::string& k : {desMoines, key({"TXZ205", "TXC029", "San+Antonio"}),
                                  key({"ll", "a", "crh", "DMX", "1", "2"})}) {
         EXPECT_EQ(bare.scrape(k, report), 5);

@@ -118,7 +118,7 @@ TEST_F(NwsSearch, FailedFetchesReportStatus3) {
     }
     EXPECT_TRUE(cities.empty());
 
-    NwsScraper noSearch("credit=x\n", nwstest::readConfig("n2"), "", "");
+    NwsScraper noSearch("credit=x\n", shippedConfig("n2"), "", "");
     EXPECT_EQ(noSearch.search("Nome", cities), 5);
 }
 

@@ -3,14 +3,13 @@
 // the shipped configurations, fetching through the loopback fixture server as
 // its proxy, with the clock pinned to an early December afternoon.
 
-#include <fstream>
 #include <memory>
-#include <sstream>
 #include <string>
 #include <vector>
 
 #include "scrapers/NwsScraper.h"
 #include "support/FixtureServer.h"
+#include "support/ScraperFixtures.h"
 #include "util/Clock.h"
 
 namespace nwstest {
@@ -18,15 +17,8 @@ namespace nwstest {
 // 2026-12-08 18:00:00 UTC, a Tuesday.
 constexpr time_t kPinnedNow = 1796752800;
 
-inline std::string readConfig(const std::string& name) {
-    std::ifstream in(std::string(SKYVANE_SOURCE_DIR) + "/resources/config/" + name + ".conf", std::ios::binary);
-    std::stringstream text;
-    text << in.rdbuf();
-    return text.str();
-}
-
 inline std::unique_ptr<NwsScraper> makeScraper() {
-    return std::make_unique<NwsScraper>(readConfig("n1"), readConfig("n2"), readConfig("n3"), readConfig("n4"));
+    return std::make_unique<NwsScraper>(shippedConfig("n1"), shippedConfig("n2"), shippedConfig("n3"), shippedConfig("n4"));
 }
 
 inline std::string key(const std::vector<std::string>& parts) {
