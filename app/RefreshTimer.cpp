@@ -1,0 +1,256 @@
+#include "app/RefreshTimer.h"
+
+#include <climits>
+#include <cstdio>
+#include <iostream>
+#include <mutex>
+
+#include "model/LocationManager.h"
+#include "model/PreferenceKeys.h"
+#include "model/ScrapeReport.h"
+#include "scrapers/AggrScraper.h"
+#include "scrapers/ScraperThread.h"
+#include "scrapers/WeatherDataSink.h"
+#include "util/Clock.h"
+#include "util/ComTeskSysConfig.h"
+
+namespace {
+
+bool isStale(const Location& location, long now, int frequency) { return now - location.lastUpdate > frequency; }
+
+}  // namespace
+
+RefreshTimer::RefreshTimer(int seconds, RefreshTimerClient* controller, teskTimerThread* parent)
+    : teskTimer("refresh", kPeriodMs, true, parent), weatherController_(controller), updateFrequency_(seconds) {}
+
+RefreshTimer::~RefreshTimer() { shutdown(); }
+
+teskMutex& RefreshTimer::runMutex() {
+    static teskMutex mutex;
+    return mutex;
+}
+
+int RefreshTimer::RefreshTimerDrawCallback(void*) { return 1; }
+
+void RefreshTimer::start() { teskTimer::start(); }
+
+void RefreshTimer::refreshAll() {
+    fullRefresh_ = true;
+    wakeupNow();
+}
+
+void RefreshTimer::setUpdateFrequency(int seconds) { updateFrequency_ = seconds; }
+
+StringMap RefreshTimer::preferencesToStringMap(const plist::Dict& prefs) {
+    StringMap map;
+    for (const auto& [key, value] : prefs) {
+        if (value.isString()) {
+            map[key] = value.asString();
+        } else if (value.isNumber()) {
+            const double f = value.asReal();
+            char text[64];
+            if (f >= 1.0 || f <= 0.0)
+                std::snprintf(text, sizeof text, "%lld", static_cast<long long>(value.asInt()));
+            else
+                std::snprintf(text, sizeof text, "%f", f);
+            map[key] = text;
+        }
+    }
+    return map;
+}
+
+StringMap RefreshTimer::setControllerPreferences() {
+    StringMap map = preferencesToStringMap(weatherController_->preferencesSnapshot());
+    long minutes = 0;
+    if (auto it = map.find(kUpdateFrequency); it != map.end()) minutes = std::strtol(it->second.c_str(), nullptr, 10);
+    if (minutes < kShortestFrequencyMinutes) minutes = kShortestFrequencyMinutes;
+    // Far beyond any sensible frequency; keeps the seconds inside an int.
+    if (minutes > INT_MAX / 60) minutes = INT_MAX / 60;
+    setUpdateFrequency(static_cast<int>(minutes * 60));
+
+    std::shared_ptr<LocationManager> locations = weatherController_->currentLocations();
+    if (locations) {
+        std::lock_guard<teskMutex> guard(weatherController_->locationsGuard());
+        weatherController_->applyMenuPreferences(map, *locations);
+    }
+    return map;
+}
+
+void RefreshTimer::proxyFromAnswer(const plist::Value& answer, std::string& host, int& port) {
+    host = "";
+    port = 80;
+    if (!answer.isArray() || answer.asArray().empty()) return;
+    const plist::Array& parts = answer.asArray();
+    host = parts[0].stringOr("");
+    long long p = 0;
+    if (parts.size() >= 2) {
+        if (parts[1].isString())
+            p = std::strtoll(parts[1].asString().c_str(), nullptr, 10);
+        else
+            p = parts[1].asInt(0);
+    }
+    port = (p <= 0 || p >= INT_MAX) ? 80 : static_cast<int>(p);
+}
+
+void RefreshTimer::setHttpProxyForScraper() {
+    AggrScraper* scraper = weatherController_->getScraper();
+    if (scraper == nullptr) return;
+    std::string host;
+    int port = 80;
+    ComTeskSysConfig* config = weatherController_->sysConfig();
+    proxyFromAnswer(config ? config->currentProxy() : plist::Value(), host, port);
+    scraper->setHttpProxy(host, port);
+}
+
+void RefreshTimer::setupApplierProxy() {
+    applierProxy_ = weatherController_->applierChannel();
+    sink_ = weatherController_->reportSink();
+}
+
+void RefreshTimer::destroyApplierProxy() {
+    applierProxy_ = MainThreadPoster();
+    sink_.reset();
+}
+
+void RefreshTimer::postUpdateItemEnabled(bool enabled) {
+    RefreshTimerClient* controller = weatherController_;
+    applierProxy_.post([controller, enabled] { controller->setUpdateItemEnabled(enabled); });
+}
+
+void RefreshTimer::spawnScraperThread(Threads& threads, LocationManager& manager, int index, bool isFavorite,
+                                      int favIndex, const plist::Dict& prefs) {
+    auto thread = std::make_unique<ScraperThread>(ScraperThread::ScrapeType::Location);
+    ScraperThread::LocationSpec& spec = thread->getLocationSpec();
+    spec.controllerProxy = nullptr;
+    spec.weatherController = weatherController_;
+    spec.menuController = sink_.get();
+    spec.locationManager = &manager;
+    spec.withGui = false;
+
+    ScrapeReport report;
+    if (isFavorite) {
+        report.setInput("isFavorite", "1");
+        report.setInput("favIndex", std::to_string(favIndex));
+    }
+    std::vector<int> order;
+    if (auto it = prefs.find(kSourcePreference); it != prefs.end() && it->second.isArray()) {
+        for (const plist::Value& source : it->second.asArray()) {
+            const int64_t id = source.asInt(-1);
+            // The aggregating scraper reads only identifiers 0 to 6.
+            if (id >= 0 && id < AggrScraper::kServiceTypes) order.push_back(static_cast<int>(id));
+        }
+    }
+    report.setInput("radar", "0");
+    if (auto it = prefs.find(kRadar); it != prefs.end() && it->second.isNumber() && it->second.asInt() == 1)
+        report.setInput("radar", "1");
+
+    // The manager's own entry, so the names and keys found reach the core's list.
+    Location& location = manager.locationAtIndex(static_cast<unsigned>(index));
+    AggrScraper* scraper = weatherController_->getScraper();
+    const bool started = scraper != nullptr &&
+                         scraper->startScrape(thread.get(), location, order, &RefreshTimer::RefreshTimerDrawCallback,
+                                              report, &weatherController_->locationsGuard());
+    if (!started) std::cout << "startScrape failed" << std::endl;
+    threads.push_back(std::move(thread));
+}
+
+void RefreshTimer::joinAndDeleteThreads(Threads& threads) {
+    for (std::unique_ptr<ScraperThread>& thread : threads) {
+        thread->join();
+        const std::string name = thread->getLocationSpec().location.name;
+        const long now = static_cast<long>(Clock::now());
+        // The core's manager of this moment: it may have been replaced during the run.
+        std::shared_ptr<LocationManager> current = weatherController_->currentLocations();
+        if (current) {
+            std::lock_guard<teskMutex> guard(weatherController_->locationsGuard());
+            for (Location& location : current->locationList())
+                if (location.name == name) location.lastUpdate = now;
+        }
+        thread.reset();
+    }
+    threads.clear();
+}
+
+void RefreshTimer::fullRefresh(LocationManager& manager, const plist::Dict& prefs, Threads& threads) {
+    postUpdateItemEnabled(false);
+    fullRefresh_ = false;
+    if (manager.numLocations() == 0) {
+        // Nothing to refresh: the menu asks the user to choose a city instead
+        // of showing its scraping animation for ever.
+        if (sink_) {
+            ScrapeReport report;
+            report.setInput("cityName", "");
+            report.setStatus(SuperScraper::NoScraper);
+            sink_->setWeatherData(report);
+        }
+        return;
+    }
+    int primary = 0;
+    std::vector<int> favorites;
+    {
+        std::lock_guard<teskMutex> guard(weatherController_->locationsGuard());
+        primary = static_cast<int>(manager.primaryIndex());
+        for (int i = manager.nextFavoriteIndexAtOrAfter(0); i >= 0;
+             i = manager.nextFavoriteIndexAtOrAfter(static_cast<unsigned>(i) + 1))
+            favorites.push_back(i);
+    }
+    spawnScraperThread(threads, manager, primary, false, 0, prefs);
+    for (size_t ordinal = 0; ordinal < favorites.size(); ++ordinal)
+        spawnScraperThread(threads, manager, favorites[ordinal], true, static_cast<int>(ordinal), prefs);
+}
+
+void RefreshTimer::normalRun(LocationManager& manager, const plist::Dict& prefs, Threads& threads) {
+    if (manager.numLocations() == 0) return;
+    const long now = static_cast<long>(Clock::now());
+    const int frequency = updateFrequency_.load();
+    int chosen = -1, chosenOrdinal = -1;
+    bool primary = false;
+    {
+        std::lock_guard<teskMutex> guard(weatherController_->locationsGuard());
+        if (isStale(manager.primaryLocation(), now, frequency)) {
+            chosen = static_cast<int>(manager.primaryIndex());
+            primary = true;
+        } else {
+            long oldest = 0;
+            int ordinal = 0;
+            for (int i = manager.nextFavoriteIndexAtOrAfter(0); i >= 0;
+                 i = manager.nextFavoriteIndexAtOrAfter(static_cast<unsigned>(i) + 1), ++ordinal) {
+                const Location& favorite = manager.locationAtIndex(static_cast<unsigned>(i));
+                if (!isStale(favorite, now, frequency)) continue;
+                if (chosen < 0 || favorite.lastUpdate < oldest) {
+                    chosen = i;
+                    chosenOrdinal = ordinal;
+                    oldest = favorite.lastUpdate;
+                }
+            }
+        }
+    }
+    if (chosen < 0) return;
+    postUpdateItemEnabled(false);
+    spawnScraperThread(threads, manager, chosen, !primary, primary ? 0 : chosenOrdinal, prefs);
+}
+
+void RefreshTimer::go() {
+    std::lock_guard<teskMutex> run(runMutex());
+    const bool full = fullRefresh_.load();
+    setControllerPreferences();
+    setHttpProxyForScraper();
+    setupApplierProxy();
+
+    // The run works on the manager of its start; a replacement by the main
+    // thread meanwhile frees nothing under it.
+    std::shared_ptr<LocationManager> manager = weatherController_->currentLocations();
+    const plist::Dict prefs = weatherController_->preferencesSnapshot();
+    Threads threads;
+    if (manager) {
+        if (full)
+            fullRefresh(*manager, prefs, threads);
+        else
+            normalRun(*manager, prefs, threads);
+    } else if (full) {
+        fullRefresh_ = false;
+    }
+    joinAndDeleteThreads(threads);
+    postUpdateItemEnabled(true);
+    destroyApplierProxy();
+}

@@ -1,0 +1,112 @@
+#pragma once
+// Decides when which city is scraped. A named timer ("refresh") that wakes
+// every 225 seconds on a short-lived thread of its own. Each run re-reads the
+// preferences into the menu controller and picks up the system proxy, then
+// refreshes either every location at once (after refreshAll()) or at most one
+// stale location: the primary city when it is stale, otherwise the favorite
+// updated longest ago among the stale ones. It starts one scraper thread per
+// chosen location and joins them all before it returns; meanwhile the menu's
+// update item is disabled on the main thread.
+//
+// The runs of every refresh timer in the process are serialised by one
+// mutex. The main thread never waits for a run: a run only posts to it.
+
+#include <atomic>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "platform/MainLoop.h"
+#include "util/StringMap.h"
+#include "util/plist/Value.h"
+#include "util/teskThread.h"
+#include "util/teskTimer.h"
+
+class AggrScraper;
+class ComTeskSysConfig;
+class Location;
+class LocationManager;
+class ScraperThread;
+class WeatherDataSink;
+
+// What a refresh run needs of the weather controller that owns the timer.
+class RefreshTimerClient {
+public:
+    virtual ~RefreshTimerClient() = default;
+
+    // A copy of the core's preferences.
+    virtual plist::Dict preferencesSnapshot() = 0;
+    // The core's current location manager; the run keeps it alive, so the
+    // main thread may replace it meanwhile.
+    virtual std::shared_ptr<LocationManager> currentLocations() = 0;
+    // Guards the entries of the location managers (names, keys, times)
+    // between the main thread and the runs; held only briefly.
+    virtual teskMutex& locationsGuard() = 0;
+    // The system proxy settings; null when there are none.
+    virtual ComTeskSysConfig* sysConfig() = 0;
+    virtual AggrScraper* getScraper() = 0;
+    // Where the scraper threads hand their reports (the menu controller's
+    // gate, which drops reports once the controller is gone); may be null.
+    virtual std::shared_ptr<WeatherDataSink> reportSink() = 0;
+    // The menu controller's setPreferences with these values and locations,
+    // followed by its refreshNow.
+    virtual void applyMenuPreferences(const StringMap& prefs, const LocationManager& locations) = 0;
+    // The controller's main-thread channel, and what it runs there.
+    virtual MainThreadPoster applierChannel() = 0;
+    virtual void setUpdateItemEnabled(bool enabled) = 0;
+};
+
+class RefreshTimer : public teskTimer {
+public:
+    static constexpr int kPeriodMs = 225000;
+    static constexpr int kShortestFrequencyMinutes = 15;
+
+    // `seconds` is the stale age until the first run sets it from the preferences.
+    RefreshTimer(int seconds, RefreshTimerClient* controller, teskTimerThread* parent = nullptr);
+    ~RefreshTimer() override;
+
+    void start() override;
+    // The next run refreshes every location, and it comes at once.
+    virtual void refreshAll();
+    virtual void setUpdateFrequency(int seconds);
+    int updateFrequency() const { return updateFrequency_.load(); }
+    // Hands the preferences and locations to the menu controller and takes
+    // the update frequency from them; the preferences as a string map.
+    virtual StringMap setControllerPreferences();
+
+    // The preferences as strings: a number is "%d" of its integer value when
+    // it is at least 1 or at most 0, else "%f"; a string as it is; arrays,
+    // dictionaries and other kinds are left out.
+    static StringMap preferencesToStringMap(const plist::Dict& prefs);
+    // The proxy host and port a proxy answer gives (["host", port], ["host"]
+    // or none): no proxy is "" and 80, a missing or unusable port is 80.
+    static void proxyFromAnswer(const plist::Value& answer, std::string& host, int& port);
+
+    // The per-report callback kept with each scraper thread; never called.
+    static int RefreshTimerDrawCallback(void* thread);
+
+    // The mutex every run of every refresh timer holds.
+    static teskMutex& runMutex();
+
+protected:
+    void go() override;
+
+private:
+    using Threads = std::vector<std::unique_ptr<ScraperThread>>;
+
+    void setHttpProxyForScraper();
+    void setupApplierProxy();
+    void destroyApplierProxy();
+    void postUpdateItemEnabled(bool enabled);
+    void spawnScraperThread(Threads& threads, LocationManager& manager, int index, bool isFavorite, int favIndex,
+                            const plist::Dict& prefs);
+    void joinAndDeleteThreads(Threads& threads);
+    void fullRefresh(LocationManager& manager, const plist::Dict& prefs, Threads& threads);
+    void normalRun(LocationManager& manager, const plist::Dict& prefs, Threads& threads);
+
+    RefreshTimerClient* weatherController_;
+    std::atomic<bool> fullRefresh_{false};
+    MainThreadPoster applierProxy_;  // valid during one run
+    std::shared_ptr<WeatherDataSink> sink_;  // valid during one run
+    std::atomic<int> updateFrequency_;
+};

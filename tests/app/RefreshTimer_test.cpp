@@ -1,0 +1,305 @@
+#include "app/RefreshTimer.h"
+
+#include <gtest/gtest.h>
+
+#include <climits>
+#include <memory>
+#include <mutex>
+#include <string>
+#include <vector>
+
+#include "model/LocationManager.h"
+#include "scrapers/AggrScraper.h"
+#include "scrapers/FlexiScraper.h"
+#include "scrapers/WeatherDataSink.h"
+#include "support/CaptureStream.h"
+#include "support/FastHttp.h"
+#include "support/FixtureServer.h"
+#include "support/ScraperFixtures.h"
+#include "support/TempDir.h"
+#include "util/Clock.h"
+#include "util/ComTeskSysConfig.h"
+
+namespace {
+
+constexpr time_t kNow = 1796770380;  // 2026-12-08 22:53 UTC
+
+class RecordingSink : public WeatherDataSink {
+public:
+    void setWeatherData(ScrapeReport& report) override {
+        std::lock_guard<std::mutex> lock(mutex_);
+        reports_.push_back(report);
+    }
+    std::vector<ScrapeReport> reports() {
+        std::lock_guard<std::mutex> lock(mutex_);
+        return reports_;
+    }
+
+private:
+    std::mutex mutex_;
+    std::vector<ScrapeReport> reports_;
+};
+
+Location city(const std::string& name, int status, long lastUpdate = 0) {
+    Location location;
+    location.name = name;
+    location.status = status;
+    std::string key;
+    SuperScraper::joinKey({"springfield", "KSPI"}, key);
+    location.serviceKeys["nws"] = key;
+    location.lastUpdate = lastUpdate;
+    return location;
+}
+
+// A weather controller around the real aggregating scraper with the test
+// site as its one source, reached through the proxy setting.
+class FakeController : public RefreshTimerClient {
+public:
+    FakeController(int proxyPort, std::vector<Location> list)
+        : config_(std::make_shared<EnvironmentSysConfigSource>([proxyPort](const std::string& name) {
+              if (name == "http_proxy") return std::optional<std::string>("http://127.0.0.1:" + std::to_string(proxyPort));
+              return std::optional<std::string>();
+          })),
+          locations_(std::make_shared<LocationManager>(list)) {
+        config_.createSession(ComTeskSysConfig::kDynamicStoreSession);
+        scraper_.registerScraper(AggrScraper::Nws, std::make_unique<FlexiScraper>(fixtureText("flexi/search.conf"),
+                                                                                  fixtureText("flexi/weather.conf")));
+        prefs_["update_frequency"] = plist::Value(5);
+        prefs_["source_pref"] = plist::Value(plist::Array{plist::Value(1), plist::Value(5)});
+        prefs_["radar"] = plist::Value(false);
+        prefs_["units"] = plist::Value(1);
+    }
+
+    plist::Dict preferencesSnapshot() override {
+        std::lock_guard<std::mutex> lock(mutex_);
+        return prefs_;
+    }
+    std::shared_ptr<LocationManager> currentLocations() override {
+        std::lock_guard<std::mutex> lock(mutex_);
+        return locations_;
+    }
+    teskMutex& locationsGuard() override { return guard_; }
+    ComTeskSysConfig* sysConfig() override { return &config_; }
+    AggrScraper* getScraper() override { return &scraper_; }
+    std::shared_ptr<WeatherDataSink> reportSink() override { return sink; }
+    void applyMenuPreferences(const StringMap& prefs, const LocationManager& locations) override {
+        std::lock_guard<std::mutex> lock(mutex_);
+        applied.push_back(prefs);
+        appliedLocations = locations.numLocations();
+    }
+    MainThreadPoster applierChannel() override { return channel.poster(); }
+    void setUpdateItemEnabled(bool enabled) override {
+        EXPECT_TRUE(MainLoop::instance().isMainThread());
+        updateItem.push_back(enabled);
+    }
+
+    std::vector<StringMap> appliedPrefs() {
+        std::lock_guard<std::mutex> lock(mutex_);
+        return applied;
+    }
+    Location location(const std::string& name) {
+        std::lock_guard<teskMutex> guard(guard_);
+        for (const Location& l : locations_->locationList())
+            if (l.name == name) return l;
+        return {};
+    }
+    // Waits on the main loop until the run has re-enabled the update item.
+    bool waitForRunEnd(size_t posts) {
+        return MainLoop::instance().runUntil([&] { return updateItem.size() >= posts && updateItem.back(); }, 10000);
+    }
+
+    std::shared_ptr<RecordingSink> sink = std::make_shared<RecordingSink>();
+    MainThreadChannel channel;
+    std::vector<bool> updateItem;  // main thread only
+    std::vector<StringMap> applied;
+    int appliedLocations = -1;
+
+private:
+    ComTeskSysConfig config_;
+    AggrScraper scraper_;
+    std::mutex mutex_;
+    teskMutex guard_;
+    plist::Dict prefs_;
+    std::shared_ptr<LocationManager> locations_;
+};
+
+// Runs one pass on the calling thread, as the timer's own thread would.
+class RunnableTimer : public RefreshTimer {
+public:
+    using RefreshTimer::RefreshTimer;
+    void runOnce() { go(); }
+    void requestFull() { RefreshTimer::refreshAll(); }
+};
+
+class RefreshTimerTest : public ::testing::Test {
+protected:
+    RefreshTimerTest() {
+        MainLoop::instance();
+        server.mapHost("weather.example.com", "flexi");
+        setenv("HOME", home.path().c_str(), 1);
+        Clock::pin(kNow);
+    }
+    ~RefreshTimerTest() override { Clock::unpin(); }
+
+    std::map<std::string, ScrapeReport> byCity(RecordingSink& sink) {
+        std::map<std::string, ScrapeReport> out;
+        for (ScrapeReport& r : sink.reports()) out[r.getInputHashRef()["cityName"]] = r;
+        return out;
+    }
+
+    FastHttp fast;
+    FixtureServer server;
+    TempDir home;
+};
+
+}  // namespace
+
+TEST_F(RefreshTimerTest, FullRefreshScrapesPrimaryAndFavoritesThroughTheProxy) {
+    // Austin favorite, Boston primary, Denver favorite, Elgin neither.
+    FakeController controller(server.port(), {city("Austin", Location::kFavorite, 100), city("Boston", Location::kPrimary, 100),
+                                              city("Denver", Location::kFavorite, 100), city("Elgin", Location::kPlain, 100)});
+    RefreshTimer timer(1800, &controller);
+    EXPECT_EQ(timer.getName(), "refresh");
+    EXPECT_EQ(timer.getSleepMs(), 225000);
+    EXPECT_EQ(timer.updateFrequency(), 1800);
+    timer.start();
+    timer.refreshAll();
+    ASSERT_TRUE(controller.waitForRunEnd(2));
+    EXPECT_EQ(controller.updateItem, (std::vector<bool>{false, true}));
+
+    auto reports = byCity(*controller.sink);
+    ASSERT_EQ(reports.size(), 3u);
+    EXPECT_EQ(reports["Boston"].getInputHashRef().count("isFavorite"), 0u);
+    EXPECT_EQ(reports["Austin"].getInputHashRef()["isFavorite"], "1");
+    EXPECT_EQ(reports["Austin"].getInputHashRef()["favIndex"], "0");
+    // The favorite number is the ordinal among favorites, not the list position.
+    EXPECT_EQ(reports["Denver"].getInputHashRef()["favIndex"], "1");
+    for (auto& [name, report] : reports) {
+        EXPECT_EQ(report.getStatus(), SuperScraper::Success) << name;
+        EXPECT_EQ(report.getOutputHashRef()["temperature"], "28") << name;
+        EXPECT_EQ(report.getInputHashRef()["radar"], "0");
+    }
+    // Every page came through the proxy.
+    EXPECT_EQ(server.requestCount(), 3u);
+    EXPECT_EQ(server.lastRequest().target, "http://weather.example.com/current/springfield.html?station=KSPI");
+
+    // Refreshed locations carry the join time; the plain one keeps its own.
+    EXPECT_EQ(controller.location("Boston").lastUpdate, kNow);
+    EXPECT_EQ(controller.location("Austin").lastUpdate, kNow);
+    EXPECT_EQ(controller.location("Denver").lastUpdate, kNow);
+    EXPECT_EQ(controller.location("Elgin").lastUpdate, 100);
+
+    // The preferences reached the menu controller; 5 minutes count as 15.
+    ASSERT_FALSE(controller.appliedPrefs().empty());
+    EXPECT_EQ(controller.appliedPrefs().back().at("update_frequency"), "5");
+    EXPECT_EQ(controller.appliedLocations, 4);
+    EXPECT_EQ(timer.updateFrequency(), 900);
+}
+
+TEST_F(RefreshTimerTest, NormalRunsPickOneStaleLocation) {
+    // Primary stale: only the primary, however stale the favorites are.
+    {
+        FakeController controller(server.port(), {city("Austin", Location::kFavorite, 0), city("Boston", Location::kPrimary, kNow - 901)});
+        RunnableTimer timer(1800, &controller);
+        timer.runOnce();
+        ASSERT_TRUE(controller.waitForRunEnd(2));
+        auto reports = controller.sink->reports();
+        ASSERT_EQ(reports.size(), 1u);
+        EXPECT_EQ(reports[0].getInputHashRef()["cityName"], "Boston");
+        EXPECT_EQ(controller.location("Austin").lastUpdate, 0);
+    }
+    // Two equally stale favorites: the earlier in the list; a fresher stale one loses.
+    {
+        FakeController controller(server.port(), {city("Austin", Location::kFavorite, 500), city("Boston", Location::kPrimary, kNow),
+                                                  city("Chicago", Location::kFavorite, 300), city("Denver", Location::kFavorite, 300)});
+        RunnableTimer timer(1800, &controller);
+        timer.runOnce();
+        ASSERT_TRUE(controller.waitForRunEnd(2));
+        auto reports = controller.sink->reports();
+        ASSERT_EQ(reports.size(), 1u);
+        EXPECT_EQ(reports[0].getInputHashRef()["cityName"], "Chicago");
+        EXPECT_EQ(reports[0].getInputHashRef()["favIndex"], "1");
+        EXPECT_EQ(controller.location("Chicago").lastUpdate, kNow);
+        EXPECT_EQ(controller.location("Denver").lastUpdate, 300);
+    }
+    // Nothing stale (900 s is the limit for 5 minutes): no thread, no fetch,
+    // only the update item enabled, but the preferences are read again.
+    {
+        FakeController controller(server.port(), {city("Boston", Location::kPrimary | Location::kFavorite, kNow - 900)});
+        RunnableTimer timer(60, &controller);
+        const size_t before = server.requestCount();
+        timer.runOnce();
+        ASSERT_TRUE(controller.waitForRunEnd(1));
+        EXPECT_EQ(controller.updateItem, (std::vector<bool>{true}));
+        EXPECT_TRUE(controller.sink->reports().empty());
+        EXPECT_EQ(server.requestCount(), before);
+        EXPECT_EQ(controller.appliedPrefs().size(), 1u);
+    }
+}
+
+TEST_F(RefreshTimerTest, FailuresStillCountAsUpdatesAndReachTheMenu) {
+    // No source answers: the proxy port refuses connections.
+    RefusedPort refused;
+    FakeController controller(refused.port(), {city("Boston", Location::kPrimary)});
+    RunnableTimer timer(1800, &controller);
+    timer.requestFull();
+    timer.runOnce();
+    ASSERT_TRUE(controller.waitForRunEnd(2));
+    auto reports = controller.sink->reports();
+    ASSERT_EQ(reports.size(), 1u);
+    EXPECT_EQ(reports[0].getStatus(), SuperScraper::FetchFailed);
+    EXPECT_EQ(controller.location("Boston").lastUpdate, kNow);
+
+    // A city no source knows is reported at once, and startScrape's failure logged.
+    Location unknown;
+    unknown.name = "Nowhere";
+    unknown.status = Location::kPrimary;
+    unknown.serviceKeys["nws"] = AggrScraper::KeyNotInDb;
+    FakeController none(server.port(), {unknown});
+    RunnableTimer second(1800, &none);
+    second.requestFull();
+    CaptureStdout out;
+    second.runOnce();
+    EXPECT_NE(out.text().find("startScrape failed"), std::string::npos);
+    ASSERT_TRUE(none.waitForRunEnd(2));
+    ASSERT_EQ(none.sink->reports().size(), 1u);
+    EXPECT_EQ(none.sink->reports()[0].getStatus(), SuperScraper::NoScraper);
+
+    // An empty list: the menu is told to ask for a city instead of waiting.
+    FakeController empty(server.port(), {});
+    RunnableTimer third(1800, &empty);
+    third.requestFull();
+    third.runOnce();
+    ASSERT_TRUE(empty.waitForRunEnd(2));
+    ASSERT_EQ(empty.sink->reports().size(), 1u);
+    EXPECT_EQ(empty.sink->reports()[0].getStatus(), SuperScraper::NoScraper);
+}
+
+TEST(RefreshTimerValues, PreferencesAndProxyAnswers) {
+    plist::Dict prefs;
+    prefs["yes"] = plist::Value(true);
+    prefs["no"] = plist::Value(false);
+    prefs["sat"] = plist::Value(0.5);
+    prefs["freq"] = plist::Value(30);
+    prefs["neg"] = plist::Value(-2);
+    prefs["mode"] = plist::Value("free_mode");
+    prefs["locations"] = plist::Value(plist::Array{});
+    prefs["nested"] = plist::Value(plist::Dict{});
+    StringMap map = RefreshTimer::preferencesToStringMap(prefs);
+    EXPECT_EQ(map, (StringMap{{"yes", "1"}, {"no", "0"}, {"sat", "0.500000"}, {"freq", "30"}, {"neg", "-2"}, {"mode", "free_mode"}}));
+
+    std::string host = "x";
+    int port = 0;
+    RefreshTimer::proxyFromAnswer(plist::Value(), host, port);
+    EXPECT_EQ(host, "");
+    EXPECT_EQ(port, 80);
+    RefreshTimer::proxyFromAnswer(plist::Value(plist::Array{plist::Value("proxy.lan")}), host, port);
+    EXPECT_EQ(host, "proxy.lan");
+    EXPECT_EQ(port, 80);
+    for (int64_t bad : {int64_t{0}, int64_t{INT_MAX}, int64_t{INT_MIN}, int64_t{-5}}) {
+        RefreshTimer::proxyFromAnswer(plist::Value(plist::Array{plist::Value("p"), plist::Value(bad)}), host, port);
+        EXPECT_EQ(port, 80) << bad;
+    }
+    RefreshTimer::proxyFromAnswer(plist::Value(plist::Array{plist::Value("p"), plist::Value(3128)}), host, port);
+    EXPECT_EQ(port, 3128);
+}
