@@ -146,6 +146,9 @@ void PlimMenuController::setWeatherData(ScrapeReport& report) {
             if (!ok) index = 0;
             if (index >= 0 && index < kFavoriteSlots) {
                 reports_[numberedKeys::composeNumberedKey(favReport_, static_cast<int>(index))] = report;
+                // A scrape started before the favorites changed may carry an
+                // old slot: the rebuild checks it against the list.
+                if (locations_) favoritesChanged_ = true;
             } else {
                 // No menu line could ever show it.
                 std::cerr << "PlimMenuController: favorite report out of range, favIndex=[" << index << "]\n";

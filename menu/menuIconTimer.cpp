@@ -4,13 +4,20 @@
 
 #include "menu/PlimMenuWrapper.h"
 
-menuIconTimer::menuIconTimer(const std::string& type)
-    : teskTimer("icon", 120, false), menu_(getPlimMenuWrapperSingleton()), type_(type) {}
+menuIconTimer::menuIconTimer(const std::string& type, teskTimerThread* parent)
+    : teskTimer("icon", 120, false, parent), menu_(getPlimMenuWrapperSingleton()), type_(type) {}
 
 menuIconTimer::~menuIconTimer() { shutdown(); }
 
+void menuIconTimer::stop() {
+    std::lock_guard<std::mutex> lock(drawing_);
+    teskTimer::stop();
+}
+
 void menuIconTimer::go() {
     if (type_ != "scraping") return;
+    std::lock_guard<std::mutex> lock(drawing_);
+    if (!isRunning()) return;  // stopped while this run was being fired
     int shown = frame_ <= 4 ? frame_ : 8 - frame_;
     if (menu_) {
         menu_->setMainText("    ", 14);

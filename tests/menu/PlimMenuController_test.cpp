@@ -292,6 +292,11 @@ TEST_F(PlimMenuControllerTest, FavoriteReportsFollowTheFavoritesList) {
     EXPECT_EQ(names.back(), "fav-0");
     EXPECT_EQ(std::count(names.begin(), names.end(), "favSep"), 1);
 
+    // A late report of the removed city, with its old slot, is not shown.
+    deliver(report("Boston", 1));
+    EXPECT_EQ(controller->reportNames(), (Names{"fav-0", "main"}));
+    EXPECT_EQ(menu.itemNames().back(), "fav-0");
+
     // A favorite that is also the primary city is skipped by the walk.
     setPrefs(advancedPrefs(), favorites({"Austin", "Denver", "Zurich"}, "Zurich"));
     deliver(report("Denver", 1));
