@@ -38,6 +38,15 @@ public:
     virtual int search(const std::string& name, std::vector<Location>& out);
     virtual int scrape(Location& location, ServiceType service, ScrapeReport& report);
 
+    // Create a site scraper from its configuration texts and register it.
+    void initNwsScraper(const std::string& search, const std::string& scrape, const std::string& totalForecast,
+                        const std::string& latLon);
+    void initAolScraper(const std::string& search, const std::string& scrape);
+    void initUgScraper(const std::string& search, const std::string& scrape);
+    void initUsaScraper(const std::string& search, const std::string& scrape);
+    // There is no such source any more: nothing is registered.
+    void initMsnScraper(const std::string& search, const std::string& scrape);
+
     // Registers (and owns) the scraper of a source, replacing an earlier one.
     void registerScraper(ServiceType service, std::unique_ptr<SuperScraper> scraper);
     // The registered scraper of a service name, or null.
