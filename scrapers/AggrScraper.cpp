@@ -1,9 +1,10 @@
 #include "scrapers/AggrScraper.h"
 
-#include <iostream>
 #include <mutex>
+#include <string>
 
 #include "scrapers/WeatherDataSink.h"
+#include "scrapers/scraperLog.h"
 #include "util/regex.h"
 
 const std::string AggrScraper::KeyNotInDb = "key_not_in_db";
@@ -88,8 +89,8 @@ const std::string& AggrScraper::saveKeyForService(Location& location, SuperScrap
         if (!isDefiniteMiss(status)) {
             // Not an answer about the city: ask again at the next refresh,
             // but not again during this walk.
-            std::cerr << "AggrScraper: could not search " << service << " for " << location.name << " (status "
-                      << status << ")\n";
+            scraperLog::error("AggrScraper: could not search " + service + " for " + location.name + " (status " +
+                              std::to_string(status) + ")\n");
             if (unreachable_ != nullptr) unreachable_->insert(service);
             return KeyNotInDb;
         }
@@ -97,9 +98,8 @@ const std::string& AggrScraper::saveKeyForService(Location& location, SuperScrap
         if (cities[0].name == location.name) {
             key = cities[0].key;
         } else {
-            std::cout << "City found (" + cities[0].name + ") doesn't match city we're looking for (" + location.name +
-                             ")\n"
-                      << std::flush;
+            scraperLog::print("City found (" + cities[0].name + ") doesn't match city we're looking for (" +
+                              location.name + ")\n");
         }
     }
     return location.serviceKeys.insert_or_assign(service, key).first->second;
@@ -125,7 +125,7 @@ SuperScraper* AggrScraper::findNthBestScraper(int n, Location& location, std::ve
     int count = 0;
     for (int id : order) {
         if (id < 0 || id >= kServiceTypes) {
-            std::cerr << "AggrScraper: ignoring unknown source " << id << " in the source order\n";
+            scraperLog::error("AggrScraper: ignoring unknown source " + std::to_string(id) + " in the source order\n");
             continue;
         }
         service = serviceName(id);
@@ -176,7 +176,7 @@ bool AggrScraper::startScrape(ScraperThread* thread, Location& location, std::ve
         if (spec.backupScraper != nullptr) pushProxy(*spec.backupScraper);
         if (thread->startLocation()) return true;
         // Without a thread the refresh would end silently: hand on a failure.
-        std::cerr << "AggrScraper: could not start the scrape of " << work.name << "\n";
+        scraperLog::error("AggrScraper: could not start the scrape of " + work.name + "\n");
         spec.status = FetchFailed;
         spec.report.setInput("cityName", work.name);
         spec.report.setStatus(FetchFailed);

@@ -8,8 +8,8 @@
 #include "scrapers/UgScraper.h"
 #include "scrapers/UsaScraper.h"
 
-void AggrScraper::initNwsScraper(const std::string& search, const std::string& scrape,
-                                 const std::string& totalForecast, const std::string& latLon) {
+void AggrScraper::initNwsScraper(const std::string& search, const std::string& scrape, const std::string& totalForecast,
+                                 const std::string& latLon) {
     registerScraper(Nws, std::make_unique<NwsScraper>(search, scrape, totalForecast, latLon));
 }
 

@@ -1,9 +1,9 @@
 #include "scrapers/ScraperThread.h"
 
-#include <iostream>
 #include <string>
 
 #include "scrapers/WeatherDataSink.h"
+#include "scrapers/scraperLog.h"
 
 ScraperThread::~ScraperThread() { join(); }
 
@@ -48,10 +48,8 @@ void ScraperThread::runLocation() {
     } else {
         scrapeWith(*location_.primaryScraper, location_.primaryKey, handed);
         if (location_.report.score() < kBackupScore && location_.backupScraper != nullptr) {
-            // One write, so lines of parallel threads do not interleave.
-            std::cout << "Skyvane: using backup location! status=[" + std::to_string(location_.status) + "] score=[" +
-                             std::to_string(location_.report.score()) + "]\n"
-                      << std::flush;
+            scraperLog::print("Skyvane: using backup location! status=[" + std::to_string(location_.status) +
+                              "] score=[" + std::to_string(location_.report.score()) + "]\n");
             location_.report.clearForRescrape();
             scrapeWith(*location_.backupScraper, location_.backupKey, handed);
         }
