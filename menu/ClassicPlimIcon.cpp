@@ -1,10 +1,7 @@
 #include "menu/ClassicPlimIcon.h"
 
-#include <cstdio>
-
 #include "menu/IconStyleLayers.h"
 #include "menu/PlimImageSet.h"
-#include "scrapers/scraperConfig.h"
 
 ClassicPlimIcon::ClassicPlimIcon(const Bundle& bundle) : PlimWeatherIcon(bundle, "classic") {
     initialize();
@@ -21,20 +18,12 @@ bool ClassicPlimIcon::render(Image& target, int code, int warning, int minuteOfD
                              int sunrise, int sunset) {
     const int shown = sanityCheckIconCode(code, minuteOfDay, sunrise, sunset);
     std::map<std::string, std::string> entry;
-    if (!config_ || !config_->getDataForCode(shown, entry)) {
-        std::fprintf(stderr, "ClassicPlimIcon::render: could not get renderData for code=[%d]\n", shown);
-        return false;
-    }
+    if (!iconEntryForCode("ClassicPlimIcon", config_.get(), shown, entry)) return false;
     ImageRef work = Image::create({kIconWidth, kIconHeight});
 
     IconLayers layers;
-    layers.badge = warningBadge(warningImages_.get(), warning);
-    layers.foreground = entryPicture(conditions_.get(), entry, "fg");
-    layers.background = entryPicture(conditions_.get(), entry, "bg");
-    if (!layers.foreground && !layers.background) {
-        std::fprintf(stderr, "ClassicPlimIcon::render both fg & bg img are NULL!\n");
+    if (!collectIconLayers("ClassicPlimIcon", conditions_.get(), warningImages_.get(), entry, warning, layers))
         return false;
-    }
     if (entry["bg"] == "moon.tif") layers.moonShadow = getMoonPath(11.5f, 9.0f, 8.4f, 8.4f);
     drawIconLayers(*work, {0, -2}, layers);
     renderFinal(*work, target, saturation);

@@ -1,7 +1,27 @@
 #include "menu/IconStyleLayers.h"
 
+#include <cstdio>
+
 #include "menu/PlimImageSet.h"
 #include "platform/ImageCanvas.h"
+#include "scrapers/scraperConfig.h"
+
+bool iconEntryForCode(const char* styleClass, scraperConfig* config, int code,
+                      std::map<std::string, std::string>& entry) {
+    if (config && config->getDataForCode(code, entry)) return true;
+    std::fprintf(stderr, "%s::render: could not get renderData for code=[%d]\n", styleClass, code);
+    return false;
+}
+
+bool collectIconLayers(const char* styleClass, const PlimImageSet* conditions, const PlimImageSet* warnings,
+                       const std::map<std::string, std::string>& entry, int warning, IconLayers& layers) {
+    layers.badge = warningBadge(warnings, warning);
+    layers.foreground = entryPicture(conditions, entry, "fg");
+    layers.background = entryPicture(conditions, entry, "bg");
+    if (layers.foreground || layers.background) return true;
+    std::fprintf(stderr, "%s::render both fg & bg img are NULL!\n", styleClass);
+    return false;
+}
 
 ImageRef warningBadge(const PlimImageSet* warnings, int warning) {
     if (!warnings) return nullptr;

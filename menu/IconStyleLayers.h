@@ -10,6 +10,7 @@
 #include "platform/Image.h"
 
 class PlimImageSet;
+class scraperConfig;
 
 struct IconLayers {
     ImageRef background;
@@ -19,6 +20,14 @@ struct IconLayers {
     std::optional<BezierPath> moonShadow;
 };
 
+// The style file's entry for the code; false, with a message naming the
+// style's class, when it has none.
+bool iconEntryForCode(const char* styleClass, scraperConfig* config, int code,
+                      std::map<std::string, std::string>& entry);
+// The badge and the entry's "fg" and "bg" pictures; false, with a message
+// naming the style's class, when neither picture is found.
+bool collectIconLayers(const char* styleClass, const PlimImageSet* conditions, const PlimImageSet* warnings,
+                       const std::map<std::string, std::string>& entry, int warning, IconLayers& layers);
 // "watch-tiny.png" for warning level 1, "warning-tiny.png" for 2, else none.
 ImageRef warningBadge(const PlimImageSet* warnings, int warning);
 // The picture named by entry[key], or null when the name is empty or unknown.

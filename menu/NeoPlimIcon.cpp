@@ -1,11 +1,9 @@
 #include "menu/NeoPlimIcon.h"
 
-#include <cstdio>
 #include <charconv>
 
 #include "menu/IconStyleLayers.h"
 #include "menu/PlimImageSet.h"
-#include "scrapers/scraperConfig.h"
 
 NeoPlimIcon::NeoPlimIcon(const Bundle& bundle) : PlimWeatherIcon(bundle, "neo") {
     initialize();
@@ -48,21 +46,13 @@ bool NeoPlimIcon::render(Image& target, int code, int warning, int minuteOfDay, 
                          int sunset) {
     const int shown = sanityCheckIconCode(code, minuteOfDay, sunrise, sunset);
     std::map<std::string, std::string> entry;
-    if (!config_ || !config_->getDataForCode(shown, entry)) {
-        std::fprintf(stderr, "NeoPlimIcon::render: could not get renderData for code=[%d]\n", shown);
-        return false;
-    }
+    if (!iconEntryForCode("NeoPlimIcon", config_.get(), shown, entry)) return false;
     ImageRef work = Image::create({kIconWidth, kIconHeight});
     renderBlock(entry, *work, shown, minuteOfDay, sunrise, sunset);
 
     IconLayers layers;
-    layers.badge = warningBadge(warningImages_.get(), warning);
-    layers.foreground = entryPicture(conditions_.get(), entry, "fg");
-    layers.background = entryPicture(conditions_.get(), entry, "bg");
-    if (!layers.foreground && !layers.background) {
-        std::fprintf(stderr, "NeoPlimIcon::render both fg & bg img are NULL!\n");
+    if (!collectIconLayers("NeoPlimIcon", conditions_.get(), warningImages_.get(), entry, warning, layers))
         return false;
-    }
     if (entry["bg"] == "moon-neo.png") layers.moonShadow = getMoonPath(14.0f, 9.0f, 8.0f, 8.0f);
     layers.sheen = blocks_ ? blocks_->imageForKey("sheen_block.png") : nullptr;
     drawIconLayers(*work, {0, 0}, layers);
