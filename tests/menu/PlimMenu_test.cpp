@@ -203,6 +203,9 @@ TEST_F(PlimMenuTest, ForecastLinesShowDayAndIconOnTheRight) {
     EXPECT_GT(opaquePixels(picture, 75, 100), 150);  // the icon
     EXPECT_GT(opaquePixels(picture, 55, 71), 5);     // "Mo" ends 4 points left of it
     EXPECT_EQ(opaquePixels(picture, 0, 40), 0);
+    // Left under the build folder for a person to look at.
+    std::filesystem::create_directories("artifacts");
+    EXPECT_TRUE(picture.savePNG("artifacts/menu-forecast-line.png"));
 
     // At "night" the forecast shows the night variant: a different picture.
     plim_->setMenuItem(1, record({{"type", "1"}, {"fcDay", "Monday"}, {"code", "32"}, {"fcHiLo", "75..50"},

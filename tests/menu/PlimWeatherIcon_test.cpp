@@ -172,3 +172,19 @@ TEST(PlimWeatherIcon, MiscIconsComeFromTheWarningPictures) {
     EXPECT_NEAR(g.r, g.g, 2);
     EXPECT_NEAR(g.g, g.b, 2);
 }
+
+TEST(MoonShapes, PathsDrawnAtAPointLeaveTheCanvasAsItWas) {
+    ImageRef image = Image::create({20, 20});
+    const BezierPath square = BezierPath::rect(Rect(0, 0, 4, 4));
+    {
+        ImageCanvas canvas(*image);
+        fillAtPoint(square, {10, 10}, canvas, Color::black());
+        canvas.fill(BezierPath::rect(Rect(0, 0, 2, 2)), Color::white());  // not moved any more
+        strokeAtPoint(square, {2, 12}, canvas, Color::calibratedRGB(1, 0, 0));
+    }
+    EXPECT_EQ(image->pixelAt(12, 12), (Pixel{0, 0, 0, 255}));
+    EXPECT_EQ(image->pixelAt(1, 1), (Pixel{255, 255, 255, 255}));
+    EXPECT_EQ(image->pixelAt(5, 5).a, 0);
+    EXPECT_GT(image->pixelAt(2, 14).r, 100);  // the stroke's left edge at x = 2
+    EXPECT_EQ(image->pixelAt(4, 14).a, 0);    // inside the stroked square
+}
