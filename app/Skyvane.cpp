@@ -5,7 +5,6 @@
 
 #include "app/ComTeskPlim.h"
 #include "app/SetupLink.h"
-#include "app/SiteSources.h"
 #include "menu/PlimMenu.h"
 #include "menu/PlimMenuController.h"
 #include "menu/PlimMenuWrapper.h"
@@ -57,7 +56,9 @@ void Skyvane::initWithPlim() {
 
 void Skyvane::initScrapers() {
     scraper_ = std::make_unique<AggrScraper>();
-    addNwsSource(*scraper_, configText("n1"), configText("n2"), configText("n3"), configText("n4"));
+    const std::string n1 = configText("n1"), n2 = configText("n2"), n3 = configText("n3"), n4 = configText("n4");
+    // Without all four files the scraper has no source, and the menu shows why.
+    if (!n1.empty() && !n2.empty() && !n3.empty() && !n4.empty()) scraper_->initNwsScraper(n1, n2, n3, n4);
 }
 
 void Skyvane::additionalSetup() {

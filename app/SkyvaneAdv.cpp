@@ -1,9 +1,9 @@
 #include "app/SkyvaneAdv.h"
 
+#include <algorithm>
 #include <iostream>
 
 #include "app/ComTeskPlim.h"
-#include "app/SiteSources.h"
 #include "model/PreferenceKeys.h"
 #include "scrapers/AggrScraper.h"
 
@@ -19,9 +19,19 @@ int SkyvaneAdv::initialFrequencySeconds() const {
 
 void SkyvaneAdv::initScrapers() {
     Skyvane::initScrapers();
-    addSiteSource(*scraper_, AggrScraper::Aol, configText("a1"), configText("a2"));
-    addSiteSource(*scraper_, AggrScraper::Ug, configText("u1"), configText("u2"));
-    addSiteSource(*scraper_, AggrScraper::Usa, configText("t1"), configText("t2"));
+    // Each source only with both of its files present and not empty.
+    using Init = void (AggrScraper::*)(const std::string&, const std::string&);
+    const struct {
+        const char* search;
+        const char* scrape;
+        Init init;
+    } sources[] = {{"a1", "a2", &AggrScraper::initAolScraper},
+                   {"u1", "u2", &AggrScraper::initUgScraper},
+                   {"t1", "t2", &AggrScraper::initUsaScraper}};
+    for (const auto& source : sources) {
+        const std::string search = configText(source.search), scrape = configText(source.scrape);
+        if (!search.empty() && !scrape.empty()) (scraper_.get()->*source.init)(search, scrape);
+    }
     scraper_->setAdvance(true);
 }
 

@@ -52,6 +52,8 @@ TEST_F(SkyvaneTest, AdvancedModeRefreshesOnlyForTheKeysThatNeedIt) {
     auto* kv = dynamic_cast<SkyvaneAdv*>(core.controller());
     ASSERT_NE(kv, nullptr);
     EXPECT_TRUE(kv->getScraper()->advance());
+    for (const char* source : {"nws", "aol", "ug", "usa"})
+        EXPECT_NE(kv->getScraper()->scraperFor(source), nullptr) << source;
     EXPECT_EQ(kv->advanceKeys().front(), "five_day_forecast1");
     EXPECT_EQ(kv->advanceKeys().size(), 13u);
     ASSERT_TRUE(waitFor([&] { return idle(core) && server.requestCount() > 0; }));
@@ -83,4 +85,14 @@ TEST_F(SkyvaneTest, AdvancedModeRefreshesOnlyForTheKeysThatNeedIt) {
     kv->setPreference("locations", plist::Value(plist::Array{}));
     EXPECT_EQ(core.locMan(), list);
     EXPECT_TRUE(core.prefs().at("locations").asArray().empty());
+}
+
+TEST_F(SkyvaneTest, ASourceWithAMissingFileIsLeftOut) {
+    std::filesystem::remove(apps() / "Skyvane.app" / "Resources" / "config" / "a2.conf");
+    store(earlierPrefs("advance_mode", {city("Des Moines, IA", Location::kPrimary)}));
+    ComTeskPlim core;
+    AggrScraper* scraper = core.controller()->getScraper();
+    EXPECT_EQ(scraper->scraperFor("aol"), nullptr);
+    for (const char* source : {"nws", "ug", "usa"}) EXPECT_NE(scraper->scraperFor(source), nullptr) << source;
+    ASSERT_TRUE(waitFor([&] { return idle(core) && server.requestCount() > 0; }));
 }
