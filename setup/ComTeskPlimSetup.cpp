@@ -1,0 +1,145 @@
+#include "setup/ComTeskPlimSetup.h"
+
+#include <iostream>
+#include <stdexcept>
+
+#include "app/ComTeskUtilControl.h"
+#include "app/SkyvaneProtocols.h"
+#include "platform/Bundle.h"
+#include "platform/BusObject.h"
+#include "platform/MainLoop.h"
+#include "platform/ui/UIFile.h"
+#include "platform/ui/Window.h"
+#include "setup/SkyvanePrefs.h"
+
+namespace {
+
+const char kSite[] = "http://www.skyvane.org";
+const char kSupportAddress[] = "mailto:support@skyvane.org";
+
+}  // namespace
+
+ComTeskPlimSetup::ComTeskPlimSetup() : KVRegisteredName_(kSkyvaneDefaultBusName) {
+    // The application's user-interface files.
+    if (!hasUIFile("Util")) registerUtilUIFile();
+    if (!hasUIFile("Prefs")) registerPrefsUIFile();
+}
+
+ComTeskPlimSetup::~ComTeskPlimSetup() {
+    if (vendingConnection_) vendingConnection_->withdraw();
+    // The panes reach the setup object while they go; they go first.
+    prefControl_.reset();
+    util_.reset();
+}
+
+bool ComTeskPlimSetup::awakeFromNib() {
+    vendingConnection_ = std::make_unique<VendedObject>(
+        std::vector<BusProtocol>{kSkyvaneSetupPublic},
+        [this](const std::string&, const std::string& method, const plist::Array& args) {
+            return serve(method, args);
+        });
+    if (!vendingConnection_->registerName(kSkyvaneSetupBusName)) {
+        std::cerr << "Couldn't vend object " << kSkyvaneSetupBusName << std::endl;
+        vendingConnection_.reset();
+        return false;
+    }
+    return true;
+}
+
+plist::Value ComTeskPlimSetup::serve(const std::string& method, const plist::Array& args) {
+    // A name is a string or nothing; anything else is refused to the caller.
+    auto nameArg = [&](size_t i, std::string& holder) -> const std::string* {
+        if (args.at(i).isNone()) return nullptr;
+        if (!args.at(i).isString()) throw std::invalid_argument(method + ": the name must be a string");
+        holder = args.at(i).asString();
+        return &holder;
+    };
+    std::string name;
+    if (method == "runAboutBox") {
+        runAboutBox();
+    } else if (method == "runEmailSignupForApp") {
+        runEmailSignupForApp(nameArg(0, name));
+    } else if (method == "runPreferences_advanced_forApp_pane_firstRun") {
+        if (!args.at(0).isDict()) throw std::invalid_argument(method + ": the preferences must be a dictionary");
+        if (!args.at(3).isString()) throw std::invalid_argument(method + ": the pane must be a string");
+        runPreferences(args.at(0).asDict(), args.at(1).asBool(), nameArg(2, name), args.at(3).asString(),
+                       args.at(4).asBool());
+    } else {
+        throw std::invalid_argument("no such method: " + method);
+    }
+    return plist::Value();
+}
+
+void ComTeskPlimSetup::takeName(const std::string* name) {
+    if (name) KVRegisteredName_ = *name;
+}
+
+std::unique_ptr<RemoteObject> ComTeskPlimSetup::vendedSkyvane() const {
+    std::unique_ptr<RemoteObject> skyvane = RemoteObject::lookup(KVRegisteredName_, kSkyvanePublic);
+    if (!skyvane) std::cerr << "Couldn't get vended Skyvane" << std::endl;
+    return skyvane;
+}
+
+bool ComTeskPlimSetup::loadUtilAndItsNib() {
+    if (!util_) {
+        util_ = std::make_unique<ComTeskUtilControl>();
+        util_->initWithApp(this);
+    }
+    if (!util_->loadMyNib()) {
+        std::cerr << "Couldn't load util nib!" << std::endl;
+        return false;
+    }
+    return true;
+}
+
+void ComTeskPlimSetup::runAboutBox() {
+    if (!loadUtilAndItsNib()) return;
+    Application::shared().activateIgnoringOtherApps(true);
+    util_->aboutAction(nullptr);
+}
+
+void ComTeskPlimSetup::runEmailSignupForApp(const std::string* name) {
+    takeName(name);
+    if (!loadUtilAndItsNib()) return;
+    Application::shared().activateIgnoringOtherApps(true);
+    util_->emailAction(nullptr);
+}
+
+void ComTeskPlimSetup::runPreferences(plist::Dict prefs, bool advanced, const std::string* name,
+                                      const std::string& pane, bool firstRun) {
+    takeName(name);
+    if (!prefControl_) prefControl_ = std::make_unique<SkyvanePrefs>(this);
+    passedPrefs_ = std::make_shared<plist::Dict>(std::move(prefs));
+    advMode_ = advanced;
+    prefControl_->runPreferences(passedPrefs_, advanced, pane, firstRun);
+}
+
+Bundle& ComTeskPlimSetup::bundle() { return Bundle::mainBundle(); }
+
+std::string ComTeskPlimSetup::urlFor(int key) {
+    switch (key) {
+        case 1:
+            return kSupportAddress;
+        case 2:
+            return std::string(kSite) + "/";
+        case 6:
+            return std::string(kSite) + "/products/skyvane/version.txt";
+        default:
+            return std::string(kSite) + "/products/skyvane/";
+    }
+}
+
+void ComTeskPlimSetup::windowClosed() {
+    for (const WindowRef& window : Application::shared().windows())
+        if (window->isVisible()) return;
+    Application::shared().terminate();
+}
+
+int runSetupApplication() {
+    MainLoop& loop = MainLoop::instance();
+    Application::shared().setTerminateHandler([&loop] { loop.quit(); });
+    ComTeskPlimSetup setup;
+    setup.awakeFromNib();
+    loop.run();
+    return 0;
+}

@@ -1,0 +1,211 @@
+// The New Location window of LocationManagerSetup: opening and closing it,
+// the search of every enabled source, and adding the city found or chosen.
+
+#include <iostream>
+#include <typeinfo>
+
+#include "model/LocationManager.h"
+#include "model/LocationManagerMac.h"
+#include "model/PreferenceKeys.h"
+#include "platform/Bundle.h"
+#include "setup/ComTeskPlimSetup.h"
+#include "setup/LocationManagerSetup.h"
+#include "setup/SearchScrapers.h"
+#include "setup/SkyvanePrefs.h"
+#include "util/ComTeskSysConfig.h"
+#include "util/FileUtils.h"
+#include "util/LocalizedFormat.h"
+#include "util/regex.h"
+
+namespace {
+
+const char kSearchTitle[] = "Search";
+const char kChooseTitle[] = "Choose";
+
+LocationManagerSetup::ScraperFactory& scraperFactory() {
+    static LocationManagerSetup::ScraperFactory factory = makeSearchScraper;
+    return factory;
+}
+
+// The whole text of a configuration file of the bundle; "" when it is missing.
+std::string configText(Bundle& bundle, const std::string& name) {
+    std::string text;
+    const std::string path = bundle.pathForResource(name, "conf", "config");
+    if (!path.empty()) FileUtils::readFile(path, text);
+    return text;
+}
+
+}  // namespace
+
+void LocationManagerSetup::setScraperFactory(ScraperFactory factory) {
+    scraperFactory() = factory ? std::move(factory) : ScraperFactory(makeSearchScraper);
+}
+
+void LocationManagerSetup::newManageAction(Control*) {
+    if (newLocationWindow_ || !newLocationView) return;
+    // Immediately left of the preference window, top edges level.
+    const Size size = newLocationView->frame().size;
+    const Rect prefsFrame = prefs_ ? prefs_->prefsWindowFrame() : Rect{};
+    newLocationWindow_ = Window::create({prefsFrame.x() - size.width, prefsFrame.maxY() - size.height, size.width,
+                                         size.height},
+                                        "Skyvane: New Location");
+    newLocationWindow_->setContentView(newLocationView);
+    Window* manageWindow = manageTableView ? manageTableView->window() : nullptr;
+    if (prefs_ && prefs_->managePaneOpen() && manageWindow && manageWindow->isVisible())
+        Application::shared().beginSheet(newLocationWindow_, manageWindow);
+    else
+        newLocationWindow_->makeKeyAndOrderFront();
+}
+
+void LocationManagerSetup::controlTextDidBeginEditing() {
+    newLocationButton->setTitle(kSearchTitle);
+    newLocationButton->setEnabled(true);
+}
+
+void LocationManagerSetup::setBusy(bool busy, Control*) {
+    if (busy) {
+        newLocationNotFoundTF->setStringValue("");
+        numLocationsFoundTF->setStringValue("");
+        progressIndicator->setHidden(false);
+        progressIndicator->startAnimation();
+    } else {
+        progressIndicator->setHidden(true);
+        progressIndicator->stopAnimation();
+    }
+    // The search blocks the event loop: the change is drawn at once.
+    progressIndicator->display();
+    newLocationButton->setEnabled(!busy);
+}
+
+void LocationManagerSetup::searchAction(Control* sender) {
+    // The text field's own action does not search.
+    if (sender && typeid(*sender) == typeid(TextField)) return;
+    if (!locationTF || locationTF->stringValue().empty()) return;
+    setBusy(true, sender);
+    if (cities_->size() > 1 && newLocationButton->title() == kChooseTitle) locsAction(sender);
+    // After a choice the field is empty and the input check ends the run;
+    // without one the same text is searched again.
+    search(sender);
+}
+
+bool LocationManagerSetup::registerSources(AggrScraper& aggr) {
+    Bundle& bundle = setupRef_ ? setupRef_->bundle() : Bundle::mainBundle();
+    const ScraperFactory& factory = scraperFactory();
+    auto add = [&](AggrScraper::ServiceType service, std::initializer_list<const char*> names) {
+        std::vector<std::string> texts;
+        for (const char* name : names) {
+            texts.push_back(configText(bundle, name));
+            if (texts.back().empty()) return;
+        }
+        if (std::unique_ptr<SuperScraper> scraper = factory(service, texts))
+            aggr.registerScraper(service, std::move(scraper));
+    };
+    add(AggrScraper::Nws, {"n1", "n2", "n3", "n4"});
+    // The other sources only in advanced mode.
+    if (setupRef_ && setupRef_->advanceMode()) {
+        add(AggrScraper::Aol, {"a1", "a2"});
+        add(AggrScraper::Ug, {"u1", "u2"});
+        add(AggrScraper::Usa, {"t1", "t2"});
+    }
+    return true;
+}
+
+void LocationManagerSetup::search(Control* sender) {
+    std::unique_ptr<ComTeskSysConfig> sysConfig = std::make_unique<ComTeskSysConfig>();
+    if (!sysConfig->createSession(ComTeskSysConfig::kDynamicStoreSession)) {
+        std::cerr << "Couldn't create dynamic store session.  Won't be able to use Proxy settings." << std::endl;
+        sysConfig.reset();
+    }
+    auto aggr = std::make_unique<AggrScraper>();
+    registerSources(*aggr);
+
+    const plist::Value proxy = sysConfig ? sysConfig->currentProxy() : plist::Value();
+    if (!proxy.isArray() || proxy.asArray().empty()) {
+        aggr->setHttpProxy("", 80);
+    } else {
+        const plist::Array& parts = proxy.asArray();
+        int64_t port = parts.size() > 1 ? parts[1].asInt() : 0;
+        // A missing or unusable port means the standard one.
+        if (port <= 0 || port > 65535) port = 80;
+        aggr->setHttpProxy(parts[0].stringOr(""), static_cast<int>(port));
+    }
+
+    const std::string text = locationTF->stringValue();
+    const bool zip = regex::match("[0-9]{5,}", text, 1);
+    if (text.empty() || zip) {
+        std::string message = "Please input a complete City Name. (ex. Sunnyvale, CA)";
+        if (zip) message += "Zip or Postal Codes are not supported by all weather sources.";
+        std::cerr << "need to display errorString " << message << std::endl;
+        setBusy(false, sender);
+        return;
+    }
+
+    cities_->clear();
+    newLocationNotFoundTF->setStringValue("");
+    const int status = aggr->search(text, *cities_);
+    setBusy(false, sender);
+    if (status != 0) return;
+
+    if (cities_->empty()) {
+        if (resultsShown()) showResults(false, true);
+        newLocationNotFoundTF->setStringValue(newLocationNotFound_);
+    } else if (cities_->size() == 1) {
+        if (!setCurrentLocationTo(&cities_->front(), 1)) std::cerr << "Failed to set current location!" << std::endl;
+        closeNewLocAction(sender);
+    } else {
+        numLocationsFoundTF->setStringValue(
+            formatWithArguments("Found %u cities", {std::to_string(cities_->size())}));
+        if (!resultsShown()) showResults(true, true);
+        locsTableView->reloadData();
+        locsTableView->selectRow(0);
+        locsTableView->setTarget(this);
+        locsTableView->setDoubleAction([this](Control& table) { locsAction(&table); });
+        newLocationButton->setTitle(kChooseTitle);
+    }
+}
+
+void LocationManagerSetup::locsAction(Control* sender) {
+    if (cities_->size() <= 1 || !locsTableView || locsTableView->numberOfSelectedRows() != 1) return;
+    const int row = locsTableView->selectedRow();
+    if (row < 0 || row >= static_cast<int>(cities_->size())) return;
+    const Location chosen = (*cities_)[row];
+    setCurrentLocationTo(&chosen, 0);
+    cities_->clear();
+    closeNewLocAction(sender);
+}
+
+bool LocationManagerSetup::setCurrentLocationTo(const Location* loc, long) {
+    if (!locMan_ || !loc) return false;
+    locMan_->addLocation(*loc);
+    storeLocations();
+    reloadManageTable();
+    setupManagePopup();
+    if (prefs_ && prefs_->prefs()) prefs_->savePreferences();
+    return true;
+}
+
+void LocationManagerSetup::closeNewLocAction(Control*) {
+    if (!newLocationWindow_) return;
+    WindowRef window = newLocationWindow_;
+    if (window->isSheet()) Application::shared().endSheet(*window, 0);
+    window->orderOut();
+    if (setupRef_) setupRef_->windowClosed();
+    newLocationNotFoundTF->setStringValue("");
+    locationTF->setStringValue("");
+    if (resultsShown()) showResults(false, false);
+    window->setContentView(nullptr);
+    newLocationWindow_.reset();
+}
+
+void LocationManagerSetup::showResults(bool show, bool animate) {
+    Window* window = newLocationWindow_ ? newLocationWindow_.get() : nullptr;
+    if (!window || !locsView || !locsBox || !newLocationBox) return;
+    const double height = locsView->frame().height();
+    if (show) {
+        locsBox->addSubview(locsView);
+    } else {
+        locsView->removeFromSuperview();
+    }
+    locsBox->sizeToFit();
+    growWindow(*window, *newLocationBox, show ? height : -height, animate);
+}

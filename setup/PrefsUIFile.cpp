@@ -1,0 +1,189 @@
+// The "Prefs" user-interface file: the preference window with its general,
+// locations and sources panes, the New Location window's view, and the two
+// pane controllers it creates and connects.
+
+#include "model/PreferenceKeys.h"
+#include "platform/ui/UIFile.h"
+#include "setup/LocationManagerSetup.h"
+#include "setup/SkyvanePrefs.h"
+#include "setup/SourceSetup.h"
+
+namespace {
+
+std::shared_ptr<TextField> label(const Rect& frame, const std::string& text) {
+    auto field = std::make_shared<TextField>(frame);
+    field->setEditable(false);
+    field->setStringValue(text);
+    return field;
+}
+
+std::shared_ptr<Button> button(const Rect& frame, const std::string& title) {
+    auto b = std::make_shared<Button>(frame);
+    b->setTitle(title);
+    return b;
+}
+
+std::shared_ptr<PopUpButton> popup(const Rect& frame, std::initializer_list<std::pair<const char*, int>> items) {
+    auto p = std::make_shared<PopUpButton>(frame);
+    for (const auto& [title, tag] : items) p->addItemWithTitle(title)->setTag(tag);
+    return p;
+}
+
+void addAll(const ViewRef& parent, std::initializer_list<ViewRef> views) {
+    for (const ViewRef& v : views) parent->addSubview(v);
+}
+
+// A table inside a scroll view of the same frame.
+std::shared_ptr<ScrollView> scrolled(const std::shared_ptr<TableView>& table) {
+    auto scroll = std::make_shared<ScrollView>(table->frame());
+    table->setFrameOrigin({0, 0});
+    scroll->setDocumentView(table);
+    return scroll;
+}
+
+void buildGeneralPane(SkyvanePrefs& owner) {
+    owner.generalView = std::make_shared<View>(Rect{0, 0, 400, 260});
+    owner.generalView->setIdentifier("generalView");
+    auto changed = [&owner](Control& sender) { owner.widgetChanged(sender); };
+
+    owner.unitsPopup = popup({130, 222, 190, 26}, {{"Metric", kUnitsMetric}, {"US Standard", kUnitsUSStandard},
+                                                    {"Both", kUnitsBoth}});
+    owner.fontSizePopup = popup({130, 192, 190, 26}, {{"Smaller", kSmaller}, {"Larger", kLarger}});
+    owner.iconSetPopup = popup({130, 162, 190, 26}, {{"Classic", kClassicIcon}, {"Sky", kSkyIcon}});
+    owner.satImageView = std::make_shared<ImageView>(Rect{336, 160, 48, 48});
+    owner.satSlider = std::make_shared<Slider>(Rect{130, 134, 190, 20}, 0, 1);
+    owner.freqSlider = std::make_shared<Slider>(Rect{130, 104, 190, 20}, 15, 120);
+    owner.freqTF = label({326, 102, 36, 22}, "");
+    owner.checkboxMatrix = std::make_shared<Matrix>(Rect{20, 12, 360, 72}, 3, 3);
+    const char* const titles[3][3] = {{"Forecast", "Humidity", "Visibility"},
+                                      {"Feels Like", "Wind", "Sunrise/Sunset"},
+                                      {"Radar", "Barometer", "Dew Point"}};
+    for (int row = 0; row < 3; ++row)
+        for (int column = 0; column < 3; ++column) owner.checkboxMatrix->cellAtRow(row, column)->setTitle(titles[row][column]);
+
+    for (std::shared_ptr<Control> control :
+         std::initializer_list<std::shared_ptr<Control>>{owner.unitsPopup, owner.fontSizePopup, owner.iconSetPopup,
+                                                         owner.satSlider, owner.freqSlider, owner.checkboxMatrix}) {
+        control->setTarget(&owner);
+        control->setAction("widgetChanged:", changed);
+    }
+    addAll(owner.generalView,
+           {label({20, 226, 100, 18}, "Units:"), owner.unitsPopup, label({20, 196, 100, 18}, "Temperature size:"),
+            owner.fontSizePopup, label({20, 166, 100, 18}, "Icon style:"), owner.iconSetPopup, owner.satImageView,
+            label({20, 136, 100, 18}, "Icon color:"), owner.satSlider, label({20, 106, 100, 18}, "Update every:"),
+            owner.freqSlider, owner.freqTF, label({362, 106, 36, 18}, "min"), label({20, 90, 200, 18}, "Show in the menu:"),
+            owner.checkboxMatrix});
+}
+
+void buildLocationsPane(SkyvanePrefs& owner, LocationManagerSetup& loc) {
+    owner.locView = std::make_shared<View>(Rect{0, 0, 400, 300});
+    owner.locView->setIdentifier("locView");
+
+    loc.manageTableView = std::make_shared<TableView>(Rect{10, 80, 380, 170});
+    loc.manageTableView->addTableColumn(TableColumn("0", "Favorite", 60));
+    loc.manageTableView->addTableColumn(TableColumn("1", "City", 310));
+    loc.manageTableView->setDataSource(&loc);
+    loc.manageTableView->setDelegate(&loc);
+
+    loc.managePrimaryPopup = std::make_shared<PopUpButton>(Rect{110, 46, 200, 26});
+    loc.managePrimaryPopup->setTarget(&loc);
+    loc.managePrimaryPopup->setAction("primaryChangedAction:", [&loc](Control& s) { loc.primaryChangedAction(&s); });
+    loc.manageDeleteButton = button({310, 46, 80, 28}, "Delete");
+    loc.manageDeleteButton->setTarget(&loc);
+    loc.manageDeleteButton->setAction("deleteManageAction:", [&loc](Control& s) { loc.deleteManageAction(&s); });
+    auto newButton = button({10, 10, 130, 28}, "New Location…");
+    newButton->setTarget(&loc);
+    newButton->setAction("newManageAction:", [&loc](Control& s) { loc.newManageAction(&s); });
+    auto disclose = std::make_shared<Button>(Rect{250, 10, 140, 28}, ButtonType::Toggle);
+    disclose->setTitle("Sources for City");
+    disclose->setTarget(&loc);
+    disclose->setAction("infoDisclosureAction:", [&loc](Control& s) { loc.infoDisclosureAction(&s); });
+
+    loc.manageBox = std::make_shared<Box>(Rect{0, 0, 400, 300});
+    addAll(loc.manageBox, {scrolled(loc.manageTableView), label({10, 50, 100, 18}, "Primary city:"),
+                           loc.managePrimaryPopup, loc.manageDeleteButton, newButton, disclose});
+    loc.infoBox = std::make_shared<Box>(Rect{0, 0, 400, 0});
+    loc.infoBox->setTitle("Sources that know the city");
+    loc.infoTextView = std::make_shared<TextView>(Rect{0, 0, 380, 70});
+    loc.infoScrollView = std::make_shared<ScrollView>(Rect{10, 0, 380, 70});
+    loc.infoScrollView->setDocumentView(loc.infoTextView);
+    loc.infoBox->addSubview(loc.infoScrollView);
+    addAll(owner.locView, {loc.manageBox, loc.infoBox});
+}
+
+void buildSourcesPane(SkyvanePrefs& owner, SourceSetup& sources) {
+    owner.sourceView = std::make_shared<View>(Rect{0, 0, 400, 200});
+    owner.sourceView->setIdentifier("sourceView");
+    sources.sourceTable = std::make_shared<TableView>(Rect{10, 30, 380, 160});
+    sources.sourceTable->addTableColumn(TableColumn("0", "Rank", 50));
+    sources.sourceTable->addTableColumn(TableColumn("1", "Source", 320));
+    sources.sourceTable->setDataSource(&sources);
+    addAll(owner.sourceView,
+           {scrolled(sources.sourceTable), label({10, 6, 380, 18}, "Drag a source to change the order.")});
+}
+
+void buildNewLocationView(LocationManagerSetup& loc) {
+    loc.newLocationView = std::make_shared<View>(Rect{0, 0, 360, 130});
+    loc.newLocationView->setIdentifier("newLocationView");
+    loc.newLocationBox = std::make_shared<Box>(Rect{0, 0, 360, 130});
+    loc.locationTF = std::make_shared<TextField>(Rect{20, 70, 230, 22});
+    loc.locationTF->setTarget(&loc);
+    loc.locationTF->setAction("searchAction:", [&loc](Control& s) { loc.searchAction(&s); });
+    loc.locationTF->setBeginEditingHandler([&loc](TextField&) { loc.controlTextDidBeginEditing(); });
+    loc.newLocationButton = button({260, 66, 80, 28}, "Search");
+    loc.newLocationButton->setTarget(&loc);
+    loc.newLocationButton->setAction("searchAction:", [&loc](Control& s) { loc.searchAction(&s); });
+    auto close = button({260, 20, 80, 28}, "Close");
+    close->setTarget(&loc);
+    close->setAction("closeNewLocAction:", [&loc](Control& s) { loc.closeNewLocAction(&s); });
+    loc.progressIndicator = std::make_shared<ProgressIndicator>(Rect{230, 26, 16, 16});
+    loc.progressIndicator->setHidden(true);
+    loc.newLocationNotFoundTF = label({20, 44, 230, 18}, "No city of that name was found.");
+    loc.numLocationsFoundTF = label({20, 24, 200, 18}, "");
+    addAll(loc.newLocationBox, {label({20, 98, 230, 18}, "City name (for example: Sunnyvale, CA):"),
+                                loc.locationTF, loc.newLocationButton, close, loc.progressIndicator,
+                                loc.newLocationNotFoundTF, loc.numLocationsFoundTF});
+
+    loc.locsTableView = std::make_shared<TableView>(Rect{10, 0, 340, 110});
+    loc.locsTableView->addTableColumn(TableColumn("0", "City", 320));
+    loc.locsTableView->setDataSource(&loc);
+    loc.locsTableView->setDelegate(&loc);
+    loc.locsView = std::make_shared<View>(Rect{0, 0, 360, 110});
+    loc.locsView->addSubview(scrolled(loc.locsTableView));
+    loc.locsBox = std::make_shared<Box>(Rect{0, 0, 360, 0});
+    addAll(loc.newLocationView, {loc.newLocationBox, loc.locsBox});
+}
+
+bool buildPrefs(SkyvanePrefs& owner) {
+    owner.prefsWindow = Window::create({200, 300, 432, 48}, "Skyvane Preferences");
+    const ViewRef& content = owner.prefsWindow->contentView();
+    owner.box = std::make_shared<Box>(Rect{0, 48, 432, 0});
+    auto ok = button({336, 10, 80, 28}, "OK");
+    ok->setTarget(&owner);
+    ok->setAction("OKAction:", [&owner](Control& s) { owner.OKAction(&s); });
+    auto cancel = button({246, 10, 80, 28}, "Cancel");
+    cancel->setTarget(&owner);
+    cancel->setAction("cancelAction:", [&owner](Control& s) { owner.cancelAction(&s); });
+    addAll(content, {owner.box, cancel, ok});
+
+    owner.locManSetup_ = std::make_shared<LocationManagerSetup>();
+    owner.locManSetup_->prefs_ = &owner;
+    owner.sourceSetup_ = std::make_shared<SourceSetup>();
+    buildGeneralPane(owner);
+    buildLocationsPane(owner, *owner.locManSetup_);
+    buildSourcesPane(owner, *owner.sourceSetup_);
+    buildNewLocationView(*owner.locManSetup_);
+
+    owner.locManSetup_->awakeFromNib();
+    owner.awakeFromNib();
+    return true;
+}
+
+}  // namespace
+
+void registerPrefsUIFile() {
+    registerUIFile("Prefs", [](UIOwner& o) {
+        auto* owner = dynamic_cast<SkyvanePrefs*>(&o);
+        return owner && buildPrefs(*owner);
+    });
+}
