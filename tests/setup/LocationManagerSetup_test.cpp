@@ -1,0 +1,126 @@
+#include "SetupFixture.h"
+#include "model/LocationManager.h"
+#include "platform/ui/Alert.h"
+
+namespace {
+
+class LocationPaneTest : public SetupTest {
+protected:
+    void run(const plist::Dict& prefs) {
+        setup.runPreferences(prefs, true, nullptr, "locations", false);
+        p = setup.prefControl();
+        loc = p->locManSetup_.get();
+        table = loc->manageTableView.get();
+    }
+    std::vector<std::string> storedNames() const {
+        std::vector<std::string> names;
+        for (const auto& d : p->prefs()->at("locations").asArray())
+            names.push_back(d.get("city").asString() + ":" + std::to_string(d.get("locStatus").asInt()));
+        return names;
+    }
+    ComTeskPlimSetup setup;
+    SkyvanePrefs* p = nullptr;
+    LocationManagerSetup* loc = nullptr;
+    TableView* table = nullptr;
+};
+
+plist::Dict manyCities(int cities, int favorites) {
+    plist::Array list(static_cast<size_t>(cities));
+    for (int i = 0; i < cities; ++i) {
+        plist::Value& city = list[static_cast<size_t>(i)];
+        city["city"] = "City " + std::string(1, static_cast<char>('A' + i));
+        int status = i == 0 ? 1 : 0;
+        if (i < favorites) status |= 2;
+        city["locStatus"] = status;
+    }
+    plist::Dict prefs;
+    prefs["locations"] = list;
+    prefs["source_pref"] = plist::Array{1, 5, 6, 3};
+    return prefs;
+}
+
+}  // namespace
+
+TEST_F(LocationPaneTest, TheTableAndThePopupShowTheList) {
+    run(samplePrefs());
+    EXPECT_EQ(table->renderedRows(), (std::vector<std::vector<std::string>>{
+                                         {"[ ]", "Austin, TX"}, {"[x]", "Boston, MA"}, {"[ ]", "Chicago, IL"}}));
+    EXPECT_EQ(loc->managePrimaryPopup->numberOfItems(), 3);
+    EXPECT_EQ(loc->managePrimaryPopup->titleOfSelectedItem(), "Austin, TX");
+    EXPECT_FALSE(loc->infoShown());
+}
+
+TEST_F(LocationPaneTest, ASeventhFavoriteIsRefusedWithASheet) {
+    run(manyCities(7, 6));
+    ASSERT_EQ(loc->locationManager()->numFavorites(), 6u);
+    ASSERT_TRUE(table->userClickCell("0", 6));
+    ASSERT_EQ(Application::shared().alerts().size(), 1u);
+    const AlertRef& alert = Application::shared().alerts()[0];
+    EXPECT_EQ(alert->messageText(), "Problem");
+    EXPECT_EQ(alert->informativeText(), "You can have at most 6 favorite cities.");
+    EXPECT_EQ(alert->buttonTitle(kAlertDefaultReturn), "OK");
+    EXPECT_EQ(alert->parentWindow(), p->prefsWindow.get());
+    EXPECT_FALSE(loc->locationManager()->isFavoriteAtIndex(6));
+    EXPECT_FALSE(p->prefs()->at("locations").asArray()[6].get("locStatus").asInt() & 2);
+
+    // Removing one of the six is always allowed and stored at once.
+    ASSERT_TRUE(table->userClickCell("0", 2));
+    EXPECT_FALSE(loc->locationManager()->isFavoriteAtIndex(2));
+    EXPECT_EQ(p->prefs()->at("locations").asArray()[2].get("locStatus").asInt(), 0);
+}
+
+TEST_F(LocationPaneTest, DeleteAndPrimaryEditTheStoredList) {
+    run(samplePrefs());
+    // Deleting the primary city hands the primary mark to the first favorite.
+    ASSERT_TRUE(table->userSelectRow(0));
+    EXPECT_TRUE(loc->manageDeleteButton->isEnabled());
+    ASSERT_TRUE(loc->manageDeleteButton->userClick());
+    EXPECT_EQ(storedNames(), (std::vector<std::string>{"Boston, MA:3", "Chicago, IL:0"}));
+    EXPECT_EQ(loc->managePrimaryPopup->titleOfSelectedItem(), "Boston, MA");
+
+    // Choosing another primary city in the pop-up; the favorite keeps its mark.
+    ASSERT_TRUE(loc->managePrimaryPopup->userSelect(1));
+    EXPECT_EQ(storedNames(), (std::vector<std::string>{"Boston, MA:2", "Chicago, IL:1"}));
+
+    // The last city is never removed, and Delete is disabled with one city.
+    ASSERT_TRUE(table->userSelectRow(0));
+    ASSERT_TRUE(loc->manageDeleteButton->userClick());
+    table->deselectAll();
+    ASSERT_TRUE(table->userSelectRow(0));
+    EXPECT_FALSE(loc->manageDeleteButton->isEnabled());
+    loc->deleteManageAction(nullptr);
+    EXPECT_EQ(loc->locationManager()->numLocations(), 1);
+}
+
+TEST_F(LocationPaneTest, TheInfoListNamesTheSourcesThatKnowTheCityInTheUsersOrder) {
+    run(samplePrefs());
+    ASSERT_TRUE(table->userSelectRow(1));  // Boston: nws and ug
+    EXPECT_EQ(loc->infoTextView->string(), "weather.gov\nwunderground.com");
+    (*p->prefs())["source_pref"] = plist::Array{5, 1, 6, 3};
+    ASSERT_TRUE(table->userSelectRow(0));
+    ASSERT_TRUE(table->userSelectRow(1));
+    EXPECT_EQ(loc->infoTextView->string(), "wunderground.com\nweather.gov");
+    // Chicago: an aol miss is no source, an empty usa key is one.
+    ASSERT_TRUE(table->userSelectRow(2));
+    EXPECT_EQ(loc->infoTextView->string(), "usatoday.com");
+
+    // The disclosure grows and shrinks the window by the list's height, top edge kept.
+    const Rect before = p->prefsWindow->frame();
+    const double h = loc->infoScrollView->frame().height();
+    loc->infoDisclosureAction(nullptr);
+    EXPECT_TRUE(loc->infoShown());
+    EXPECT_EQ(p->prefsWindow->frame().height(), before.height() + h);
+    EXPECT_EQ(p->prefsWindow->frame().maxY(), before.maxY());
+    loc->infoDisclosureAction(nullptr);
+    EXPECT_FALSE(loc->infoShown());
+    EXPECT_EQ(p->prefsWindow->frame(), before);
+}
+
+TEST_F(LocationPaneTest, TheListIsLoadedOnceAndKeptAsEdited) {
+    run(samplePrefs());
+    ASSERT_TRUE(table->userClickCell("0", 2));
+    p->OKAction(nullptr);
+    run(manyCities(2, 0));
+    EXPECT_EQ(table->renderedRows(), (std::vector<std::vector<std::string>>{
+                                         {"[ ]", "Austin, TX"}, {"[x]", "Boston, MA"}, {"[x]", "Chicago, IL"}}));
+}

@@ -1,0 +1,189 @@
+#include "SetupFixture.h"
+#include "support/CaptureStream.h"
+
+namespace {
+
+class SkyvanePrefsTest : public SetupTest {
+protected:
+    SkyvanePrefs& open(bool advanced, const std::string& pane, const std::string* name = nullptr) {
+        setup.runPreferences(samplePrefs(), advanced, name, pane, false);
+        return *setup.prefControl();
+    }
+    ComTeskPlimSetup setup;
+};
+
+}  // namespace
+
+TEST_F(SkyvanePrefsTest, FreeModeLeavesOnlyUnitsAndFontSizeEnabled) {
+    SkyvanePrefs& prefs = open(false, "general");
+    EXPECT_TRUE(prefs.unitsPopup->isEnabled());
+    EXPECT_TRUE(prefs.fontSizePopup->isEnabled());
+    EXPECT_FALSE(prefs.iconSetPopup->isEnabled());
+    EXPECT_FALSE(prefs.satSlider->isEnabled());
+    EXPECT_FALSE(prefs.freqSlider->isEnabled());
+    for (const auto& cell : prefs.checkboxMatrix->cells()) EXPECT_FALSE(cell->isEnabled());
+    // The toolbar and the other panes stay usable.
+    EXPECT_TRUE(prefs.prefsWindow->toolbar()->userClickItem("sources"));
+    EXPECT_EQ(prefs.curView, prefs.sourceView);
+
+    open(true, "general");
+    EXPECT_TRUE(prefs.iconSetPopup->isEnabled());
+    EXPECT_TRUE(prefs.freqSlider->isEnabled());
+    for (const auto& cell : prefs.checkboxMatrix->cells()) EXPECT_TRUE(cell->isEnabled());
+}
+
+TEST_F(SkyvanePrefsTest, ControlsShowTheDictionaryAndTheToolbarNamesThePanes) {
+    SkyvanePrefs& prefs = open(true, "general");
+    ASSERT_TRUE(prefs.prefsWindow->isVisible());
+    EXPECT_EQ(Application::shared().activationCount(), 1);
+    EXPECT_EQ(prefs.unitsPopup->titleOfSelectedItem(), "US Standard");
+    EXPECT_EQ(prefs.iconSetPopup->titleOfSelectedItem(), "Sky");
+    EXPECT_EQ(prefs.freqTF->intValue(), 30);
+    EXPECT_DOUBLE_EQ(prefs.freqSlider->floatValue(), 30);
+    EXPECT_EQ(prefs.checkboxMatrix->cellAtRow(0, 0)->state(), kOnState);   // five_day_forecast
+    EXPECT_EQ(prefs.checkboxMatrix->cellAtRow(0, 2)->state(), kOffState);  // visibility
+    EXPECT_EQ(prefs.checkboxMatrix->cellAtRow(2, 1)->state(), kOffState);  // barometer
+    ASSERT_TRUE(prefs.satImageView->image());
+    ASSERT_EQ(prefs.iconImages().size(), 2u);
+    EXPECT_TRUE(prefs.iconImages()[0] && prefs.iconImages()[1]);
+    EXPECT_TRUE(prefs.iconSetPopup->itemAtIndex(0)->image());
+
+    const auto& toolbar = prefs.prefsWindow->toolbar();
+    EXPECT_EQ(toolbar->identifier(), "myToolbar");
+    EXPECT_FALSE(toolbar->allowsUserCustomization());
+    ASSERT_EQ(toolbar->items().size(), 3u);
+    EXPECT_EQ(toolbar->items()[1]->itemIdentifier(), "locations");
+    EXPECT_EQ(toolbar->items()[1]->label(), "Locations");
+    EXPECT_EQ(toolbar->items()[1]->toolTip(), "Skyvane Location Preferences");
+    EXPECT_EQ(toolbar->items()[2]->toolTip(), "Skyvane Source Preferences");
+    EXPECT_TRUE(toolbar->items()[0]->image());
+}
+
+TEST_F(SkyvanePrefsTest, SwitchingPanesResizesTheWindowWithItsTopEdgeKept) {
+    SkyvanePrefs& prefs = open(true, "general");
+    const Rect first = prefs.prefsWindow->frame();
+    // 400 points of pane and two margins of 16.
+    EXPECT_EQ(first.width(), 432);
+    const double top = first.maxY();
+    EXPECT_EQ(first.height(), 48 + 32 + prefs.generalView->frame().height());
+
+    open(true, "sources");
+    const Rect second = prefs.prefsWindow->frame();
+    EXPECT_EQ(prefs.curView, prefs.sourceView);
+    EXPECT_EQ(prefs.box->contentView(), prefs.sourceView);
+    EXPECT_EQ(second.maxY(), top);
+    EXPECT_EQ(second.height(), first.height() - prefs.generalView->frame().height() + prefs.sourceView->frame().height());
+    EXPECT_TRUE(prefs.prefsWindow->lastFrameChangeAnimated());
+
+    // The pane already shown leaves the window as it is; an unknown one shows the general pane.
+    open(true, "sources");
+    EXPECT_EQ(prefs.prefsWindow->frame(), second);
+    open(true, "nonsense");
+    EXPECT_EQ(prefs.curView, prefs.generalView);
+    EXPECT_EQ(prefs.prefsWindow->frame(), first);
+    EXPECT_FALSE(prefs.managePaneOpen());
+    open(true, "locations");
+    EXPECT_TRUE(prefs.managePaneOpen());
+}
+
+TEST_F(SkyvanePrefsTest, ChangesArePushedOneByOneExceptTheFrequency) {
+    FakeSkyvane menu;
+    ASSERT_TRUE(menu.ready);
+    SkyvanePrefs& prefs = open(true, "general", &menu.name);
+
+    // Ticking row 2, column 1 pushes the barometer.
+    ASSERT_TRUE(prefs.checkboxMatrix->userClickCell(2, 1));
+    EXPECT_EQ(menu.nextCall(), "setPreference_toValue s:barometer b:1");
+    EXPECT_EQ(prefs.prefs()->at("barometer"), plist::Value(true));
+
+    // The saturation slider pushes a float and redraws the previews.
+    ImageRef before = prefs.satImageView->image();
+    ImageRef itemBefore = prefs.iconSetPopup->itemAtIndex(1)->image();
+    ASSERT_TRUE(prefs.satSlider->userSlide(0.25));
+    EXPECT_EQ(menu.nextCall(), "setPreference_toValue s:icon_saturation r:0.25");
+    EXPECT_NE(prefs.satImageView->image(), before);
+    EXPECT_NE(prefs.iconSetPopup->itemAtIndex(1)->image(), itemBefore);
+
+    // The frequency slider only changes the minutes field.
+    ASSERT_TRUE(prefs.freqSlider->userSlide(45.6));
+    EXPECT_EQ(prefs.freqTF->intValue(), 45);
+    EXPECT_EQ(prefs.prefs()->at("update_frequency").type(), plist::Value::Type::Real);
+
+    ASSERT_TRUE(prefs.unitsPopup->userSelect(0));
+    // The next call is the units: nothing was sent for the frequency.
+    EXPECT_EQ(menu.nextCall(), "setPreference_toValue s:units i:0");
+
+    // Cancel sends the opening dictionary whole and closes the window.
+    prefs.cancelAction(nullptr);
+    const std::string expected = "setPreferences " + describe(plist::Value(samplePrefs()));
+    EXPECT_EQ(menu.nextCall(), expected);
+    EXPECT_FALSE(prefs.prefsWindow->isVisible());
+    EXPECT_FALSE(prefs.prefs());
+    EXPECT_EQ(*setup.passedPrefs(), samplePrefs());
+    EXPECT_TRUE(Application::shared().isTerminated());
+}
+
+TEST_F(SkyvanePrefsTest, OKSendsTheEditedDictionaryAndAMissingMenuProgramIsLogged) {
+    FakeSkyvane menu;
+    ASSERT_TRUE(menu.ready);
+    SkyvanePrefs& prefs = open(true, "general", &menu.name);
+    ASSERT_TRUE(prefs.freqSlider->userSlide(60));
+    prefs.OKAction(nullptr);
+    plist::Dict expected = samplePrefs();
+    expected["update_frequency"] = 60.0;
+    EXPECT_EQ(menu.nextCall(), "setPreferences " + describe(plist::Value(expected)));
+
+    // A name nobody holds: the change stays here and is logged.
+    const std::string gone = "com.tesk.SkyvaneGone";
+    SkyvanePrefs& again = open(true, "general", &gone);
+    CaptureStderr err;
+    ASSERT_TRUE(again.fontSizePopup->userSelect(1));
+    EXPECT_NE(err.text().find("Couldn't get vended Skyvane"), std::string::npos);
+    EXPECT_EQ(again.prefs()->at("font_size"), plist::Value(1));
+}
+
+TEST_F(SkyvanePrefsTest, ASecondRequestReloadsEveryControlFromTheNewDictionary) {
+    SkyvanePrefs& prefs = open(true, "general");
+    ASSERT_TRUE(prefs.freqSlider->userSlide(90));
+    plist::Dict other = samplePrefs();
+    other["update_frequency"] = 20;
+    other["icon_set"] = 0;
+    other["source_pref"] = plist::Array{6, 1};
+    setup.runPreferences(other, true, nullptr, "general", false);
+    EXPECT_EQ(setup.prefControl(), &prefs);
+    EXPECT_EQ(prefs.freqTF->intValue(), 20);
+    EXPECT_EQ(prefs.iconSetPopup->titleOfSelectedItem(), "Classic");
+    EXPECT_EQ(prefs.sourceSetup_->sources(), (std::vector<int>{6, 1}));
+    EXPECT_EQ(prefs.prefs(), setup.passedPrefs());
+    EXPECT_EQ(setup.registeredName(), "com.tesk.Skyvane");
+}
+
+TEST_F(SkyvanePrefsTest, TheNewLocationPaneShowsOnlyTheNewLocationWindow) {
+    SkyvanePrefs& prefs = open(true, "newloc");
+    EXPECT_FALSE(prefs.prefsWindow->isVisible());
+    ASSERT_TRUE(prefs.prefs());
+    const WindowRef& window = prefs.locManSetup_->newLocationWindow();
+    ASSERT_TRUE(window);
+    EXPECT_TRUE(window->isVisible());
+    EXPECT_FALSE(window->isSheet());
+    EXPECT_EQ(window->title(), "Skyvane: New Location");
+    // Left of the preference window, top edges level.
+    EXPECT_EQ(window->frame().maxX(), prefs.prefsWindowFrame().x());
+    EXPECT_EQ(window->frame().maxY(), prefs.prefsWindowFrame().maxY());
+    EXPECT_EQ(prefs.curView, nullptr);
+
+    // Closing it is the end of the application.
+    prefs.locManSetup_->closeNewLocAction(nullptr);
+    EXPECT_FALSE(prefs.locManSetup_->newLocationWindow());
+    EXPECT_TRUE(Application::shared().isTerminated());
+}
+
+TEST_F(SkyvanePrefsTest, WithoutItsUserInterfaceFileNothingIsShown) {
+    unregisterUIFile("Prefs");
+    CaptureStderr err;
+    setup.runPreferences(samplePrefs(), true, nullptr, "general", false);
+    EXPECT_NE(err.text().find("PROBLEM!  Couldn't load SkyvanePrefs's nib!"), std::string::npos);
+    EXPECT_FALSE(setup.prefControl()->hasControlMap());
+    EXPECT_TRUE(Application::shared().windows().empty());
+    registerPrefsUIFile();
+}
