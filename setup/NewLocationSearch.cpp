@@ -160,6 +160,8 @@ void LocationManagerSetup::search(Control* sender) {
         locsTableView->selectRow(0);
         locsTableView->setTarget(this);
         locsTableView->setDoubleAction([this](Control& table) { locsAction(&table); });
+        // The list takes the keyboard: editing of the text field ends.
+        locationTF->setStringValue(locationTF->stringValue());
         newLocationButton->setTitle(kChooseTitle);
     }
 }

@@ -1,0 +1,181 @@
+#include "SetupFixture.h"
+#include "model/LocationManager.h"
+#include "platform/EnvScope.h"
+#include "support/CaptureStream.h"
+#include "support/FixtureServer.h"
+#include "util/http.h"
+
+namespace {
+
+// A source whose search page lists "name|key" lines; its host is its first
+// configuration text. Fetches go through the scraper's proxy.
+class LineSearchScraper : public SuperScraper {
+public:
+    explicit LineSearchScraper(std::string host) : host_(std::move(host)) {}
+    int search(const std::string& name, std::vector<City>& cities) override {
+        std::string uri = "/search?q=" + name, header, body;
+        for (char& c : uri)
+            if (c == ' ') c = '+';
+        const HttpProxy proxy = httpProxy();
+        http client(5, 0, 0);
+        if (client.get(host_, uri, 80, proxy.host, proxy.port, header, body) != 0) return FetchFailed;
+        std::istringstream lines(body);
+        for (std::string line; std::getline(lines, line);) {
+            const size_t bar = line.find('|');
+            if (bar != std::string::npos) cities.push_back({line.substr(bar + 1), line.substr(0, bar)});
+        }
+        return Success;
+    }
+    int scrape(const std::string&, ScrapeReport&) override { return Success; }
+
+private:
+    std::string host_;
+};
+
+class NewLocationTest : public SetupTest {
+protected:
+    void SetUp() override {
+        SetupTest::SetUp();
+        namespace fs = std::filesystem;
+        // Each source's configuration names its host.
+        fs::create_directories(bundleRoot / "Resources" / "config");
+        for (const char* name : {"n1", "n2", "n3", "n4", "u1", "u2"}) {
+            const std::string host = name[0] == 'n' ? "nws.example.com" : "ug.example.com";
+            std::ofstream(bundleRoot / "Resources" / "config" / (std::string(name) + ".conf")) << host;
+        }
+        LocationManagerSetup::setScraperFactory(
+            [this](AggrScraper::ServiceType service, const std::vector<std::string>& texts) {
+                made.push_back(service);
+                return std::make_unique<LineSearchScraper>(texts.at(0));
+            });
+        env.set("http_proxy", ("http://127.0.0.1:" + std::to_string(server.port())).c_str());
+        env.set("no_proxy", nullptr);
+        server.route("nws.example.com", "/search?q=Springfield",
+                     FixtureReply::page("Springfield, IL|nws-spi\nSpringfield, MO|nws-sgf\n"));
+        server.route("ug.example.com", "/search?q=Springfield",
+                     FixtureReply::page("Springfield, MO|ug-sgf\nSpringfield, MA|ug-cef\n"));
+        server.route("nws.example.com", "/search?q=Denver", FixtureReply::page("Denver, CO|nws-den\n"));
+        server.route("*", "/search?q=Nowhere", FixtureReply::page(""));
+    }
+
+    void open(bool advanced, const std::string& pane, const std::string* name = nullptr) {
+        setup.runPreferences(samplePrefs(), advanced, name, pane, false);
+        p = setup.prefControl();
+        loc = p->locManSetup_.get();
+        if (pane != "newloc") loc->newManageAction(nullptr);
+    }
+    bool search(const std::string& text) {
+        loc->locationTF->userType(text);
+        return loc->newLocationButton->userClick();
+    }
+
+    FixtureServer server;
+    EnvScope env;
+    std::vector<AggrScraper::ServiceType> made;
+    ComTeskPlimSetup setup;
+    SkyvanePrefs* p = nullptr;
+    LocationManagerSetup* loc = nullptr;
+};
+
+}  // namespace
+
+TEST_F(NewLocationTest, OneCityFoundBecomesThePrimaryCityAndIsPushedAtOnce) {
+    FakeSkyvane menu;
+    ASSERT_TRUE(menu.ready);
+    open(false, "newloc", &menu.name);
+    ASSERT_TRUE(search("Denver"));
+    // Free mode: only the National Weather Service, through the proxy.
+    EXPECT_EQ(made, (std::vector<AggrScraper::ServiceType>{AggrScraper::Nws}));
+    EXPECT_EQ(server.lastRequest().target, "http://nws.example.com/search?q=Denver");
+
+    const std::string pushed = menu.nextCall();
+    EXPECT_EQ(pushed.rfind("setPreferences {", 0), 0u) << pushed;
+    EXPECT_NE(pushed.find("{city=s:Denver, CO;locStatus=i:1;nws=s:nws-den;}"), std::string::npos) << pushed;
+    LocationManager* list = loc->locationManager();
+    EXPECT_EQ(list->primaryLocation().name, "Denver, CO");
+    EXPECT_EQ(list->numLocations(), 4);
+    EXPECT_EQ(loc->managePrimaryPopup->titleOfSelectedItem(), "Denver, CO");
+    // The window closed, and with it the application.
+    EXPECT_FALSE(loc->newLocationWindow());
+    EXPECT_EQ(loc->locationTF->stringValue(), "");
+    EXPECT_TRUE(Application::shared().isTerminated());
+}
+
+TEST_F(NewLocationTest, SeveralCitiesAreListedAndOneIsChosen) {
+    open(true, "locations");
+    const WindowRef window = loc->newLocationWindow();
+    ASSERT_TRUE(window);
+    // Over the locations pane the window is a sheet.
+    EXPECT_TRUE(window->isSheet());
+    const Rect before = window->frame();
+
+    ASSERT_TRUE(search("Springfield"));
+    EXPECT_EQ(made, (std::vector<AggrScraper::ServiceType>{AggrScraper::Nws, AggrScraper::Ug}));
+    ASSERT_EQ(loc->cities().size(), 3u);
+    EXPECT_EQ(loc->numLocationsFoundTF->stringValue(), "Found 3 cities");
+    EXPECT_EQ(loc->cities()[2].name, "Springfield, MO");
+    EXPECT_EQ(loc->cities()[2].serviceKeys, (StringMap{{"nws", "nws-sgf"}, {"ug", "ug-sgf"}}));
+    EXPECT_TRUE(loc->resultsShown());
+    const double h = loc->locsView->frame().height();
+    EXPECT_EQ(window->frame().height(), before.height() + h);
+    EXPECT_EQ(window->frame().maxY(), before.maxY());
+    EXPECT_EQ(loc->locsTableView->selectedRow(), 0);
+    EXPECT_EQ(loc->newLocationButton->title(), "Choose");
+    EXPECT_TRUE(loc->newLocationButton->isEnabled());
+    EXPECT_TRUE(loc->progressIndicator->isHidden());
+    EXPECT_GE(loc->progressIndicator->displayCount(), 2);
+
+    // A second search with several results does not grow the window again.
+    loc->locationTF->userType("Springfield");
+    EXPECT_EQ(loc->newLocationButton->title(), "Search");
+    ASSERT_TRUE(loc->newLocationButton->userClick());
+    EXPECT_EQ(window->frame().height(), before.height() + h);
+
+    // Choosing row 1 adds Springfield, MA and closes the window.
+    ASSERT_TRUE(loc->locsTableView->userSelectRow(1));
+    CaptureStderr err;
+    ASSERT_TRUE(loc->newLocationButton->userClick());
+    EXPECT_FALSE(loc->newLocationWindow());
+    EXPECT_FALSE(window->isVisible());
+    EXPECT_FALSE(loc->resultsShown());
+    EXPECT_EQ(loc->locationManager()->primaryLocation().name, "Springfield, MA");
+    EXPECT_EQ(p->prefs()->at("locations").asArray().size(), 4u);
+    // The preference window stays open, so the application goes on.
+    EXPECT_FALSE(Application::shared().isTerminated());
+}
+
+TEST_F(NewLocationTest, NothingFoundAndRefusedInputs) {
+    open(true, "newloc");
+    ASSERT_TRUE(search("Springfield"));
+    ASSERT_TRUE(loc->resultsShown());
+    const Rect grown = loc->newLocationWindow()->frame();
+    ASSERT_TRUE(search("Nowhere"));
+    EXPECT_FALSE(loc->resultsShown());
+    EXPECT_EQ(loc->newLocationWindow()->frame().height(), grown.height() - loc->locsView->frame().height());
+    EXPECT_EQ(loc->newLocationNotFoundTF->stringValue(), "No city of that name was found.");
+
+    // Five digits in a row are refused before any fetch; two are searched.
+    const size_t requests = server.requestCount();
+    CaptureStderr err;
+    ASSERT_TRUE(search("Springfield 62704"));
+    EXPECT_NE(err.text().find("need to display errorString Please input a complete City Name. (ex. Sunnyvale, "
+                              "CA)Zip or Postal Codes are not supported by all weather sources."),
+              std::string::npos);
+    EXPECT_EQ(server.requestCount(), requests);
+    EXPECT_TRUE(loc->newLocationButton->isEnabled());
+    ASSERT_TRUE(search("Nowhere 12"));
+    EXPECT_GT(server.requestCount(), requests);
+
+    // The text field's own action and an empty field do nothing.
+    const int displays = loc->progressIndicator->displayCount();
+    loc->locationTF->userPressReturn();
+    loc->locationTF->setStringValue("");
+    loc->searchAction(loc->newLocationButton.get());
+    EXPECT_EQ(loc->progressIndicator->displayCount(), displays);
+
+    // Double-clicking a listed city adds it.
+    ASSERT_TRUE(search("Springfield"));
+    ASSERT_TRUE(loc->locsTableView->userDoubleClickRow(0));
+    EXPECT_EQ(loc->locationManager()->primaryLocation().name, "Springfield, IL");
+    EXPECT_FALSE(loc->newLocationWindow());
+}
