@@ -178,13 +178,13 @@ void LocationManagerSetup::infoDisclosureAction(Control*) {
     Window* window = infoBox->window();
     if (!window) return;
     const double height = infoScrollView->frame().height();
-    if (infoShown()) {
+    const double change = infoShown() ? -height : height;
+    if (change < 0)
         infoScrollView->removeFromSuperview();
-        infoBox->sizeToFit();
-        growWindow(*window, *manageBox, -height, false);
-    } else {
+    else
         infoBox->addSubview(infoScrollView);
-        infoBox->sizeToFit();
-        growWindow(*window, *manageBox, height, false);
-    }
+    infoBox->sizeToFit();
+    growWindow(*window, *manageBox, change, false);
+    // The table stays on top; the list opens beneath it.
+    manageBox->setFrameOrigin({manageBox->frame().x(), manageBox->frame().y() + change});
 }

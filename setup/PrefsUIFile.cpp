@@ -54,7 +54,7 @@ void buildGeneralPane(SkyvanePrefs& owner) {
     owner.satSlider = std::make_shared<Slider>(Rect{130, 134, 190, 20}, 0, 1);
     owner.freqSlider = std::make_shared<Slider>(Rect{130, 104, 190, 20}, 15, 120);
     owner.freqTF = label({326, 102, 36, 22}, "");
-    owner.checkboxMatrix = std::make_shared<Matrix>(Rect{20, 12, 360, 72}, 3, 3);
+    owner.checkboxMatrix = std::make_shared<Matrix>(Rect{20, 6, 360, 70}, 3, 3);
     const char* const titles[3][3] = {{"Forecast", "Humidity", "Visibility"},
                                       {"Feels Like", "Wind", "Sunrise/Sunset"},
                                       {"Radar", "Barometer", "Dew Point"}};
@@ -68,10 +68,10 @@ void buildGeneralPane(SkyvanePrefs& owner) {
         control->setAction("widgetChanged:", changed);
     }
     addAll(owner.generalView,
-           {label({20, 226, 100, 18}, "Units:"), owner.unitsPopup, label({20, 196, 100, 18}, "Temperature size:"),
+           {label({20, 226, 100, 18}, "Units:"), owner.unitsPopup, label({20, 196, 100, 18}, "Text size:"),
             owner.fontSizePopup, label({20, 166, 100, 18}, "Icon style:"), owner.iconSetPopup, owner.satImageView,
             label({20, 136, 100, 18}, "Icon color:"), owner.satSlider, label({20, 106, 100, 18}, "Update every:"),
-            owner.freqSlider, owner.freqTF, label({362, 106, 36, 18}, "min"), label({20, 90, 200, 18}, "Show in the menu:"),
+            owner.freqSlider, owner.freqTF, label({362, 106, 36, 18}, "min"), label({20, 80, 200, 18}, "Show in the menu:"),
             owner.checkboxMatrix});
 }
 
@@ -79,9 +79,9 @@ void buildLocationsPane(SkyvanePrefs& owner, LocationManagerSetup& loc) {
     owner.locView = std::make_shared<View>(Rect{0, 0, 400, 300});
     owner.locView->setIdentifier("locView");
 
-    loc.manageTableView = std::make_shared<TableView>(Rect{10, 80, 380, 170});
-    loc.manageTableView->addTableColumn(TableColumn("0", "Favorite", 60));
-    loc.manageTableView->addTableColumn(TableColumn("1", "City", 310));
+    loc.manageTableView = std::make_shared<TableView>(Rect{10, 80, 380, 210});
+    loc.manageTableView->addTableColumn(TableColumn("0", "Favorite", 72));
+    loc.manageTableView->addTableColumn(TableColumn("1", "City", 298));
     loc.manageTableView->setDataSource(&loc);
     loc.manageTableView->setDelegate(&loc);
 
@@ -103,7 +103,6 @@ void buildLocationsPane(SkyvanePrefs& owner, LocationManagerSetup& loc) {
     addAll(loc.manageBox, {scrolled(loc.manageTableView), label({10, 50, 100, 18}, "Primary city:"),
                            loc.managePrimaryPopup, loc.manageDeleteButton, newButton, disclose});
     loc.infoBox = std::make_shared<Box>(Rect{0, 0, 400, 0});
-    loc.infoBox->setTitle("Sources that know the city");
     loc.infoTextView = std::make_shared<TextView>(Rect{0, 0, 380, 70});
     loc.infoScrollView = std::make_shared<ScrollView>(Rect{10, 0, 380, 70});
     loc.infoScrollView->setDocumentView(loc.infoTextView);
@@ -140,7 +139,7 @@ void buildNewLocationView(LocationManagerSetup& loc) {
     loc.progressIndicator->setHidden(true);
     loc.newLocationNotFoundTF = label({20, 44, 230, 18}, "No city of that name was found.");
     loc.numLocationsFoundTF = label({20, 24, 200, 18}, "");
-    addAll(loc.newLocationBox, {label({20, 98, 230, 18}, "City name (for example: Sunnyvale, CA):"),
+    addAll(loc.newLocationBox, {label({20, 98, 320, 18}, "City name (for example Sunnyvale, CA):"),
                                 loc.locationTF, loc.newLocationButton, close, loc.progressIndicator,
                                 loc.newLocationNotFoundTF, loc.numLocationsFoundTF});
 

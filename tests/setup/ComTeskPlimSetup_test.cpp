@@ -1,0 +1,108 @@
+#include "SetupFixture.h"
+#include "app/ComTeskUtilControl.h"
+#include "support/CaptureStream.h"
+
+namespace {
+
+class PlimSetupTest : public SetupTest {
+protected:
+    ComTeskPlimSetup setup;
+};
+
+// Serves the bus until the peer says its line.
+std::string answerOf(PeerProcess& peer) {
+    std::string line;
+    // The peer's pipe is no event of the loop: a short timer wakes it to look.
+    MainLoop& loop = MainLoop::instance();
+    const unsigned waker = loop.addTimer(10, [] { return true; });
+    loop.runUntil(
+        [&] {
+            line = peer.readLine(0);
+            return !line.empty();
+        },
+        10000);
+    loop.removeTimer(waker);
+    return line;
+}
+
+}  // namespace
+
+TEST_F(PlimSetupTest, TheMenuProgramReachesTheVendedObject) {
+    ASSERT_TRUE(setup.awakeFromNib());
+    PeerProcess caller("SetupPeer.DISABLED_Caller", {{"PEER_CASE", "locations"}, {"PEER_NAME", "com.tesk.Skyvane7"}});
+    EXPECT_EQ(answerOf(caller), "ok");
+    ASSERT_TRUE(setup.prefControl());
+    EXPECT_TRUE(setup.advanceMode());
+    EXPECT_EQ(setup.registeredName(), "com.tesk.Skyvane7");
+    EXPECT_EQ(setup.passedPrefs()->at("units"), plist::Value(2));
+    EXPECT_TRUE(setup.prefControl()->managePaneOpen());
+    EXPECT_TRUE(setup.prefControl()->prefsWindow->isVisible());
+
+    // A malformed request is refused to the caller and opens nothing.
+    setup.prefControl()->prefsWindow->orderOut();
+    PeerProcess bad("SetupPeer.DISABLED_Caller", {{"PEER_CASE", "bad"}});
+    const std::string answer = answerOf(bad);
+    EXPECT_EQ(answer.rfind("error ", 0), 0u) << answer;
+    EXPECT_NE(answer.find("must be a dictionary"), std::string::npos) << answer;
+    EXPECT_FALSE(setup.prefControl()->prefsWindow->isVisible());
+
+    // The about box as a first call leaves the name where it was.
+    ComTeskPlimSetup fresh;
+    PeerProcess about("SetupPeer.DISABLED_Caller", {{"PEER_CASE", "about"}});
+    EXPECT_EQ(answerOf(about), "ok");
+    ASSERT_TRUE(setup.getUtil());
+    EXPECT_TRUE(setup.getUtil()->aboutWindow->isVisible());
+    EXPECT_EQ(fresh.registeredName(), "com.tesk.Skyvane");
+}
+
+TEST_F(PlimSetupTest, ASecondSetupApplicationCannotTakeTheName) {
+    ASSERT_TRUE(setup.awakeFromNib());
+    ComTeskPlimSetup second;
+    CaptureStderr err;
+    EXPECT_FALSE(second.awakeFromNib());
+    EXPECT_NE(err.text().find("Couldn't vend object com.tesk.SkyvaneSetup"), std::string::npos);
+}
+
+TEST_F(PlimSetupTest, NamesAreKeptUntilACallerPassesItsOwn) {
+    EXPECT_EQ(setup.registeredName(), "com.tesk.Skyvane");
+    EXPECT_FALSE(setup.getUtil());
+    const std::string mine = "com.tesk.Skyvane3";
+    setup.runEmailSignupForApp(&mine);
+    EXPECT_EQ(setup.registeredName(), mine);
+    ASSERT_TRUE(setup.getUtil());
+    EXPECT_TRUE(setup.getUtil()->emailWindow->isVisible());
+    setup.runPreferences(samplePrefs(), false, nullptr, "general", false);
+    EXPECT_EQ(setup.registeredName(), mine);
+    EXPECT_FALSE(setup.advanceMode());
+
+    // Without its user-interface file the about box shows nothing.
+    ComTeskPlimSetup other;
+    unregisterUIFile("Util");
+    CaptureStderr err;
+    other.runAboutBox();
+    EXPECT_NE(err.text().find("Couldn't load util nib!"), std::string::npos);
+    EXPECT_FALSE(other.getUtil()->aboutWindow);
+    registerUtilUIFile();
+}
+
+TEST_F(PlimSetupTest, TheApplicationEndsWhenItsLastVisibleWindowCloses) {
+    setup.runAboutBox();
+    setup.runPreferences(samplePrefs(), true, nullptr, "general", false);
+    // The about box is still up.
+    setup.prefControl()->OKAction(nullptr);
+    EXPECT_FALSE(Application::shared().isTerminated());
+    setup.getUtil()->aboutWindow->orderOut();
+    setup.windowClosed();
+    EXPECT_TRUE(Application::shared().isTerminated());
+}
+
+TEST_F(PlimSetupTest, WebAddressesByKey) {
+    EXPECT_EQ(setup.urlFor(0), "http://www.skyvane.org/products/skyvane/");
+    EXPECT_EQ(setup.urlFor(1).rfind("mailto:", 0), 0u);
+    EXPECT_EQ(setup.urlFor(2), "http://www.skyvane.org/");
+    EXPECT_EQ(setup.urlFor(6), "http://www.skyvane.org/products/skyvane/version.txt");
+    for (int key : {4, 5, 7, -1}) EXPECT_EQ(setup.urlFor(key), setup.urlFor(0)) << key;
+    EXPECT_EQ(setup.bundle().bundleIdentifier(), "com.tesk.SkyvaneSetup");
+    EXPECT_FALSE(setup.anyUserScope());
+    EXPECT_TRUE(setup.useGUI());
+}
