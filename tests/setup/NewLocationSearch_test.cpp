@@ -37,10 +37,11 @@ protected:
     void SetUp() override {
         SetupTest::SetUp();
         namespace fs = std::filesystem;
-        // Each source's configuration names its host.
+        // Each source's configuration names its host; only these sources exist.
+        fs::remove_all(bundleRoot / "Resources" / "config");
         fs::create_directories(bundleRoot / "Resources" / "config");
-        for (const char* name : {"n1", "n2", "n3", "n4", "u1", "u2"}) {
-            const std::string host = name[0] == 'n' ? "nws.example.com" : "ug.example.com";
+        for (const char* name : {"n1", "n2", "n3", "n4", "a1", "a2", "u1", "u2", "t1", "t2"}) {
+            const std::string host = std::string(name, 1) + ".example.com";
             std::ofstream(bundleRoot / "Resources" / "config" / (std::string(name) + ".conf")) << host;
         }
         LocationManagerSetup::setScraperFactory(
@@ -50,11 +51,11 @@ protected:
             });
         env.set("http_proxy", ("http://127.0.0.1:" + std::to_string(server.port())).c_str());
         env.set("no_proxy", nullptr);
-        server.route("nws.example.com", "/search?q=Springfield",
+        server.route("n.example.com", "/search?q=Springfield",
                      FixtureReply::page("Springfield, IL|nws-spi\nSpringfield, MO|nws-sgf\n"));
-        server.route("ug.example.com", "/search?q=Springfield",
+        server.route("u.example.com", "/search?q=Springfield",
                      FixtureReply::page("Springfield, MO|ug-sgf\nSpringfield, MA|ug-cef\n"));
-        server.route("nws.example.com", "/search?q=Denver", FixtureReply::page("Denver, CO|nws-den\n"));
+        server.route("n.example.com", "/search?q=Denver", FixtureReply::page("Denver, CO|nws-den\n"));
         server.route("*", "/search?q=Nowhere", FixtureReply::page(""));
     }
 
@@ -86,7 +87,7 @@ TEST_F(NewLocationTest, OneCityFoundBecomesThePrimaryCityAndIsPushedAtOnce) {
     ASSERT_TRUE(search("Denver"));
     // Free mode: only the National Weather Service, through the proxy.
     EXPECT_EQ(made, (std::vector<AggrScraper::ServiceType>{AggrScraper::Nws}));
-    EXPECT_EQ(server.lastRequest().target, "http://nws.example.com/search?q=Denver");
+    EXPECT_EQ(server.lastRequest().target, "http://n.example.com/search?q=Denver");
 
     const std::string pushed = menu.nextCall();
     EXPECT_EQ(pushed.rfind("setPreferences {", 0), 0u) << pushed;
@@ -110,7 +111,9 @@ TEST_F(NewLocationTest, SeveralCitiesAreListedAndOneIsChosen) {
     const Rect before = window->frame();
 
     ASSERT_TRUE(search("Springfield"));
-    EXPECT_EQ(made, (std::vector<AggrScraper::ServiceType>{AggrScraper::Nws, AggrScraper::Ug}));
+    // Advanced mode: every source with its files, in this order.
+    EXPECT_EQ(made, (std::vector<AggrScraper::ServiceType>{AggrScraper::Nws, AggrScraper::Aol, AggrScraper::Ug,
+                                                           AggrScraper::Usa}));
     ASSERT_EQ(loc->cities().size(), 3u);
     EXPECT_EQ(loc->numLocationsFoundTF->stringValue(), "Found 3 cities");
     EXPECT_EQ(loc->cities()[2].name, "Springfield, MO");
@@ -178,4 +181,27 @@ TEST_F(NewLocationTest, NothingFoundAndRefusedInputs) {
     ASSERT_TRUE(loc->locsTableView->userDoubleClickRow(0));
     EXPECT_EQ(loc->locationManager()->primaryLocation().name, "Springfield, IL");
     EXPECT_FALSE(loc->newLocationWindow());
+}
+
+// The shipped configurations and the real site scrapers, against pages of
+// the National Weather Service served by the fixture server as the proxy.
+class NewLocationShipped : public SetupTest {};
+
+TEST_F(NewLocationShipped, TheNationalWeatherServiceFindsACityThroughTheProxy) {
+    FixtureServer server(std::string(SKYVANE_FIXTURES_DIR) + "/nws");
+    server.route("www.srh.noaa.gov", "/zipcity.php?inputstring=Des+Moines",
+                 FixtureReply::redirect("http://www.crh.noaa.gov/ifps/MapClick.php?CityName=Des+Moines&state=IA&site=DMX"));
+    EnvScope env;
+    env.set("http_proxy", ("http://127.0.0.1:" + std::to_string(server.port())).c_str());
+    env.set("no_proxy", nullptr);
+    ComTeskPlimSetup setup;
+    setup.runPreferences(samplePrefs(), false, nullptr, "newloc", false);
+    LocationManagerSetup& loc = *setup.prefControl()->locManSetup_;
+    loc.locationTF->userType("Des Moines");
+    ASSERT_TRUE(loc.newLocationButton->userClick());
+    EXPECT_EQ(server.requests().front().target, "http://www.srh.noaa.gov/zipcity.php?inputstring=Des+Moines");
+    EXPECT_EQ(loc.locationManager()->primaryLocation().name, "Des Moines, IA");
+    EXPECT_FALSE(loc.locationManager()->primaryLocation().serviceKeys.at("nws").empty());
+    EXPECT_EQ(setup.prefControl()->prefs()->at("locations").asArray().size(), 4u);
+    EXPECT_FALSE(loc.newLocationWindow());
 }
