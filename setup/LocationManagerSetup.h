@@ -34,7 +34,8 @@ public:
     // leaves the source out.
     using ScraperFactory =
         std::function<std::unique_ptr<SuperScraper>(AggrScraper::ServiceType, const std::vector<std::string>& texts)>;
-    // Replaces how the search makes its scrapers (tests use their own sites).
+    // Replaces how the search makes its scrapers (tests use their own
+    // sites); null goes back to the site scrapers.
     static void setScraperFactory(ScraperFactory factory);
 
     LocationManagerSetup();
@@ -105,7 +106,7 @@ private:
     void showFavoriteLimit();
     // Runs one search of the text; the cities found go to cities_.
     void search(Control* sender);
-    bool registerSources(AggrScraper& aggr);
+    void registerSources(AggrScraper& aggr);
     void setBusy(bool busy, Control* sender);
     // Grows or shrinks a window by a view's height, top edge kept.
     static void growWindow(Window& window, View& grown, double height, bool animate);

@@ -10,7 +10,6 @@
 #include "platform/Bundle.h"
 #include "setup/ComTeskPlimSetup.h"
 #include "setup/LocationManagerSetup.h"
-#include "setup/SearchScrapers.h"
 #include "setup/SkyvanePrefs.h"
 #include "util/ComTeskSysConfig.h"
 #include "util/FileUtils.h"
@@ -22,8 +21,9 @@ namespace {
 const char kSearchTitle[] = "Search";
 const char kChooseTitle[] = "Choose";
 
+// Null: the aggregating scraper makes the site scrapers itself.
 LocationManagerSetup::ScraperFactory& scraperFactory() {
-    static LocationManagerSetup::ScraperFactory factory = makeSearchScraper;
+    static LocationManagerSetup::ScraperFactory factory;
     return factory;
 }
 
@@ -38,7 +38,7 @@ std::string configText(Bundle& bundle, const std::string& name) {
 }  // namespace
 
 void LocationManagerSetup::setScraperFactory(ScraperFactory factory) {
-    scraperFactory() = factory ? std::move(factory) : ScraperFactory(makeSearchScraper);
+    scraperFactory() = std::move(factory);
 }
 
 void LocationManagerSetup::newManageAction(Control*) {
@@ -88,17 +88,26 @@ void LocationManagerSetup::searchAction(Control* sender) {
     search(sender);
 }
 
-bool LocationManagerSetup::registerSources(AggrScraper& aggr) {
+void LocationManagerSetup::registerSources(AggrScraper& aggr) {
     Bundle& bundle = setupRef_ ? setupRef_->bundle() : Bundle::mainBundle();
     const ScraperFactory& factory = scraperFactory();
     auto add = [&](AggrScraper::ServiceType service, std::initializer_list<const char*> names) {
-        std::vector<std::string> texts;
+        std::vector<std::string> t;
         for (const char* name : names) {
-            texts.push_back(configText(bundle, name));
-            if (texts.back().empty()) return;
+            t.push_back(configText(bundle, name));
+            if (t.back().empty()) return;
         }
-        if (std::unique_ptr<SuperScraper> scraper = factory(service, texts))
-            aggr.registerScraper(service, std::move(scraper));
+        if (factory) {
+            if (std::unique_ptr<SuperScraper> scraper = factory(service, t)) aggr.registerScraper(service, std::move(scraper));
+        } else if (service == AggrScraper::Nws) {
+            aggr.initNwsScraper(t[0], t[1], t[2], t[3]);
+        } else if (service == AggrScraper::Aol) {
+            aggr.initAolScraper(t[0], t[1]);
+        } else if (service == AggrScraper::Ug) {
+            aggr.initUgScraper(t[0], t[1]);
+        } else if (service == AggrScraper::Usa) {
+            aggr.initUsaScraper(t[0], t[1]);
+        }
     };
     add(AggrScraper::Nws, {"n1", "n2", "n3", "n4"});
     // The other sources only in advanced mode.
@@ -107,7 +116,6 @@ bool LocationManagerSetup::registerSources(AggrScraper& aggr) {
         add(AggrScraper::Ug, {"u1", "u2"});
         add(AggrScraper::Usa, {"t1", "t2"});
     }
-    return true;
 }
 
 void LocationManagerSetup::search(Control* sender) {
