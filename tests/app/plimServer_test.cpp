@@ -1,0 +1,273 @@
+#include "app/plimServer.h"
+
+#include <arpa/inet.h>
+#include <netinet/in.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <cerrno>
+#include <chrono>
+#include <csignal>
+#include <thread>
+#include <vector>
+
+#include "support/CaptureStream.h"
+
+namespace {
+
+const std::string kHeaders = "HTTP/1.1 200 OK\r\nContent-Type: text/plain\r\nServer: ZVA/2.0Preview\r\n\r\n";
+
+// Starts the listening thread and waits until it listens; the port, or 0
+// when it did not come up within five seconds.
+int startListening(plimServer& server) {
+    server.start();
+    auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(5);
+    while (server.listeningPort() == 0 && std::chrono::steady_clock::now() < deadline) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    }
+    return server.listeningPort();
+}
+
+// A connected client socket with a five-second receive time-out, or -1.
+int connectTo(int port) {
+    int fd = ::socket(AF_INET, SOCK_STREAM, 0);
+    timeval timeout{5, 0};
+    ::setsockopt(fd, SOL_SOCKET, SO_RCVTIMEO, &timeout, sizeof timeout);
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_port = htons(static_cast<uint16_t>(port));
+    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    if (::connect(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0) {
+        ::close(fd);
+        return -1;
+    }
+    return fd;
+}
+
+// Reads until the server closes; "<timed out>" or "<error N>" on failure.
+std::string readAll(int fd) {
+    std::string text;
+    char buffer[4096];
+    for (;;) {
+        ssize_t got = ::recv(fd, buffer, sizeof buffer, 0);
+        if (got == 0) return text;
+        if (got < 0) {
+            if (errno == EINTR) continue;
+            return errno == EAGAIN ? "<timed out>" : "<error " + std::to_string(errno) + ">";
+        }
+        text.append(buffer, static_cast<size_t>(got));
+    }
+}
+
+// One whole exchange: connect, send the request (if any), read the answer.
+std::string fetch(int port, const std::string& request = "GET / HTTP/1.0\r\n\r\n") {
+    int fd = connectTo(port);
+    if (fd < 0) return "<refused>";
+    if (!request.empty()) {
+        ::send(fd, request.data(), request.size(), MSG_NOSIGNAL);
+    }
+    std::string text = readAll(fd);
+    ::close(fd);
+    return text;
+}
+
+TEST(plimServer, SendsTheWholeDocumentWhetherOrNotTheClientAsks) {
+    plimServer server(0);
+    int port = startListening(server);
+    ASSERT_NE(port, 0);
+    const std::string empty = kHeaders + "<skyv>\n</skyv>\n";
+    EXPECT_EQ(fetch(port), empty);
+    EXPECT_EQ(fetch(port, ""), empty);  // a client that sends nothing
+
+    // A request far larger than the document is read and dropped, so the
+    // close does not reset the connection before the document arrives.
+    EXPECT_EQ(fetch(port, "GET / HTTP/1.0\r\nX-Pad: " + std::string(200000, 'p') + "\r\n\r\n"), empty);
+}
+
+TEST(plimServer, ListsCitiesAndKeysInOrderWithTheServerKeys) {
+    plimServer server(0);
+    server.setHash("Boston", {{"temp", "12"}});
+    server.setHash("Boston", {{"temp", "50"}, {"cond", "Rain"}, {"version", "9"}});  // second table wins
+    server.enableAdvance();
+    server.setHash("Austin", {{"temp", "81"}});
+
+    std::map<std::string, std::string> table;
+    ASSERT_TRUE(server.getHash("Boston", table));
+    EXPECT_EQ(table, (std::map<std::string, std::string>{{"cond", "Rain"}, {"temp", "50"}, {"version", "2.0P"}}));
+    EXPECT_FALSE(server.getHash("Chicago", table));
+
+    int port = startListening(server);
+    ASSERT_NE(port, 0);
+    EXPECT_EQ(fetch(port), kHeaders +
+                               "<skyv>\n"
+                               "<city name=\"Austin\">\n"
+                               "  <pair key=\"temp\">81</pair>\n"
+                               "  <pair key=\"version\">2.0P</pair>\n"
+                               "  <pair key=\"zva\">1</pair>\n"
+                               "</city>\n"
+                               "<city name=\"Boston\">\n"
+                               "  <pair key=\"cond\">Rain</pair>\n"
+                               "  <pair key=\"temp\">50</pair>\n"
+                               "  <pair key=\"version\">2.0P</pair>\n"
+                               "</city>\n"
+                               "</skyv>\n");
+
+    server.clearData();
+    std::vector<std::string> cities{"x"};
+    server.getCities(cities);
+    EXPECT_TRUE(cities.empty());
+    EXPECT_EQ(fetch(port), kHeaders + "<skyv>\n</skyv>\n");
+}
+
+TEST(plimServer, EscapesMarkupInNamesKeysAndValues) {
+    plimServer server(0);
+    server.setHash("Coeur d'Alene \"ID\"", {{"a<b", "5 < 6 & 7 > 3"}, {"bell", std::string("x\x07y\tz")}});
+    int port = startListening(server);
+    ASSERT_NE(port, 0);
+    EXPECT_EQ(fetch(port), kHeaders +
+                               "<skyv>\n"
+                               "<city name=\"Coeur d&apos;Alene &quot;ID&quot;\">\n"
+                               "  <pair key=\"a&lt;b\">5 &lt; 6 &amp; 7 &gt; 3</pair>\n"
+                               "  <pair key=\"bell\">x y\tz</pair>\n"
+                               "  <pair key=\"version\">2.0P</pair>\n"
+                               "</city>\n"
+                               "</skyv>\n");
+}
+
+TEST(plimServer, ServesManyClientsAtOnce) {
+    plimServer server(0);
+    server.setHash("Austin", {{"temp", "81"}});
+    int port = startListening(server);
+    ASSERT_NE(port, 0);
+    const std::string expected = fetch(port);
+    ASSERT_NE(expected.find("<city name=\"Austin\">"), std::string::npos);
+
+    std::vector<std::string> answers(24);
+    std::vector<std::thread> clients;
+    for (size_t i = 0; i < answers.size(); ++i) {
+        clients.emplace_back([&, i] { answers[i] = fetch(port, i % 2 ? "" : "GET / HTTP/1.0\r\n\r\n"); });
+    }
+    for (auto& client : clients) client.join();
+    for (const auto& answer : answers) EXPECT_EQ(answer, expected);
+}
+
+TEST(plimServer, QueuedClientIsServedOnceASessionIsFree) {
+    plimServer server(0);
+    int port = startListening(server);
+    ASSERT_NE(port, 0);
+    // Three clients read the document but keep their connections open, so
+    // every session is busy when the fourth connects.
+    std::vector<int> holders;
+    for (int i = 0; i < plimServer::kSessionCount; ++i) {
+        int fd = connectTo(port);
+        ASSERT_GE(fd, 0);
+        char first;
+        ASSERT_EQ(::recv(fd, &first, 1, 0), 1);
+        holders.push_back(fd);
+    }
+    EXPECT_EQ(fetch(port, ""), kHeaders + "<skyv>\n</skyv>\n");
+    for (int fd : holders) {
+        EXPECT_EQ(readAll(fd).size(), kHeaders.size() + std::string("<skyv>\n</skyv>\n").size() - 1);
+        ::close(fd);
+    }
+}
+
+TEST(plimServer, DestructionStopsEveryThreadAndClosesEverySocket) {
+    auto server = std::make_unique<plimServer>(0);
+    int port = startListening(*server);
+    ASSERT_NE(port, 0);
+    std::vector<int> clients;
+    for (int i = 0; i < plimServer::kSessionCount + 2; ++i) {
+        int fd = connectTo(port);
+        ASSERT_GE(fd, 0);
+        clients.push_back(fd);
+    }
+    std::string out, err;
+    {
+        CaptureStdout captureOut;
+        CaptureStderr captureErr;
+        server.reset();
+        out = captureOut.text();
+        err = captureErr.text();
+    }
+    EXPECT_EQ(out, "PlimServer destructor called!\n");
+    EXPECT_EQ(err, "cleanup!\ncleanup!\ncleanup!\n");
+    // Served or not, every connection has been closed: no read times out.
+    for (int fd : clients) {
+        std::string answer = readAll(fd);
+        EXPECT_NE(answer, "<timed out>");
+        ::close(fd);
+    }
+    EXPECT_EQ(fetch(port), "<refused>");
+}
+
+TEST(plimServer, JoinStopsListeningAndStartListensAgain) {
+    plimServer server(0);
+    int port = startListening(server);
+    ASSERT_NE(port, 0);
+    server.join();
+    EXPECT_EQ(server.listeningPort(), 0);
+    EXPECT_EQ(fetch(port), "<refused>");
+
+    port = startListening(server);
+    ASSERT_NE(port, 0);
+    EXPECT_EQ(fetch(port), kHeaders + "<skyv>\n</skyv>\n");
+}
+
+TEST(plimServer, ReportsAPortItCannotBind) {
+    int taken = ::socket(AF_INET, SOCK_STREAM, 0);
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    socklen_t length = sizeof address;
+    ASSERT_EQ(::bind(taken, reinterpret_cast<sockaddr*>(&address), sizeof address), 0);
+    ASSERT_EQ(::listen(taken, 1), 0);
+    ASSERT_EQ(::getsockname(taken, reinterpret_cast<sockaddr*>(&address), &length), 0);
+
+    plimServer server(ntohs(address.sin_port));
+    CaptureStderr capture;
+    EXPECT_TRUE(server.start());
+    server.join();
+    EXPECT_EQ(capture.text(), "Bind failed with error=[" + std::to_string(EADDRINUSE) + "] sizeof=[16]\n");
+    EXPECT_EQ(server.listeningPort(), 0);
+    ::close(taken);
+}
+
+// Counts the documents the sessions have started to build.
+class CountingServer : public plimServer {
+public:
+    CountingServer() : plimServer(0) {}
+    void getCities(std::vector<std::string>& cities) override {
+        plimServer::getCities(cities);
+        ++documents;
+    }
+    std::atomic<int> documents{0};
+};
+
+TEST(plimServer, AClientThatHungUpDoesNotEndTheProgram) {
+    // The test program ignores SIGPIPE; the server must not rely on that.
+    auto previous = std::signal(SIGPIPE, SIG_DFL);
+    std::string err;
+    {
+        auto server = std::make_unique<CountingServer>();
+        int pair[2];
+        ASSERT_EQ(::socketpair(AF_UNIX, SOCK_STREAM, 0, pair), 0);
+        ::close(pair[1]);
+        CaptureStderr capture;
+        server->pushRequest(pair[0]);
+        auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(5);
+        while (server->documents == 0 && std::chrono::steady_clock::now() < deadline) {
+            std::this_thread::sleep_for(std::chrono::milliseconds(1));
+        }
+        EXPECT_EQ(server->documents, 1);
+        server.reset();  // waits for the session that is sending
+        err = capture.text();
+    }
+    std::signal(SIGPIPE, previous);
+    EXPECT_EQ(err.find("plimSession: failed to send screen saver xml!\n"), 0u) << err;
+}
+
+}  // namespace
