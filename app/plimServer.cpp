@@ -16,9 +16,9 @@
 
 namespace {
 
-// Room for a burst of screen savers connecting at once; the sessions empty
-// the queue quickly.
-constexpr int kListenBacklog = 16;
+// Room for a burst of clients connecting at once, so that none waits for a
+// retransmitted connection request; the sessions empty the queue quickly.
+constexpr int kListenBacklog = SOMAXCONN;
 
 void closeIfOpen(int& fd) {
     if (fd >= 0) {
