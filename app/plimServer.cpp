@@ -105,6 +105,10 @@ void plimServer::run() {
     if (listening_) {
         return;
     }
+    // Without the stop pipe the loop could never be ended by join().
+    if (stopPipe_[0] < 0) {
+        return;
+    }
     int listener = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
     sockaddr_in address{};
     address.sin_family = AF_INET;
