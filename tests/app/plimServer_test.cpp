@@ -14,21 +14,26 @@
 #include <thread>
 #include <vector>
 
+#include "app/plimServerFeed.h"
 #include "support/CaptureStream.h"
 
 namespace {
 
 const std::string kHeaders = "HTTP/1.1 200 OK\r\nContent-Type: text/plain\r\nServer: ZVA/2.0Preview\r\n\r\n";
 
-// Starts the listening thread and waits until it listens; the port, or 0
-// when it did not come up within five seconds.
-int startListening(plimServer& server) {
-    server.start();
+// Waits until the server listens; the port, or 0 when it did not come up
+// within five seconds.
+int listeningPort(plimServer& server) {
     auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(5);
     while (server.listeningPort() == 0 && std::chrono::steady_clock::now() < deadline) {
         std::this_thread::sleep_for(std::chrono::milliseconds(1));
     }
     return server.listeningPort();
+}
+
+int startListening(plimServer& server) {
+    server.start();
+    return listeningPort(server);
 }
 
 // A connected client socket with a five-second receive time-out, or -1.
@@ -234,6 +239,27 @@ TEST(plimServer, ReportsAPortItCannotBind) {
     EXPECT_EQ(capture.text(), "Bind failed with error=[" + std::to_string(EADDRINUSE) + "] sizeof=[16]\n");
     EXPECT_EQ(server.listeningPort(), 0);
     ::close(taken);
+}
+
+TEST(plimServer, FeedsTheMenuControllersPrimaryCity) {
+    std::unique_ptr<PlimFeedServer> feed = std::make_unique<plimServerFeed>(0);
+    feed->setHash("Austin", {{"temp", "81"}});
+    feed->clearData();
+    feed->enableAdvance();
+    feed->setHash("Boston", {{"temp", "50"}});
+    ASSERT_TRUE(feed->startServer());
+    int port = listeningPort(static_cast<plimServerFeed&>(*feed).server());
+    ASSERT_NE(port, 0);
+    EXPECT_EQ(fetch(port), kHeaders +
+                               "<skyv>\n"
+                               "<city name=\"Boston\">\n"
+                               "  <pair key=\"temp\">50</pair>\n"
+                               "  <pair key=\"version\">2.0P</pair>\n"
+                               "  <pair key=\"zva\">1</pair>\n"
+                               "</city>\n"
+                               "</skyv>\n");
+    feed.reset();  // stops and joins every thread of the server
+    EXPECT_EQ(fetch(port), "<refused>");
 }
 
 // Counts the documents the sessions have started to build.
