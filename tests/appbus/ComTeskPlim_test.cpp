@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <atomic>
+
 #include <thread>
 
 #include "CoreFixture.h"
@@ -28,14 +30,14 @@ bool hasLine(const MenuRef& menu, const std::string& text) {
 // Calls the core's named object as the setup application does, from another
 // thread while the main loop serves the call.
 void push(const std::string& name, const std::string& method, plist::Array args) {
-    bool done = false;
+    std::atomic<bool> done{false};
     std::thread caller([&] {
         auto remote = RemoteObject::lookup(name, kSkyvanePublic);
         ASSERT_TRUE(remote);
         remote->call(method, args, 5000);
         done = true;
     });
-    MainLoop::instance().runUntil([&] { return done; }, 6000);
+    MainLoop::instance().runUntil([&] { return done.load(); }, 6000);
     caller.join();
 }
 
