@@ -7,12 +7,14 @@
 #include <vector>
 
 #include "LogCapture.h"
+#include "NwsTestSupport.h"
 #include "ScraperThreadStubs.h"
 #include "scrapers/AggrScraper.h"
-#include "scrapers/NwsScraper.h"
 #include "support/FixtureServer.h"
 #include "support/ScraperFixtures.h"
 #include "util/Clock.h"
+
+using nwstest::key;
 
 namespace {
 
@@ -21,12 +23,6 @@ const char* const kUgHost = "www.wunderground.com";
 const char* const kUsaHost = "www.usatoday.com";
 const char* const kAolHost = "weather.aol.com";
 const char* const kDesMoinesPage = "http://www.crh.noaa.gov/ifps/MapClick.php?CityName=Des+Moines&state=IA&site=DMX";
-
-std::string key(const std::vector<std::string>& parts) {
-    std::string joined;
-    SuperScraper::joinKey(parts, joined);
-    return joined;
-}
 
 class AggrScraperSites : public ::testing::Test {
 protected:

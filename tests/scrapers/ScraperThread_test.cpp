@@ -38,6 +38,22 @@ std::string runToEnd(ScraperThread& thread) {
     return out.text();
 }
 
+// A primary and a backup source whose answers each test sets, and a sink.
+class ScraperThreadFallback : public ::testing::Test {
+protected:
+    // Runs a 'Boston' thread with the primary and, when asked, the backup;
+    // what it wrote to standard output.
+    std::string run(bool withBackup) {
+        thread_ = bostonThread(&primary_, withBackup ? &backup_ : nullptr, &sink_);
+        return runToEnd(*thread_);
+    }
+
+    StubScraper primary_{"primary"};
+    StubScraper backup_{"backup"};
+    RecordingSink sink_;
+    std::unique_ptr<ScraperThread> thread_;
+};
+
 }  // namespace
 
 TEST(ScraperThread, EachKindStartsOnlyAsItself) {
@@ -89,23 +105,18 @@ TEST(ScraperThread, SearchFillsTheRecord) {
     EXPECT_TRUE(second.getSearchSpec().cities->empty());
 }
 
-TEST(ScraperThread, GoodPrimaryIsHandedOnWithoutTheBackup) {
-    StubScraper primary("primary"), backup("backup");
-    primary.answerScrape("primary-key", SuperScraper::Success, outputsScoring(85));
-    backup.answerScrape("backup-key", SuperScraper::Success, outputsScoring(100));
-    RecordingSink sink;
-    auto thread = bostonThread(&primary, &backup, &sink);
-
-    std::string out = runToEnd(*thread);
-    EXPECT_EQ(out.find("using backup"), std::string::npos);
-    EXPECT_TRUE(backup.scraped().empty());
-    EXPECT_EQ(primary.scraped(), std::vector<std::string>{"primary-key"});
+TEST_F(ScraperThreadFallback, GoodPrimaryIsHandedOnWithoutTheBackup) {
+    primary_.answerScrape("primary-key", SuperScraper::Success, outputsScoring(85));
+    backup_.answerScrape("backup-key", SuperScraper::Success, outputsScoring(100));
+    EXPECT_EQ(run(true).find("using backup"), std::string::npos);
+    EXPECT_TRUE(backup_.scraped().empty());
+    EXPECT_EQ(primary_.scraped(), std::vector<std::string>{"primary-key"});
 
     // The record keeps the scored report; the sink gets a copy with score 0
     // that carries every input, the tables and the status.
-    EXPECT_EQ(thread->getLocationSpec().report.score(), 85);
-    EXPECT_EQ(thread->getLocationSpec().status, SuperScraper::Success);
-    auto reports = sink.reports();
+    EXPECT_EQ(thread_->getLocationSpec().report.score(), 85);
+    EXPECT_EQ(thread_->getLocationSpec().status, SuperScraper::Success);
+    auto reports = sink_.reports();
     ASSERT_EQ(reports.size(), 1u);
     ScrapeReport& handed = reports[0];
     EXPECT_EQ(handed.score(), 0);
@@ -121,18 +132,13 @@ TEST(ScraperThread, GoodPrimaryIsHandedOnWithoutTheBackup) {
     EXPECT_EQ(handed.getDisplayHashRef()["code-2"], "26");
 }
 
-TEST(ScraperThread, LowPrimaryFallsBackEvenToAWorseBackup) {
-    StubScraper primary("primary"), backup("backup");
-    primary.answerScrape("primary-key", SuperScraper::Success, outputsScoring(70));
-    backup.answerScrape("backup-key", SuperScraper::Success, outputsScoring(30));
-    RecordingSink sink;
-    auto thread = bostonThread(&primary, &backup, &sink);
+TEST_F(ScraperThreadFallback, LowPrimaryFallsBackEvenToAWorseBackup) {
+    primary_.answerScrape("primary-key", SuperScraper::Success, outputsScoring(70));
+    backup_.answerScrape("backup-key", SuperScraper::Success, outputsScoring(30));
+    EXPECT_EQ(run(true), "Skyvane: using backup location! status=[0] score=[70]\n");
+    EXPECT_EQ(backup_.scraped(), std::vector<std::string>{"backup-key"});
 
-    std::string out = runToEnd(*thread);
-    EXPECT_EQ(out, "Skyvane: using backup location! status=[0] score=[70]\n");
-    EXPECT_EQ(backup.scraped(), std::vector<std::string>{"backup-key"});
-
-    auto reports = sink.reports();
+    auto reports = sink_.reports();
     ASSERT_EQ(reports.size(), 1u);
     EXPECT_EQ(reports[0].getInputHashRef()["scrapedBy"], "backup");
     EXPECT_EQ(reports[0].getInputHashRef()["cityName"], "Boston, MA");
@@ -141,44 +147,31 @@ TEST(ScraperThread, LowPrimaryFallsBackEvenToAWorseBackup) {
     EXPECT_EQ(reports[0].getOutputHashRef().count("weatherCode"), 0u);
     EXPECT_EQ(reports[0].getDisplayHashRef().count("code-1"), 0u);
     EXPECT_EQ(reports[0].getOutputHashRef()["temperature"], "72");
-    EXPECT_EQ(thread->getLocationSpec().report.score(), 30);
+    EXPECT_EQ(thread_->getLocationSpec().report.score(), 30);
 }
 
-TEST(ScraperThread, FailedPrimaryFallsBackAndReportsTheBackupsStatus) {
-    StubScraper primary("primary"), backup("backup");
-    primary.answerScrape("primary-key", SuperScraper::FetchFailed);
-    backup.answerScrape("backup-key", SuperScraper::FetchFailed);
-    RecordingSink sink;
-    auto thread = bostonThread(&primary, &backup, &sink);
-
-    std::string out = runToEnd(*thread);
-    EXPECT_EQ(out, "Skyvane: using backup location! status=[3] score=[0]\n");
-    auto reports = sink.reports();
+TEST_F(ScraperThreadFallback, FailedPrimaryFallsBackAndReportsTheBackupsStatus) {
+    primary_.answerScrape("primary-key", SuperScraper::FetchFailed);
+    backup_.answerScrape("backup-key", SuperScraper::FetchFailed);
+    EXPECT_EQ(run(true), "Skyvane: using backup location! status=[3] score=[0]\n");
+    auto reports = sink_.reports();
     ASSERT_EQ(reports.size(), 1u);
     EXPECT_EQ(reports[0].getStatus(), SuperScraper::FetchFailed);
     EXPECT_EQ(reports[0].getInputHashRef()["scrapedBy"], "backup");
-    EXPECT_EQ(thread->getLocationSpec().status, SuperScraper::FetchFailed);
+    EXPECT_EQ(thread_->getLocationSpec().status, SuperScraper::FetchFailed);
 
     // A good backup after a failed primary: its success is what is handed on.
-    StubScraper good("good");
-    good.answerScrape("backup-key", SuperScraper::Success, outputsScoring(75));
-    RecordingSink sink2;
-    auto second = bostonThread(&primary, &good, &sink2);
-    runToEnd(*second);
-    ASSERT_EQ(sink2.reports().size(), 1u);
-    EXPECT_EQ(sink2.reports()[0].getStatus(), SuperScraper::Success);
-    EXPECT_EQ(second->getLocationSpec().status, SuperScraper::Success);
+    backup_.answerScrape("backup-key", SuperScraper::Success, outputsScoring(75));
+    run(true);
+    ASSERT_EQ(sink_.reports().size(), 2u);
+    EXPECT_EQ(sink_.reports()[1].getStatus(), SuperScraper::Success);
+    EXPECT_EQ(thread_->getLocationSpec().status, SuperScraper::Success);
 }
 
-TEST(ScraperThread, LowPrimaryWithoutBackupIsHandedOnUnchanged) {
-    StubScraper primary("primary");
-    primary.answerScrape("primary-key", SuperScraper::Success, outputsScoring(0));
-    RecordingSink sink;
-    auto thread = bostonThread(&primary, nullptr, &sink);
-
-    std::string out = runToEnd(*thread);
-    EXPECT_EQ(out.find("using backup"), std::string::npos);
-    auto reports = sink.reports();
+TEST_F(ScraperThreadFallback, LowPrimaryWithoutBackupIsHandedOnUnchanged) {
+    primary_.answerScrape("primary-key", SuperScraper::Success, outputsScoring(0));
+    EXPECT_EQ(run(false).find("using backup"), std::string::npos);
+    auto reports = sink_.reports();
     ASSERT_EQ(reports.size(), 1u);
     EXPECT_EQ(reports[0].getStatus(), SuperScraper::Success);
     EXPECT_EQ(reports[0].getInputHashRef()["scrapedBy"], "primary");
