@@ -150,7 +150,8 @@ void LocationManagerSetup::tableViewSelectionDidChange(TableView& table) {
                               : source == kUg       ? kUgKey
                               : source == kUsa      ? kUsaKey
                                                     : nullptr;
-            if (!key || getHash(city.serviceKeys, key, AggrScraper::KeyNotInDb.c_str()) == AggrScraper::KeyNotInDb) continue;
+            const std::string& miss = AggrScraper::KeyNotInDb;
+            if (!key || getHash(city.serviceKeys, key, miss.c_str()) == miss) continue;
             if (!text.empty()) text += "\n";
             text += kSourceToString[source];
         }

@@ -98,7 +98,8 @@ void LocationManagerSetup::registerSources(AggrScraper& aggr) {
             if (t.back().empty()) return;
         }
         if (factory) {
-            if (std::unique_ptr<SuperScraper> scraper = factory(service, t)) aggr.registerScraper(service, std::move(scraper));
+            if (std::unique_ptr<SuperScraper> scraper = factory(service, t))
+                aggr.registerScraper(service, std::move(scraper));
         } else if (service == AggrScraper::Nws) {
             aggr.initNwsScraper(t[0], t[1], t[2], t[3]);
         } else if (service == AggrScraper::Aol) {

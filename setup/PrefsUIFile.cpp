@@ -29,6 +29,28 @@ std::shared_ptr<PopUpButton> popup(const Rect& frame, std::initializer_list<std:
     return p;
 }
 
+// A pane of the window: the full width of the box, named for tests.
+ViewRef pane(double height, const char* identifier) {
+    auto view = std::make_shared<View>(Rect{0, 0, 400, height});
+    view->setIdentifier(identifier);
+    return view;
+}
+
+std::shared_ptr<TableView> table(const Rect& frame, std::initializer_list<TableColumn> columns,
+                                 TableDataSource* source, TableViewDelegate* delegate = nullptr) {
+    auto t = std::make_shared<TableView>(frame);
+    for (const TableColumn& column : columns) t->addTableColumn(column);
+    t->setDataSource(source);
+    t->setDelegate(delegate);
+    return t;
+}
+
+// Connects a control's action to its target.
+void wire(Control& control, const void* target, const char* action, TargetAction<Control>::Handler handler) {
+    control.setTarget(target);
+    control.setAction(action, std::move(handler));
+}
+
 void addAll(const ViewRef& parent, std::initializer_list<ViewRef> views) {
     for (const ViewRef& v : views) parent->addSubview(v);
 }
@@ -42,8 +64,7 @@ std::shared_ptr<ScrollView> scrolled(const std::shared_ptr<TableView>& table) {
 }
 
 void buildGeneralPane(SkyvanePrefs& owner) {
-    owner.generalView = std::make_shared<View>(Rect{0, 0, 400, 260});
-    owner.generalView->setIdentifier("generalView");
+    owner.generalView = pane(260, "generalView");
     auto changed = [&owner](Control& sender) { owner.widgetChanged(sender); };
 
     owner.unitsPopup = popup({130, 222, 190, 26}, {{"Metric", kUnitsMetric}, {"US Standard", kUnitsUSStandard},
@@ -59,45 +80,36 @@ void buildGeneralPane(SkyvanePrefs& owner) {
                                       {"Feels Like", "Wind", "Sunrise/Sunset"},
                                       {"Radar", "Barometer", "Dew Point"}};
     for (int row = 0; row < 3; ++row)
-        for (int column = 0; column < 3; ++column) owner.checkboxMatrix->cellAtRow(row, column)->setTitle(titles[row][column]);
+        for (int column = 0; column < 3; ++column)
+            owner.checkboxMatrix->cellAtRow(row, column)->setTitle(titles[row][column]);
 
     for (std::shared_ptr<Control> control :
          std::initializer_list<std::shared_ptr<Control>>{owner.unitsPopup, owner.fontSizePopup, owner.iconSetPopup,
                                                          owner.satSlider, owner.freqSlider, owner.checkboxMatrix}) {
-        control->setTarget(&owner);
-        control->setAction("widgetChanged:", changed);
+        wire(*control, &owner, "widgetChanged:", changed);
     }
     addAll(owner.generalView,
            {label({20, 226, 100, 18}, "Units:"), owner.unitsPopup, label({20, 196, 100, 18}, "Text size:"),
             owner.fontSizePopup, label({20, 166, 100, 18}, "Icon style:"), owner.iconSetPopup, owner.satImageView,
             label({20, 136, 100, 18}, "Icon color:"), owner.satSlider, label({20, 106, 100, 18}, "Update every:"),
-            owner.freqSlider, owner.freqTF, label({362, 106, 36, 18}, "min"), label({20, 80, 200, 18}, "Show in the menu:"),
-            owner.checkboxMatrix});
+            owner.freqSlider, owner.freqTF, label({362, 106, 36, 18}, "min"),
+            label({20, 80, 200, 18}, "Show in the menu:"), owner.checkboxMatrix});
 }
 
 void buildLocationsPane(SkyvanePrefs& owner, LocationManagerSetup& loc) {
-    owner.locView = std::make_shared<View>(Rect{0, 0, 400, 300});
-    owner.locView->setIdentifier("locView");
-
-    loc.manageTableView = std::make_shared<TableView>(Rect{10, 80, 380, 210});
-    loc.manageTableView->addTableColumn(TableColumn("0", "Favorite", 72));
-    loc.manageTableView->addTableColumn(TableColumn("1", "City", 298));
-    loc.manageTableView->setDataSource(&loc);
-    loc.manageTableView->setDelegate(&loc);
+    owner.locView = pane(300, "locView");
+    loc.manageTableView =
+        table({10, 80, 380, 210}, {TableColumn("0", "Favorite", 72), TableColumn("1", "City", 298)}, &loc, &loc);
 
     loc.managePrimaryPopup = std::make_shared<PopUpButton>(Rect{110, 46, 200, 26});
-    loc.managePrimaryPopup->setTarget(&loc);
-    loc.managePrimaryPopup->setAction("primaryChangedAction:", [&loc](Control& s) { loc.primaryChangedAction(&s); });
+    wire(*loc.managePrimaryPopup, &loc, "primaryChangedAction:", [&loc](Control& s) { loc.primaryChangedAction(&s); });
     loc.manageDeleteButton = button({310, 46, 80, 28}, "Delete");
-    loc.manageDeleteButton->setTarget(&loc);
-    loc.manageDeleteButton->setAction("deleteManageAction:", [&loc](Control& s) { loc.deleteManageAction(&s); });
+    wire(*loc.manageDeleteButton, &loc, "deleteManageAction:", [&loc](Control& s) { loc.deleteManageAction(&s); });
     auto newButton = button({10, 10, 130, 28}, "New Location…");
-    newButton->setTarget(&loc);
-    newButton->setAction("newManageAction:", [&loc](Control& s) { loc.newManageAction(&s); });
+    wire(*newButton, &loc, "newManageAction:", [&loc](Control& s) { loc.newManageAction(&s); });
     auto disclose = std::make_shared<Button>(Rect{250, 10, 140, 28}, ButtonType::Toggle);
     disclose->setTitle("Sources for City");
-    disclose->setTarget(&loc);
-    disclose->setAction("infoDisclosureAction:", [&loc](Control& s) { loc.infoDisclosureAction(&s); });
+    wire(*disclose, &loc, "infoDisclosureAction:", [&loc](Control& s) { loc.infoDisclosureAction(&s); });
 
     loc.manageBox = std::make_shared<Box>(Rect{0, 0, 400, 300});
     addAll(loc.manageBox, {scrolled(loc.manageTableView), label({10, 50, 100, 18}, "Primary city:"),
@@ -111,12 +123,9 @@ void buildLocationsPane(SkyvanePrefs& owner, LocationManagerSetup& loc) {
 }
 
 void buildSourcesPane(SkyvanePrefs& owner, SourceSetup& sources) {
-    owner.sourceView = std::make_shared<View>(Rect{0, 0, 400, 200});
-    owner.sourceView->setIdentifier("sourceView");
-    sources.sourceTable = std::make_shared<TableView>(Rect{10, 30, 380, 160});
-    sources.sourceTable->addTableColumn(TableColumn("0", "Rank", 50));
-    sources.sourceTable->addTableColumn(TableColumn("1", "Source", 320));
-    sources.sourceTable->setDataSource(&sources);
+    owner.sourceView = pane(200, "sourceView");
+    sources.sourceTable =
+        table({10, 30, 380, 160}, {TableColumn("0", "Rank", 50), TableColumn("1", "Source", 320)}, &sources);
     addAll(owner.sourceView,
            {scrolled(sources.sourceTable), label({10, 6, 380, 18}, "Drag a source to change the order.")});
 }
@@ -126,15 +135,12 @@ void buildNewLocationView(LocationManagerSetup& loc) {
     loc.newLocationView->setIdentifier("newLocationView");
     loc.newLocationBox = std::make_shared<Box>(Rect{0, 0, 360, 130});
     loc.locationTF = std::make_shared<TextField>(Rect{20, 70, 230, 22});
-    loc.locationTF->setTarget(&loc);
-    loc.locationTF->setAction("searchAction:", [&loc](Control& s) { loc.searchAction(&s); });
+    wire(*loc.locationTF, &loc, "searchAction:", [&loc](Control& s) { loc.searchAction(&s); });
     loc.locationTF->setBeginEditingHandler([&loc](TextField&) { loc.controlTextDidBeginEditing(); });
     loc.newLocationButton = button({260, 66, 80, 28}, "Search");
-    loc.newLocationButton->setTarget(&loc);
-    loc.newLocationButton->setAction("searchAction:", [&loc](Control& s) { loc.searchAction(&s); });
+    wire(*loc.newLocationButton, &loc, "searchAction:", [&loc](Control& s) { loc.searchAction(&s); });
     auto close = button({260, 20, 80, 28}, "Close");
-    close->setTarget(&loc);
-    close->setAction("closeNewLocAction:", [&loc](Control& s) { loc.closeNewLocAction(&s); });
+    wire(*close, &loc, "closeNewLocAction:", [&loc](Control& s) { loc.closeNewLocAction(&s); });
     loc.progressIndicator = std::make_shared<ProgressIndicator>(Rect{230, 26, 16, 16});
     loc.progressIndicator->setHidden(true);
     loc.newLocationNotFoundTF = label({20, 44, 230, 18}, "No city of that name was found.");
@@ -143,10 +149,7 @@ void buildNewLocationView(LocationManagerSetup& loc) {
                                 loc.locationTF, loc.newLocationButton, close, loc.progressIndicator,
                                 loc.newLocationNotFoundTF, loc.numLocationsFoundTF});
 
-    loc.locsTableView = std::make_shared<TableView>(Rect{10, 0, 340, 110});
-    loc.locsTableView->addTableColumn(TableColumn("0", "City", 320));
-    loc.locsTableView->setDataSource(&loc);
-    loc.locsTableView->setDelegate(&loc);
+    loc.locsTableView = table({10, 0, 340, 110}, {TableColumn("0", "City", 320)}, &loc, &loc);
     loc.locsView = std::make_shared<View>(Rect{0, 0, 360, 110});
     loc.locsView->addSubview(scrolled(loc.locsTableView));
     loc.locsBox = std::make_shared<Box>(Rect{0, 0, 360, 0});
@@ -158,11 +161,9 @@ bool buildPrefs(SkyvanePrefs& owner) {
     const ViewRef& content = owner.prefsWindow->contentView();
     owner.box = std::make_shared<Box>(Rect{0, 48, 432, 0});
     auto ok = button({336, 10, 80, 28}, "OK");
-    ok->setTarget(&owner);
-    ok->setAction("OKAction:", [&owner](Control& s) { owner.OKAction(&s); });
+    wire(*ok, &owner, "OKAction:", [&owner](Control& s) { owner.OKAction(&s); });
     auto cancel = button({246, 10, 80, 28}, "Cancel");
-    cancel->setTarget(&owner);
-    cancel->setAction("cancelAction:", [&owner](Control& s) { owner.cancelAction(&s); });
+    wire(*cancel, &owner, "cancelAction:", [&owner](Control& s) { owner.cancelAction(&s); });
     addAll(content, {owner.box, cancel, ok});
 
     owner.locManSetup_ = std::make_shared<LocationManagerSetup>();

@@ -190,7 +190,8 @@ class NewLocationShipped : public SetupTest {};
 TEST_F(NewLocationShipped, TheNationalWeatherServiceFindsACityThroughTheProxy) {
     FixtureServer server(std::string(SKYVANE_FIXTURES_DIR) + "/nws");
     server.route("www.srh.noaa.gov", "/zipcity.php?inputstring=Des+Moines",
-                 FixtureReply::redirect("http://www.crh.noaa.gov/ifps/MapClick.php?CityName=Des+Moines&state=IA&site=DMX"));
+                 FixtureReply::redirect(
+                     "http://www.crh.noaa.gov/ifps/MapClick.php?CityName=Des+Moines&state=IA&site=DMX"));
     EnvScope env;
     env.set("http_proxy", ("http://127.0.0.1:" + std::to_string(server.port())).c_str());
     env.set("no_proxy", nullptr);

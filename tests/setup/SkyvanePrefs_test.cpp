@@ -72,7 +72,8 @@ TEST_F(SkyvanePrefsTest, SwitchingPanesResizesTheWindowWithItsTopEdgeKept) {
     EXPECT_EQ(prefs.curView, prefs.sourceView);
     EXPECT_EQ(prefs.box->contentView(), prefs.sourceView);
     EXPECT_EQ(second.maxY(), top);
-    EXPECT_EQ(second.height(), first.height() - prefs.generalView->frame().height() + prefs.sourceView->frame().height());
+    const double general = prefs.generalView->frame().height(), sources = prefs.sourceView->frame().height();
+    EXPECT_EQ(second.height(), first.height() - general + sources);
     EXPECT_TRUE(prefs.prefsWindow->lastFrameChangeAnimated());
 
     // The pane already shown leaves the window as it is; an unknown one shows the general pane.
