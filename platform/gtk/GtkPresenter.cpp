@@ -335,7 +335,9 @@ void GtkPresenter::sync() {
         syncWindow(window);
     }
     for (auto it = windows_.begin(); it != windows_.end();)
-        it = alive.count(it->first) && !it->second->window.expired() ? std::next(it) : windows_.erase(it);
+        // A window never shown has no entry yet (its slot is empty).
+        it = it->second && alive.count(it->first) && !it->second->window.expired() ? std::next(it)
+                                                                                   : windows_.erase(it);
     for (const auto& item : StatusBar::systemStatusBar().items()) syncStatusItem(item);
     syncing = false;
 }

@@ -6,6 +6,7 @@
 #include <cstring>
 #include <string>
 
+#include "app/ComTeskUtilControl.h"
 #include "platform/gtk/GtkPresenter.h"
 #include "setup/SetupFixture.h"
 
@@ -84,4 +85,17 @@ TEST_F(SetupWindowsTest, ThePreferenceWindowAndTheNewLocationSheetAreShown) {
     pump();
     EXPECT_TRUE(Application::shared().isTerminated());
     EXPECT_FALSE(gtk_widget_get_visible(GTK_WIDGET(window)));
+}
+
+TEST_F(SetupWindowsTest, TheAboutBoxShowsWhileTheSignupWindowStaysHidden) {
+    ComTeskPlimSetup setup;
+    // The "Util" file makes the signup window too, hidden until asked for.
+    setup.runAboutBox();
+    presenter->sync();
+    pump();
+    GtkWindow* about = presenter->windowFor(setup.getUtil()->aboutWindow.get());
+    ASSERT_NE(about, nullptr);
+    EXPECT_TRUE(gtk_widget_get_visible(GTK_WIDGET(about)));
+    EXPECT_EQ(presenter->windowFor(setup.getUtil()->emailWindow.get()), nullptr);
+    EXPECT_TRUE(drawsSomething(about, "about"));
 }

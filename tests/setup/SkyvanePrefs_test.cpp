@@ -177,6 +177,16 @@ TEST_F(SkyvanePrefsTest, TheNewLocationPaneShowsOnlyTheNewLocationWindow) {
     prefs.locManSetup_->closeNewLocAction(nullptr);
     EXPECT_FALSE(prefs.locManSetup_->newLocationWindow());
     EXPECT_TRUE(Application::shared().isTerminated());
+
+    // With the locations pane left current in the closed preference window,
+    // the New Location window still opens on its own, not on a hidden window.
+    open(true, "locations");
+    prefs.OKAction(nullptr);
+    open(true, "newloc");
+    ASSERT_TRUE(prefs.managePaneOpen());
+    ASSERT_TRUE(prefs.locManSetup_->newLocationWindow());
+    EXPECT_FALSE(prefs.locManSetup_->newLocationWindow()->isSheet());
+    EXPECT_TRUE(prefs.locManSetup_->newLocationWindow()->isVisible());
 }
 
 TEST_F(SkyvanePrefsTest, WithoutItsUserInterfaceFileNothingIsShown) {
