@@ -175,3 +175,38 @@ TEST_F(ComTeskPlimTest, FirstRunOpensTheNewLocationWindowOfTheSetupApplication) 
     EXPECT_EQ(session.calls()[1], "runAboutBox");
     core->deactivate();
 }
+
+TEST_F(ComTeskPlimTest, VersionCheckAndTheNewVersionItem) {
+    store(earlierPrefs("advance_mode", {city("Des Moines, IA", Location::kPrimary)}));
+    auto core = std::make_unique<ComTeskPlim>();
+    // The first check only notes the time; a check within a week does nothing.
+    core->timedCheckForUpdate();
+    EXPECT_EQ(stored().at("date_new_version_checked").asReal(), static_cast<double>(kNow));
+    Clock::pin(kNow + 3 * 86400);
+    core->timedCheckForUpdate();
+    EXPECT_EQ(stored().at("date_new_version_checked").asReal(), static_cast<double>(kNow));
+    Clock::pin(kNow + 8 * 86400);
+    core->timedCheckForUpdate();
+    EXPECT_EQ(stored().at("date_new_version_checked").asReal(), static_cast<double>(kNow + 8 * 86400));
+
+    // Only a newer version adds the item, once, at the end of the menu.
+    {
+        CaptureStderr err;
+        core->versionAvailable(plist::Value(3));
+        core->versionAvailable(plist::Value("1.1"));
+        core->addUpgradeItemIfNeeded();
+        EXPECT_NE(err.text().find("versionInfo is of class"), std::string::npos);
+    }
+    EXPECT_EQ(core->upgradeItem(), nullptr);
+    core->versionAvailable(plist::Value("1.3"));
+    core->addUpgradeItemIfNeeded();
+    core->addUpgradeItemIfNeeded();
+    ASSERT_NE(core->upgradeItem(), nullptr);
+    EXPECT_EQ(core->menu()->items().back(), core->upgradeItem());
+    EXPECT_EQ(core->upgradeItem()->tag(), ComTeskPlim::kNewVersion);
+    EXPECT_EQ(core->upgradeItem()->title(), "A new version is available…");
+    EXPECT_EQ(core->menu()->numberOfItems(), 9);
+    EXPECT_EQ(core->urlFor(5), "http://www.skyvane.org/products/skyvane");
+    EXPECT_EQ(core->urlFor(6), "http://www.skyvane.org/products/skyvane/version.txt");
+    core->deactivate();
+}
