@@ -17,11 +17,15 @@ function(skyvane_bundle)
   file(GENERATE OUTPUT "${CMAKE_CURRENT_BINARY_DIR}/${B_TARGET}.Info.plist"
        INPUT "${CMAKE_CURRENT_BINARY_DIR}/${B_TARGET}.Info.plist.in")
   add_custom_command(TARGET ${B_TARGET} POST_BUILD
-    COMMAND ${CMAKE_COMMAND} -E make_directory "${dir}/Resources"
-    COMMAND ${CMAKE_COMMAND} -E copy_directory "${CMAKE_SOURCE_DIR}/resources" "${dir}/Resources"
+    COMMAND ${CMAKE_COMMAND} -E make_directory "${dir}"
     COMMAND ${CMAKE_COMMAND} -E copy "${CMAKE_CURRENT_BINARY_DIR}/${B_TARGET}.Info.plist" "${dir}/Info.plist"
     COMMAND ${CMAKE_COMMAND} -E copy "$<TARGET_FILE:${B_TARGET}>" "${dir}/"
     COMMENT "Assembling bundle ${B_NAME}.${B_EXTENSION}"
+    VERBATIM)
+  # Resources are copied on every build, so a changed resource reaches the
+  # bundle without relinking the program.
+  add_custom_target(${B_TARGET}_resources ALL
+    COMMAND ${CMAKE_COMMAND} -E copy_directory "${CMAKE_SOURCE_DIR}/resources" "${dir}/Resources"
     VERBATIM)
   install(DIRECTORY "${dir}" DESTINATION lib/skyvane USE_SOURCE_PERMISSIONS)
 endfunction()
