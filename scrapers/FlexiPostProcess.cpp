@@ -97,13 +97,17 @@ bool FlexiScraper::setFeelsLike(Table& out) {
     const int v = std::atoi(speed.c_str());
     int feels = t;
     bool applied = false;
+    // Page text can hold any number; the formulas are only for readings a
+    // page can really report, beyond them their results do not fit an int.
+    if (!isValidTemperature(t)) return false;
     if (t < 50) {
         applied = weatherUtil::calculateWindChill(t, v, feels);
         if (applied && feels > t) feels = t;
     } else if (t > 87) {
         // Without a humidity there is no heat index to speak of.
         const std::string humidity = getHash(out, "humidity", "");
-        if (!humidity.empty()) applied = weatherUtil::calculateHeatIndex(t, std::atoi(humidity.c_str()), feels);
+        const int h = std::atoi(humidity.c_str());
+        if (!humidity.empty() && h >= 0 && h <= 100) applied = weatherUtil::calculateHeatIndex(t, h, feels);
     }
     if (applied) out["feels_like"] = std::to_string(feels);
     return applied;

@@ -76,6 +76,22 @@ TEST_F(PostProcess, FeelsLike) {
     EXPECT_EQ(out["feels_like"], "95");
 }
 
+TEST_F(PostProcess, FeelsLikeLeavesImpossibleReadingsAlone) {
+    // No formula is taken outside the temperatures and humidities a page can
+    // really report: its result would not fit an int.
+    StringMap out{{"temperature", "2000000000"}, {"humidity", "50"}};
+    EXPECT_FALSE(scraper.setFeelsLike(out));
+    EXPECT_EQ(out["feels_like"], "2000000000");
+
+    out = {{"temperature", "-2000000000"}, {"wind", "NW 15 mph"}};
+    EXPECT_FALSE(scraper.setFeelsLike(out));
+    EXPECT_EQ(out["feels_like"], "-2000000000");
+
+    out = {{"temperature", "100"}, {"humidity", "2000000000"}};
+    EXPECT_FALSE(scraper.setFeelsLike(out));
+    EXPECT_EQ(out["feels_like"], "100");
+}
+
 TEST_F(PostProcess, HighsAndLowsFromProse) {
     StringMap out;
     scraper.setHiLoFromDescription(1, "Sunny. Highs in the upper 70s.", out);
