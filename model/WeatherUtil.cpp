@@ -120,8 +120,16 @@ void sunEvent(bool rising, int n, float lngHour, float latitude, float offset, i
     const float h = (rising ? 360.0f - acosH : acosH) / 15.0f;
     const float localT = h + ra - 0.06571f * t - 6.622f;
     float local = localT - lngHour + offset;
-    while (local < 0) local += 24.0f;
-    while (local >= 24.0f) local -= 24.0f;
+    if (!std::isfinite(local)) {
+        // Coordinates or an offset that are no place on earth: no event.
+        hour = minute = 100;
+        return;
+    }
+    // Into the day by remainder: stepping by 24 never ends on values whose
+    // spacing is wider than 24.
+    local = std::fmod(local, 24.0f);
+    if (local < 0) local += 24.0f;
+    if (local >= 24.0f) local -= 24.0f;
     hour = static_cast<int>(std::floor(local));
     minute = static_cast<int>((local - static_cast<float>(hour)) * 60.0f);
     if (minute > 59) minute = 59;

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdlib>
+#include <limits>
 
 #include "support/CaptureStream.h"
 #include "util/Clock.h"
@@ -138,5 +139,23 @@ TEST(WeatherUtil, SunTimesMatchKnownValues) {
             EXPECT_LT(sh, 24);
             EXPECT_LT(rm, 60);
         }
+    }
+}
+
+TEST(WeatherUtil, SunTimesOfImpossiblePlacesEnd) {
+    // Coordinates read from page links can be anything: far out of range,
+    // infinite or not a number. The times still come back as clock times or
+    // as "does not happen", never after an endless wrap into the day.
+    PinnedDay day(2026, 3, 1);
+    CaptureStdout out;
+    const float inf = std::numeric_limits<float>::infinity();
+    const float nan = std::numeric_limits<float>::quiet_NaN();
+    const float places[][3] = {{1e30f, 10.0f, 0}, {-1e30f, 10.0f, 0}, {inf, 10.0f, 0}, {-inf, 10.0f, 0},
+                               {nan, 10.0f, 0},   {10.0f, nan, 0},    {10.0f, inf, 0}, {10.0f, 10.0f, 2e9f}};
+    for (const auto& place : places) {
+        int rh = -1, rm = -1, sh = -1, sm = -1;
+        calculateSunTimes(place[0], place[1], place[2], rh, rm, sh, sm);
+        for (int hour : {rh, sh}) EXPECT_TRUE((hour >= 0 && hour < 24) || hour == 100 || hour == 200) << hour;
+        for (int minute : {rm, sm}) EXPECT_TRUE((minute >= 0 && minute < 60) || minute == 100 || minute == 200);
     }
 }
