@@ -23,7 +23,7 @@ extern "C" int LLVMFuzzerInitialize(int*, char***) {
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     std::string text(reinterpret_cast<const char*>(data), size);
 
-    for (int units = 0; units <= 4; ++units) {
+    for (int units = UnitConverter::None; units <= UnitConverter::Kelvin; ++units) {
         auto u = static_cast<UnitConverter::Units>(units);
         std::string t = text, w = text, v = text, b = text;
         UnitConverter::convFahrenheit(t, u);
