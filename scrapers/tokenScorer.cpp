@@ -11,6 +11,9 @@
 namespace {
 constexpr int kDefaultMaxFound = 1;
 constexpr int kDefaultDropoff = 30;
+// The most weights tabled per chunk (4 MB); a larger template has its
+// weights computed term by term, with the same result.
+constexpr size_t kMaxTabledWeights = size_t{1} << 20;
 }  // namespace
 
 tokenScorer::tokenScorer() = default;
@@ -83,10 +86,14 @@ void tokenScorer::scoreCandidates(const tokenList& page, const tokenList& tpl, i
     const int window = windowFor(tpl);
     const int columns = rows + window;  // every distance a window can give
 
-    weights_.resize(static_cast<size_t>(rows) * static_cast<size_t>(columns));
-    for (int j = 0; j < rows; ++j) {
+    const size_t tableSize = static_cast<size_t>(rows) * static_cast<size_t>(columns);
+    const bool tabled = tableSize <= kMaxTabledWeights;
+    weights_.resize(tabled ? tableSize : 0);
+    for (int j = 0; tabled && j < rows; ++j) {
         const int score = tpl.scoreOf(j);
-        for (int d = 0; d < columns; ++d) weights_[static_cast<size_t>(j * columns + d)] = weight(score, d);
+        for (int d = 0; d < columns; ++d) {
+            weights_[static_cast<size_t>(j) * static_cast<size_t>(columns) + static_cast<size_t>(d)] = weight(score, d);
+        }
     }
 
     similar_.assign(static_cast<size_t>(page.size()), -1);
@@ -108,8 +115,13 @@ void tokenScorer::scoreCandidates(const tokenList& page, const tokenList& tpl, i
         if (j < 0) continue;
         while (first < count && pos[first] < k - window) ++first;
         while (last < count && pos[last] <= k + window) ++last;
-        const float* const row = weights_.data() + static_cast<size_t>(j) * static_cast<size_t>(columns);
         const int offset = j - dataPos - k;  // |offset + p| = |(j - dataPos) - (k - p)|
+        if (!tabled) {
+            const int score = tpl.scoreOf(j);
+            for (size_t c = first; c < last; ++c) sum[c] += weight(score, std::abs(offset + pos[c]));
+            continue;
+        }
+        const float* const row = weights_.data() + static_cast<size_t>(j) * static_cast<size_t>(columns);
         for (size_t c = first; c < last; ++c) sum[c] += row[std::abs(offset + pos[c])];
     }
     table_.reserve(table_.size() + count);

@@ -215,3 +215,18 @@ TEST(TokenScorer, ThreadsShareConfigurationAndPage) {
     for (std::thread& t : threads) t.join();
     for (const Map& out : results) EXPECT_EQ(out, expected);
 }
+
+TEST(tokenScorer, HugeTemplatesAreScoredWithoutAQuadraticTable) {
+    // The weight of a template token depends on its score and distance only;
+    // a template of many thousands of tokens must not need a table of
+    // template size squared to be scored, and gives the literal scores.
+    std::string html = "<td>x<%data=v>";
+    for (int i = 0; i < 200000; ++i) html += "<i>";
+    const scraperConfig::chunk chunk = makeChunk(html);
+    const tokenList page("<td>42</td><i><td>7</td>", false, true);
+    tokenScorer scorer;
+    Map out;
+    ASSERT_NO_THROW(scorer.scoreForChunk(page, chunk, out));
+    EXPECT_EQ(out["v"], "42");
+    EXPECT_EQ(scorer.getScores(), literalScores(page, chunk));
+}
