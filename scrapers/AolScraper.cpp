@@ -1,5 +1,6 @@
 #include "scrapers/AolScraper.h"
 
+#include <climits>
 #include <cmath>
 #include <cstdio>
 
@@ -38,7 +39,10 @@ int AolScraper::search(const std::string& cityName, std::vector<SuperScraper::Ci
 std::string AolScraper::dewPoint(const std::string& temperature, const std::string& humidity) {
     long t = 0;
     long h = 0;
-    if (!readNumber(temperature, t) || !isValidTemperature(static_cast<int>(t))) return "Unavailable";
+    // Judged before narrowing: a huge number cut to int could look valid.
+    if (!readNumber(temperature, t) || t < INT_MIN || t > INT_MAX || !isValidTemperature(static_cast<int>(t))) {
+        return "Unavailable";
+    }
     if (!readNumber(humidity, h)) h = 0;  // an empty or unreadable humidity counts as none
     if (h <= 1 || h > 100) return "Unavailable";
 

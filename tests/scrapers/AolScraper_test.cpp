@@ -107,7 +107,8 @@ TEST_F(AolScraperTest, DewPointNeedsPlausibleInputs) {
     for (const char* humidity : {"0", "1", "", "-20", "101", "1e9"}) {
         EXPECT_EQ(AolScraper::dewPoint("68", humidity), "Unavailable") << humidity;
     }
-    for (const char* temperature : {"", "n/a", "-36", "126", "99999"}) {
+    // 4294967338 is 42 once cut to 32 bits: it must not pass for 42.
+    for (const char* temperature : {"", "n/a", "-36", "126", "99999", "4294967338", "-4294967254"}) {
         EXPECT_EQ(AolScraper::dewPoint(temperature, "50"), "Unavailable") << temperature;
     }
 }
