@@ -366,7 +366,7 @@ void ComTeskPlim::versionAvailable(const plist::Value& version) {
     const std::string mine = bundle().objectForInfoDictionaryKey("CFBundleVersion").stringOr("");
     if (mine < version.asString()) {
         std::cerr << "New version available; current=" << mine << ", avail=" << version.asString() << std::endl;
-        // Arrives on the fetch's thread; addUpgradeItemIfNeeded adds the item.
+        // addUpgradeItemIfNeeded adds the item.
         upgradeItemNeeded_ = true;
     }
 }

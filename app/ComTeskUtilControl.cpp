@@ -93,9 +93,9 @@ void replaceFirst(std::string& text, const std::string& what, const std::string&
     if (at != std::string::npos) text.replace(at, what.size(), with);
 }
 
-// Reads the version file and hands its text to the application, on the
-// calling thread. A failed fetch reports nothing.
-void fetchVersion(ComTeskAppControl* app, const std::string& url) {
+// Reads the version file and hands its text to the application through the
+// poster (at once when called on the main thread). A failed fetch reports nothing.
+void fetchVersion(ComTeskAppControl* app, const MainThreadPoster& poster, const std::string& url) {
     AutoreleasePool pool;
     std::string body;
     if (!app || !fetch(url, body)) return;
@@ -105,7 +105,7 @@ void fetchVersion(ComTeskAppControl* app, const std::string& url) {
         std::fprintf(stderr, "versionAvail is short: %s\n", body.c_str());
         return;
     }
-    app->versionAvailable(plist::Value(body));
+    poster.post([app, body] { app->versionAvailable(plist::Value(body)); });
 }
 
 }  // namespace
@@ -231,10 +231,13 @@ void ComTeskUtilControl::showEmailError(const std::string& key, bool closeAfter,
 
 void ComTeskUtilControl::checkForUpdate() {
     if (!appRef_) return;
-    std::thread(fetchVersion, appRef_, appRef_->urlFor(kUrlVersionFile)).detach();
+    // The thread keeps only the poster: once this object is gone its report is dropped.
+    std::thread(fetchVersion, appRef_, versionChannel_.poster(), appRef_->urlFor(kUrlVersionFile)).detach();
 }
 
-void ComTeskUtilControl::loadUrlInBackground(const std::string& url) { fetchVersion(appRef_, url); }
+void ComTeskUtilControl::loadUrlInBackground(const std::string& url) {
+    fetchVersion(appRef_, versionChannel_.poster(), url);
+}
 
 std::optional<std::string> ComTeskUtilControl::runTask(const std::string& launchPath,
                                                        const std::vector<std::string>& args) {

@@ -10,6 +10,7 @@
 #include <string>
 #include <vector>
 
+#include "platform/MainLoop.h"
 #include "platform/ui/Controls.h"
 #include "platform/ui/UIFile.h"
 #include "platform/ui/Window.h"
@@ -40,7 +41,8 @@ public:
     void emailSheetAction(void* sender);
     void emailSignup(Control& sender);
 
-    // Fetches the version file on a detached thread and reports it to the application.
+    // Fetches the version file on a detached thread and reports it to the
+    // application on the main thread; nothing is reported once this object is gone.
     void checkForUpdate();
     void loadUrlInBackground(const std::string& url);
 
@@ -83,6 +85,7 @@ private:
 
     ComTeskAppControl* appRef_ = nullptr;
     bool nibLoaded_ = false;
+    MainThreadChannel versionChannel_;  // closed at destruction
 };
 
 // Registers the "Util" user-interface file (done once, before the first load).

@@ -253,8 +253,22 @@ TEST_F(UtilTest, VersionFetchReportsTheText) {
     server.route("*", "/products/skyvane/version.txt", FixtureReply::page("2.1", 200, "text/plain"));
     app.site = server.url("");
     util.checkForUpdate();
-    ASSERT_TRUE(app.waitForVersion());
+    ASSERT_TRUE(app.runUntilVersion());
     EXPECT_EQ(app.versionsSeen(), (std::vector<std::string>{"2.1"}));
+    EXPECT_EQ(app.offMainThread, 0);
+}
+
+TEST_F(UtilTest, VersionArrivingAfterTheControllerIsGoneIsDropped) {
+    FixtureServer server;
+    server.route("*", "/products/skyvane/version.txt", FixtureReply::page("2.1", 200, "text/plain").delay(300));
+    app.site = server.url("");
+    {
+        ComTeskUtilControl gone;
+        gone.initWithApp(&app);
+        gone.checkForUpdate();
+    }
+    EXPECT_FALSE(app.runUntilVersion(1500));
+    EXPECT_TRUE(app.versionsSeen().empty());
 }
 
 TEST_F(UtilTest, ShortMissingOrFailedVersionsAreNotReported) {

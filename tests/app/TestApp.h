@@ -3,7 +3,6 @@
 // bundle made in a temporary folder from the project's resources, web
 // addresses on a local server, and a record of what the controller told it.
 
-#include <condition_variable>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
@@ -13,6 +12,7 @@
 
 #include "app/ComTeskAppControl.h"
 #include "platform/Bundle.h"
+#include "platform/MainLoop.h"
 #include "support/TempDir.h"
 
 class TestApp : public ComTeskAppControl {
@@ -41,7 +41,7 @@ public:
     void versionAvailable(const plist::Value& version) override {
         std::lock_guard<std::mutex> lock(mutex_);
         versions.push_back(version.stringOr("?"));
-        arrived_.notify_all();
+        if (!MainLoop::instance().isMainThread()) ++offMainThread;
     }
     void prefsModified() override {}
     void windowClosed() override { ++windowsClosed; }
@@ -53,9 +53,9 @@ public:
         currentSheet = sheet;
     }
 
-    bool waitForVersion(int timeoutMs = 5000) {
-        std::unique_lock<std::mutex> lock(mutex_);
-        return arrived_.wait_for(lock, std::chrono::milliseconds(timeoutMs), [this] { return !versions.empty(); });
+    // Runs the main loop until a version has been reported.
+    bool runUntilVersion(int timeoutMs = 5000) {
+        return MainLoop::instance().runUntil([this] { return !versionsSeen().empty(); }, timeoutMs);
     }
     std::vector<std::string> versionsSeen() {
         std::lock_guard<std::mutex> lock(mutex_);
@@ -64,6 +64,7 @@ public:
 
     std::string site = "http://127.0.0.1:9";
     int windowsClosed = 0;
+    int offMainThread = 0;  // versions reported on another thread than the main one
     Window* currentWindow = nullptr;
     bool currentModal = true, currentSheet = false;
 
@@ -83,7 +84,6 @@ private:
 
     Bundle bundle_;
     std::mutex mutex_;
-    std::condition_variable arrived_;
     std::vector<std::string> versions;
 };
 
