@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <climits>
+#include <limits>
 #include <memory>
 #include <mutex>
 #include <string>
@@ -287,6 +288,14 @@ TEST(RefreshTimerValues, PreferencesAndProxyAnswers) {
     prefs["nested"] = plist::Value(plist::Dict{});
     StringMap map = RefreshTimer::preferencesToStringMap(prefs);
     EXPECT_EQ(map, (StringMap{{"yes", "1"}, {"no", "0"}, {"sat", "0.500000"}, {"freq", "30"}, {"neg", "-2"}, {"mode", "free_mode"}}));
+
+    // A damaged file may hold reals far outside any integer: they saturate
+    // rather than wrap (a huge frequency must not turn into the shortest).
+    const StringMap huge = RefreshTimer::preferencesToStringMap(
+        plist::Dict{{"update_frequency", plist::Value(1e300)}, {"low", plist::Value(-1e300)},
+                    {"inf", plist::Value(std::numeric_limits<double>::infinity())}});
+    EXPECT_EQ(huge, (StringMap{{"update_frequency", "9223372036854775807"}, {"low", "-9223372036854775808"},
+                               {"inf", "9223372036854775807"}}));
 
     std::string host = "x";
     int port = 0;

@@ -1,5 +1,8 @@
 #include "util/plist/Value.h"
 
+#include <cmath>
+#include <limits>
+
 namespace plist {
 
 namespace {
@@ -23,7 +26,13 @@ std::string Value::stringOr(const std::string& fallback) const { return isString
 
 int64_t Value::asInt(int64_t fallback) const {
     if (const auto* i = std::get_if<int64_t>(&v_)) return *i;
-    if (const auto* d = std::get_if<double>(&v_)) return static_cast<int64_t>(*d);
+    if (const auto* d = std::get_if<double>(&v_)) {
+        // Reals beyond the integer range saturate; converting them is undefined.
+        if (std::isnan(*d)) return fallback;
+        if (*d >= 0x1p63) return std::numeric_limits<int64_t>::max();
+        if (*d < -0x1p63) return std::numeric_limits<int64_t>::min();
+        return static_cast<int64_t>(*d);
+    }
     if (const auto* b = std::get_if<bool>(&v_)) return *b ? 1 : 0;
     return fallback;
 }

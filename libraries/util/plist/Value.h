@@ -51,7 +51,7 @@ public:
     // Typed reads; a value of another type gives the fallback.
     const std::string& asString() const;
     std::string stringOr(const std::string& fallback) const;
-    int64_t asInt(int64_t fallback = 0) const;  // reals are truncated, booleans 0/1
+    int64_t asInt(int64_t fallback = 0) const;  // reals are truncated (saturating; NaN gives fallback), booleans 0/1
     double asReal(double fallback = 0) const;
     bool asBool(bool fallback = false) const;  // any non-zero number is true
     Date asDate() const;
