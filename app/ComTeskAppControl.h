@@ -22,7 +22,7 @@ public:
     virtual ComTeskUtilControl* getUtil() = 0;
     // The web address for a key (5 the product page, 6 the version file, ...).
     virtual std::string urlFor(int key) = 0;
-    // The version text read by the background version fetch (on its thread).
+    // The version text read by the background version fetch (on the main thread).
     virtual void versionAvailable(const plist::Value& version) = 0;
     virtual void prefsModified() = 0;
 

@@ -366,8 +366,8 @@ void ComTeskPlim::versionAvailable(const plist::Value& version) {
     const std::string mine = bundle().objectForInfoDictionaryKey("CFBundleVersion").stringOr("");
     if (mine < version.asString()) {
         std::cerr << "New version available; current=" << mine << ", avail=" << version.asString() << std::endl;
-        // addUpgradeItemIfNeeded adds the item.
-        upgradeItemNeeded_ = true;
+        // addUpgradeItemIfNeeded adds the item, unless it is already shown.
+        if (!upgradeItem_) upgradeItemNeeded_ = true;
     }
 }
 

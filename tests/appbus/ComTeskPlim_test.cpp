@@ -206,6 +206,10 @@ TEST_F(ComTeskPlimTest, VersionCheckAndTheNewVersionItem) {
     EXPECT_EQ(core->upgradeItem()->tag(), ComTeskPlim::kNewVersion);
     EXPECT_EQ(core->upgradeItem()->title(), "A new version is available…");
     EXPECT_EQ(core->menu()->numberOfItems(), 9);
+    // A later report while the item is shown adds no second one.
+    core->versionAvailable(plist::Value("1.4"));
+    core->addUpgradeItemIfNeeded();
+    EXPECT_EQ(core->menu()->numberOfItems(), 9);
     EXPECT_EQ(core->urlFor(5), "http://www.skyvane.org/products/skyvane");
     EXPECT_EQ(core->urlFor(6), "http://www.skyvane.org/products/skyvane/version.txt");
     core->deactivate();
