@@ -4,6 +4,7 @@
 #include <cstdio>
 #include <ctime>
 #include <iostream>
+#include <mutex>
 
 #include "app/ComTeskUtilControl.h"
 #include "app/MenuExtraItem.h"
@@ -28,7 +29,10 @@ namespace {
 
 ComTeskPlim* currentCore = nullptr;
 
-const char kSite[] = "http://www.skyvane.org";
+const char kDefaultSite[] = "http://www.skyvane.org";
+
+std::mutex siteMutex;
+std::string siteAddress = kDefaultSite;
 constexpr unsigned kWakeDelayMs = 30000;
 
 }  // namespace
@@ -349,10 +353,20 @@ void ComTeskPlim::replaceLocMan(std::shared_ptr<LocationManager> manager) {
     locMan_ = std::move(manager);
 }
 
+void ComTeskPlim::setSite(const std::string& address) {
+    std::lock_guard<std::mutex> lock(siteMutex);
+    siteAddress = address.empty() ? kDefaultSite : address;
+}
+
+std::string ComTeskPlim::site() {
+    std::lock_guard<std::mutex> lock(siteMutex);
+    return siteAddress;
+}
+
 std::string ComTeskPlim::urlFor(int key) {
-    if (key == 5) return std::string(kSite) + "/products/skyvane";
-    if (key == 6) return std::string(kSite) + "/products/skyvane/version.txt";
-    return std::string(kSite) + "/";
+    if (key == 5) return site() + "/products/skyvane";
+    if (key == 6) return site() + "/products/skyvane/version.txt";
+    return site() + "/";
 }
 
 std::string ComTeskPlim::shortDateFormatString() { return ComTeskUtilControl::getShortDateFormatString(); }

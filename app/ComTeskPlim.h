@@ -127,6 +127,12 @@ public:
     // The process-wide core the power hook reaches; null when there is none.
     static ComTeskPlim* current();
 
+    // The maker's web site ("http://host[:port]") that product pages and the
+    // version file come from; tests point it at a local server. An empty
+    // address restores the default.
+    static void setSite(const std::string& address);
+    static std::string site();
+
 private:
     MenuItemRef addSkeletonItem(const MenuRef& menu, const std::string& title, int tag);
     std::string localized(const std::string& key, const std::string& table) const;

@@ -210,7 +210,9 @@ TEST_F(ComTeskPlimTest, VersionCheckAndTheNewVersionItem) {
     core->versionAvailable(plist::Value("1.4"));
     core->addUpgradeItemIfNeeded();
     EXPECT_EQ(core->menu()->numberOfItems(), 9);
+    EXPECT_EQ(core->urlFor(5), server.url("/products/skyvane"));
+    EXPECT_EQ(core->urlFor(6), server.url("/products/skyvane/version.txt"));
+    ComTeskPlim::setSite("");
     EXPECT_EQ(core->urlFor(5), "http://www.skyvane.org/products/skyvane");
-    EXPECT_EQ(core->urlFor(6), "http://www.skyvane.org/products/skyvane/version.txt");
     core->deactivate();
 }

@@ -13,6 +13,7 @@
 #include <string>
 
 #include "FakeSetup.h"
+#include "app/ComTeskPlim.h"
 #include "model/LocationManagerMac.h"
 #include "platform/Bundle.h"
 #include "platform/MainLoop.h"
@@ -36,6 +37,8 @@ protected:
         setenv("XDG_CONFIG_HOME", session.dir.file("config").c_str(), 1);
         setenv("HOME", session.dir.path().c_str(), 1);
         setProxyPort(server.port());
+        // Product pages and the version file come from the local server too.
+        ComTeskPlim::setSite(server.url(""));
         const fs::path bundle = apps() / "Skyvane.app";
         fs::create_directories(bundle);
         fs::copy(fs::path(SKYVANE_SOURCE_DIR) / "resources", bundle / "Resources", fs::copy_options::recursive);
@@ -52,6 +55,7 @@ protected:
         Clock::pin(kNow);
     }
     ~CoreFixture() override {
+        ComTeskPlim::setSite("");
         Clock::unpin();
         unsetenv("http_proxy");
     }
