@@ -1,6 +1,9 @@
 #include "platform/MainLoop.h"
 
+#include <csignal>
+
 #include <glib.h>
+#include <glib-unix.h>
 
 #include <chrono>
 #include <deque>
@@ -140,6 +143,24 @@ unsigned MainLoop::addTimer(unsigned intervalMs, std::function<bool()> action) {
 void MainLoop::removeTimer(unsigned id) {
     if (id == 0) return;
     if (GSource* source = g_main_context_find_source_by_id(g_main_context_default(), id)) g_source_destroy(source);
+}
+
+void MainLoop::onTerminationSignal(std::function<void()> action) {
+    // One action for the process; the signal sources stay for its life.
+    static std::function<void()> terminationAction;
+    static bool registered = false;
+    terminationAction = std::move(action);
+    if (registered) return;
+    registered = true;
+    for (int signal : {SIGTERM, SIGINT, SIGHUP}) {
+        g_unix_signal_add(
+            signal,
+            [](gpointer) -> gboolean {
+                if (terminationAction) terminationAction();
+                return G_SOURCE_CONTINUE;
+            },
+            nullptr);
+    }
 }
 
 void* MainLoop::context() const { return g_main_context_default(); }

@@ -35,6 +35,10 @@ public:
     unsigned addTimer(unsigned intervalMs, std::function<bool()> action);
     void removeTimer(unsigned id);
 
+    // Calls action on the main thread when the program is asked to end by a
+    // signal (SIGTERM at logout, SIGINT, SIGHUP), instead of dying mid-way.
+    void onTerminationSignal(std::function<void()> action);
+
     // The GMainContext, for the platform's own event sources.
     void* context() const;
 

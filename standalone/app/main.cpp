@@ -23,6 +23,8 @@ int main(int, char**) {
     if (GtkPresenter::initialize()) presenter = std::make_unique<GtkPresenter>();
 
     Application::shared().setTerminateHandler([&loop] { loop.quit(); });
+    // Logging out (SIGTERM) or ^C ends the program through its own teardown.
+    loop.onTerminationSignal([&loop] { loop.quit(); });
     auto core = std::make_unique<ComTeskPlim>(nullptr);
     loop.run();
     core->deactivate();
