@@ -7,7 +7,7 @@
 #include <limits>
 #include <memory>
 
-#include "platform/AtomicFile.h"
+#include "util/AtomicFile.h"
 
 namespace plist {
 

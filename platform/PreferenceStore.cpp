@@ -14,7 +14,7 @@
 #include <memory>
 #include <tuple>
 
-#include "platform/AtomicFile.h"
+#include "util/AtomicFile.h"
 #include "platform/PlistFile.h"
 
 namespace {

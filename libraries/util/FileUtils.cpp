@@ -1,6 +1,5 @@
 #include "util/FileUtils.h"
 
-#include <fcntl.h>
 #include <pwd.h>
 #include <sys/stat.h>
 #include <syslog.h>
@@ -9,6 +8,7 @@
 #include <cstdlib>
 #include <vector>
 
+#include "util/AtomicFile.h"
 #include "util/GeneralUtils.h"
 #include "util/ResourceLocator.h"
 
@@ -42,40 +42,12 @@ int FileUtils::writeFile(const std::string& name, const std::string& data) {
 
 int FileUtils::safeWriteFile(const std::string& name, const std::string& data) {
     if (data.empty()) return 0;
-    std::string temp = name + ".writing.XXXXXX";
-    std::vector<char> pattern(temp.begin(), temp.end());
-    pattern.push_back('\0');
-    int fd = mkstemp(pattern.data());
-    if (fd < 0) {
-        GeneralUtils::error("Could not create a temporary file for [" + name + "]\n");
+    std::string error;
+    if (!atomicfile::replace(name, data, error)) {
+        GeneralUtils::error("Some error occurred writing file [" + name + "]: " + error + "\n");
         return 0;
     }
-    temp = pattern.data();
-    size_t done = 0;
-    bool ok = true;
-    while (done < data.size()) {
-        ssize_t n = ::write(fd, data.data() + done, data.size() - done);
-        if (n <= 0) {
-            ok = false;
-            break;
-        }
-        done += static_cast<size_t>(n);
-    }
-    // The new file must be whole on disk before it replaces the old one.
-    if (ok && fsync(fd) != 0) ok = false;
-    fchmod(fd, 0644);
-    if (::close(fd) != 0) ok = false;
-    if (!ok) {
-        GeneralUtils::error("The entire file was not written!\n");
-        ::unlink(temp.c_str());
-        return 0;
-    }
-    if (std::rename(temp.c_str(), name.c_str()) != 0) {
-        GeneralUtils::error("Some error occurred renaming file [" + temp + "] to [" + name + "]\n");
-        ::unlink(temp.c_str());
-        return 0;
-    }
-    return static_cast<int>(done);
+    return static_cast<int>(data.size());
 }
 
 int FileUtils::readFile(const std::string& name, std::string& out) {
