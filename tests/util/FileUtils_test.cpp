@@ -58,6 +58,7 @@ TEST(FileUtils, SafeWriteReplacesWholeOrNothing) {
 
 TEST(FileUtils, RemoveRefusesShortNames) {
     TempDir dir;
+    const fs::path previous = fs::current_path();
     fs::current_path(dir.path());
     FileUtils::writeFile("abcde", "x");
     EXPECT_EQ(FileUtils::removeFile("abcde"), -1);
@@ -66,7 +67,7 @@ TEST(FileUtils, RemoveRefusesShortNames) {
     FileUtils::writeFile(longer, "x");
     EXPECT_EQ(FileUtils::removeFile(longer), 0);
     EXPECT_FALSE(fs::exists(longer));
-    fs::current_path("/");
+    fs::current_path(previous);
 }
 
 TEST(FileUtils, BufferedWriterAndModes) {
