@@ -5,9 +5,12 @@
 #include <ctime>
 #include <iostream>
 #include <mutex>
+#include <optional>
+#include <stdexcept>
 
 #include "app/ComTeskUtilControl.h"
 #include "app/MenuExtraItem.h"
+#include "app/PreferenceValidation.h"
 #include "app/Preferences.h"
 #include "app/Skyvane.h"
 #include "app/SkyvaneAdv.h"
@@ -34,6 +37,14 @@ const char kDefaultSite[] = "http://www.skyvane.org";
 std::mutex siteMutex;
 std::string siteAddress = kDefaultSite;
 constexpr unsigned kWakeDelayMs = 30000;
+
+// A push that does not fit changes nothing: it is logged, and the exception
+// becomes the caller's error on the bus.
+void refuseIfUnfit(const char* operation, const std::optional<std::string>& problem) {
+    if (!problem) return;
+    std::cerr << "Refused " << operation << ": " << *problem << std::endl;
+    throw std::invalid_argument(*problem);
+}
 
 }  // namespace
 
@@ -269,6 +280,7 @@ void ComTeskPlim::citySelectedAction(MenuItem& item) {
 }
 
 void ComTeskPlim::setCurrentLocationTo(const plist::Dict& dict) {
+    refuseIfUnfit("setCurrentLocationTo", locationProblem(plist::Value(dict)));
     Location location;
     LocationManagerMac::dictionaryToLocation(plist::Value(dict), location);
     // A new list, so that a refresh run keeps the one it started with.
@@ -286,11 +298,14 @@ void ComTeskPlim::setCurrentLocationTo(const plist::Dict& dict) {
 }
 
 void ComTeskPlim::setPreference(const std::string& key, const plist::Value& value) {
+    refuseIfUnfit("setPreference", preferenceProblem(key, value, prefs()));
     if (kv_) kv_->setPreference(key, value);
 }
 
-void ComTeskPlim::setPreferences(const plist::Dict& prefs) {
-    if (kv_) kv_->setPreferences(prefs);
+void ComTeskPlim::setPreferences(const plist::Dict& dict) {
+    // All or nothing: one value that does not fit refuses the whole set.
+    refuseIfUnfit("setPreferences", preferencesProblem(dict, prefs()));
+    if (kv_) kv_->setPreferences(dict);
 }
 
 void ComTeskPlim::menuItemClicked(MenuItem& item) {

@@ -67,7 +67,9 @@ public:
     // The power hook: true before sleep, false after wake.
     void powerChanged(bool goingToSleep);
 
-    // SkyvanePublic: what the setup application sends.
+    // SkyvanePublic: what the setup application sends. A value that does not
+    // fit its preference (or a location without a city) is refused with
+    // std::invalid_argument naming the key, and nothing changes.
     void setPreference(const std::string& key, const plist::Value& value);
     void setPreferences(const plist::Dict& prefs);
     void setCurrentLocationTo(const plist::Dict& location);

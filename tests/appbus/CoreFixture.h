@@ -10,6 +10,7 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <iterator>
 #include <string>
 
 #include "FakeSetup.h"
@@ -98,6 +99,11 @@ protected:
     plist::Dict stored() {
         PreferenceStore file(domain_, PreferenceScope::CurrentUserAnyHost);
         return file.copyMultiple();
+    }
+    // The preference file as it lies on disk.
+    std::string storedBytes() const {
+        std::ifstream in(PreferenceStore(domain_, PreferenceScope::CurrentUserAnyHost).path(), std::ios::binary);
+        return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
     }
     static bool waitFor(const std::function<bool()>& done, int ms = 15000) {
         return MainLoop::instance().runUntil(done, ms);
