@@ -2,10 +2,6 @@
 
 #include <gtest/gtest.h>
 
-#include <atomic>
-
-#include <thread>
-
 #include "CoreFixture.h"
 #include "app/Skyvane.h"
 #include "app/SkyvaneProtocols.h"
@@ -15,30 +11,10 @@
 
 namespace {
 
-std::vector<std::string> titles(const MenuRef& menu) {
-    std::vector<std::string> out;
-    for (const MenuItemRef& item : menu->items()) out.push_back(item->isSeparatorItem() ? "-" : item->title());
-    return out;
-}
-
 bool hasLine(const MenuRef& menu, const std::string& text) {
     for (const MenuItemRef& item : menu->items())
         if (item->title().find(text) != std::string::npos) return true;
     return false;
-}
-
-// Calls the core's named object as the setup application does, from another
-// thread while the main loop serves the call.
-void push(const std::string& name, const std::string& method, plist::Array args) {
-    std::atomic<bool> done{false};
-    std::thread caller([&] {
-        auto remote = RemoteObject::lookup(name, kSkyvanePublic);
-        ASSERT_TRUE(remote);
-        remote->call(method, args, 5000);
-        done = true;
-    });
-    MainLoop::instance().runUntil([&] { return done.load(); }, 6000);
-    caller.join();
 }
 
 using ComTeskPlimTest = CoreFixture;
@@ -119,7 +95,8 @@ TEST_F(ComTeskPlimTest, FreeModeSecondCopyAndPushesFromTheSetupApplication) {
     ASSERT_TRUE(waitFor([&] { return hasLine(core->menu(), "Des Moines"); }));
 
     // One preference: in memory only.
-    push("com.tesk.Skyvane1", "setPreference_toValue", {plist::Value("font_size"), plist::Value(1)});
+    ASSERT_EQ(push("com.tesk.Skyvane1", "setPreference_toValue", {plist::Value("font_size"), plist::Value(1)}),
+              std::nullopt);
     EXPECT_EQ(core->prefs().at("font_size").asInt(), 1);
     EXPECT_NE(stored().at("font_size").asInt(), 1);
     // The whole set: stored, the locations rebuilt, a refresh started.
@@ -127,7 +104,7 @@ TEST_F(ComTeskPlimTest, FreeModeSecondCopyAndPushesFromTheSetupApplication) {
     plist::Dict whole = core->prefs();
     whole["locations"] = plist::Value(plist::Array{city("Ames, IA", Location::kFavorite), city("Des Moines, IA", Location::kPrimary)});
     const size_t requests = server.requestCount();
-    push("com.tesk.Skyvane1", "setPreferences", {plist::Value(whole)});
+    ASSERT_EQ(push("com.tesk.Skyvane1", "setPreferences", {plist::Value(whole)}), std::nullopt);
     EXPECT_NE(core->locMan(), before);
     EXPECT_EQ(titles(core->locationMenu())[0], "Ames, IA");
     EXPECT_EQ(stored().at("font_size").asInt(), 1);

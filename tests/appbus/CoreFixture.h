@@ -7,14 +7,20 @@
 
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
+#include <optional>
+#include <string>
+#include <thread>
+#include <vector>
 #include <string>
 
 #include "FakeSetup.h"
 #include "app/ComTeskPlim.h"
+#include "app/SkyvaneProtocols.h"
 #include "model/LocationManagerMac.h"
 #include "platform/Bundle.h"
 #include "platform/MainLoop.h"
@@ -107,6 +113,34 @@ protected:
     }
     static bool waitFor(const std::function<bool()>& done, int ms = 15000) {
         return MainLoop::instance().runUntil(done, ms);
+    }
+    // Calls the core's named object as the setup application does, from
+    // another thread while the main loop serves the call; the error text
+    // when the call failed.
+    static std::optional<std::string> push(const std::string& name, const std::string& method, plist::Array args) {
+        std::optional<std::string> error = "nobody holds " + name;
+        std::atomic<bool> done{false};
+        MainThreadChannel wake;  // ends the main loop's wait as soon as the call is back
+        std::thread caller([&, poster = wake.poster()] {
+            try {
+                if (auto remote = RemoteObject::lookup(name, kSkyvanePublic)) {
+                    remote->call(method, args, 5000);
+                    error.reset();
+                }
+            } catch (const RemoteCallError& e) {
+                error = e.what();
+            }
+            done = true;
+            poster.post([] {});
+        });
+        MainLoop::instance().runUntil([&] { return done.load(); }, 6000);
+        caller.join();
+        return error;
+    }
+    static std::vector<std::string> titles(const MenuRef& menu) {
+        std::vector<std::string> out;
+        for (const MenuItemRef& item : menu->items()) out.push_back(item->isSeparatorItem() ? "-" : item->title());
+        return out;
     }
 
     FakeSetupSession session;
