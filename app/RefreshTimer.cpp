@@ -11,6 +11,7 @@
 #include "scrapers/AggrScraper.h"
 #include "scrapers/ScraperThread.h"
 #include "scrapers/WeatherDataSink.h"
+#include "util/CLocaleScope.h"
 #include "util/Clock.h"
 #include "util/ComTeskSysConfig.h"
 
@@ -52,7 +53,7 @@ StringMap RefreshTimer::preferencesToStringMap(const plist::Dict& prefs) {
             if (f >= 1.0 || f <= 0.0)
                 std::snprintf(text, sizeof text, "%lld", static_cast<long long>(value.asInt()));
             else
-                std::snprintf(text, sizeof text, "%f", f);
+                formatInCLocale(text, sizeof text, "%f", f);
             map[key] = text;
         }
     }

@@ -3,6 +3,8 @@
 #include <cstdio>
 #include <iostream>
 
+#include "util/CLocaleScope.h"
+
 const std::string PlimMenuItem::ItemKey = "item";
 const std::string PlimMenuItem::TypeKey = "type";
 const std::string PlimMenuItem::SaturationKey = "sat";
@@ -33,7 +35,7 @@ void PlimMenuItem::set(const std::string& key, unsigned long value) {
 
 void PlimMenuItem::setFloat(const std::string& key, float value) {
     char text[64];
-    std::snprintf(text, sizeof text, "%f", static_cast<double>(value));
+    formatInCLocale(text, sizeof text, "%f", static_cast<double>(value));
     map_[key] = text;
 }
 

@@ -8,6 +8,7 @@
 #include <memory>
 
 #include "util/AtomicFile.h"
+#include "util/CLocaleScope.h"
 
 namespace plist {
 
@@ -153,6 +154,9 @@ bool parse(const std::string& bytes, Value& out, std::string& error) {
         return false;
     }
     plist_t root = nullptr;
+    // The library reads reals with the C library, in the user's locale: a
+    // decimal comma there would read 0.5 as 0.
+    CLocaleScope cLocale;
     plist_from_memory(bytes.data(), static_cast<uint32_t>(bytes.size()), &root);
     Node owned(root);
     if (!root) {
@@ -168,6 +172,7 @@ std::string toXml(const Value& value) {
     if (!root) return "";
     char* xml = nullptr;
     uint32_t length = 0;
+    CLocaleScope cLocale;
     plist_to_xml(static_cast<plist_t>(root.get()), &xml, &length);
     std::string text(xml ? xml : "", xml ? length : 0);
     plist_to_xml_free(xml);

@@ -9,6 +9,7 @@
 #include "model/CodeTables.h"
 #include "model/WeatherUtil.h"
 #include "scrapers/FlexiScraper.h"
+#include "util/CLocaleScope.h"
 #include "util/GeneralUtils.h"
 #include "util/StringMap.h"
 #include "util/regex.h"
@@ -21,7 +22,7 @@ namespace {
 bool readOffset(const std::string& text, double& hours) {
     const char* begin = text.c_str();
     char* end = nullptr;
-    hours = std::strtod(begin, &end);
+    hours = strtodInCLocale(begin, &end);
     return end != begin && std::isfinite(hours);
 }
 
@@ -30,7 +31,7 @@ std::string offsetText(double hours) {
     if (hours == std::floor(hours)) {
         std::snprintf(buf, sizeof buf, "%d", static_cast<int>(hours));
     } else {
-        std::snprintf(buf, sizeof buf, "%g", hours);
+        formatInCLocale(buf, sizeof buf, "%g", hours);
     }
     return buf;
 }

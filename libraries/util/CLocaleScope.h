@@ -5,6 +5,9 @@
 
 #include <locale.h>
 
+#include <cstdio>
+#include <cstdlib>
+
 class CLocaleScope {
 public:
     CLocaleScope() : previous_(uselocale(cLocale())) {}
@@ -19,3 +22,17 @@ private:
     }
     locale_t previous_;
 };
+
+// Numbers in texts the program writes and reads for itself (menu records,
+// preference maps, configuration and moon data) always carry a decimal
+// point: a user's comma-decimal locale must not change what is stored.
+template <class... Args>
+int formatInCLocale(char* buffer, std::size_t size, const char* format, Args... args) {
+    CLocaleScope c;
+    return std::snprintf(buffer, size, format, args...);
+}
+
+inline double strtodInCLocale(const char* text, char** end = nullptr) {
+    CLocaleScope c;
+    return std::strtod(text, end);
+}

@@ -75,6 +75,7 @@ int GeneralUtils::strToInt(const std::string& text) {
 
 float GeneralUtils::strToFloat(const std::string& text) {
     float value = 0.0f;
+    CLocaleScope c;
     return std::sscanf(text.c_str(), "%f", &value) == 1 ? value : 0.0f;
 }
 
@@ -82,7 +83,7 @@ std::string GeneralUtils::valueOf(int n) { return std::to_string(n); }
 
 std::string GeneralUtils::valueOf(float f) {
     char buf[64];
-    std::snprintf(buf, sizeof buf, "%f", static_cast<double>(f));
+    formatInCLocale(buf, sizeof buf, "%f", static_cast<double>(f));
     return buf;
 }
 

@@ -3,6 +3,7 @@
 #include <cstdlib>
 #include <iostream>
 
+#include "util/CLocaleScope.h"
 #include "util/regex.h"
 
 std::string getHash(const StringMap& map, const std::string& key, const char* def) {
@@ -20,7 +21,7 @@ int getHashInt(const StringMap& map, const std::string& key, int def) {
 float getHashFloat(const StringMap& map, const std::string& key, float def) {
     auto it = map.find(key);
     if (it == map.end() || it->second.empty()) return def;
-    return static_cast<float>(std::strtod(it->second.c_str(), nullptr));
+    return static_cast<float>(strtodInCLocale(it->second.c_str()));
 }
 
 void getHashGLColor(const StringMap& map, const std::string& key, float rgba[4]) {
@@ -33,7 +34,7 @@ void getHashGLColor(const StringMap& map, const std::string& key, float rgba[4])
         return;
     }
     for (int i = 0; i < 4; ++i) {
-        rgba[i] = static_cast<float>(std::strtod(pieces[static_cast<size_t>(i)].c_str(), nullptr));
+        rgba[i] = static_cast<float>(strtodInCLocale(pieces[static_cast<size_t>(i)].c_str()));
     }
 }
 

@@ -5,6 +5,7 @@
 #include <cstdio>
 #include <cstdlib>
 
+#include "util/CLocaleScope.h"
 #include "util/DisplayText.h"
 #include "platform/UIChanges.h"
 
@@ -26,11 +27,11 @@ int Control::intValue() const {
 
 void Control::setIntValue(int v) { setStringValue(std::to_string(v)); }
 
-double Control::floatValue() const { return std::strtod(stringValue().c_str(), nullptr); }
+double Control::floatValue() const { return strtodInCLocale(stringValue().c_str()); }
 
 void Control::setFloatValue(double v) {
     char buf[64];
-    std::snprintf(buf, sizeof buf, "%g", v);
+    formatInCLocale(buf, sizeof buf, "%g", v);
     setStringValue(buf);
 }
 
@@ -170,11 +171,11 @@ void Slider::setFloatValue(double v) {
 
 std::string Slider::stringValue() const {
     char buf[64];
-    std::snprintf(buf, sizeof buf, "%g", value_);
+    formatInCLocale(buf, sizeof buf, "%g", value_);
     return buf;
 }
 
-void Slider::setStringValue(const std::string& s) { setFloatValue(std::strtod(s.c_str(), nullptr)); }
+void Slider::setStringValue(const std::string& s) { setFloatValue(strtodInCLocale(s.c_str())); }
 
 bool Slider::userSlide(double value) {
     if (!isEnabled()) return false;
