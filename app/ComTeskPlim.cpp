@@ -311,8 +311,10 @@ void ComTeskPlim::setPreferences(const plist::Dict& dict) {
 void ComTeskPlim::menuItemClicked(MenuItem& item) {
     if (item.tag() == kSwitchMode)
         switchModes();
-    else if (item.tag() == kQuit)
+    else if (item.tag() == kQuit) {
+        stopNetworkWork();
         Application::shared().terminate();
+    }
     else if (kv_)
         kv_->menuItemClicked(item);
 }
@@ -428,6 +430,10 @@ void ComTeskPlim::addUpgradeItemIfNeeded() {
     upgradeItem_->setTag(kNewVersion);
     theMenu_->addItem(upgradeItem_);
     upgradeItemNeeded_ = false;
+}
+
+void ComTeskPlim::stopNetworkWork() {
+    if (kv_) kv_->stopNetworkWork();
 }
 
 void ComTeskPlim::deactivate() {

@@ -59,6 +59,9 @@ public:
 
     // Tear-down: the vended name, the status item, the menu and the controller go.
     void deactivate();
+    // Ends the weather fetches under way at once and starts none: the program
+    // is about to end (Quit, a termination signal, the plug-in unloading).
+    void stopNetworkWork();
 
     void menuItemClicked(MenuItem& item);
     void switchModes();

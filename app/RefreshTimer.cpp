@@ -14,6 +14,7 @@
 #include "util/CLocaleScope.h"
 #include "util/Clock.h"
 #include "util/ComTeskSysConfig.h"
+#include "util/StopFlag.h"
 
 namespace {
 
@@ -22,7 +23,10 @@ bool isStale(const Location& location, long now, int frequency) { return now - l
 }  // namespace
 
 RefreshTimer::RefreshTimer(int seconds, RefreshTimerClient* controller, teskTimerThread* parent)
-    : teskTimer("refresh", kPeriodMs, true, parent), weatherController_(controller), updateFrequency_(seconds) {}
+    : teskTimer("refresh", kPeriodMs, true, parent),
+      weatherController_(controller),
+      updateFrequency_(seconds),
+      stop_(std::make_shared<StopFlag>()) {}
 
 RefreshTimer::~RefreshTimer() { shutdown(); }
 
@@ -39,6 +43,10 @@ void RefreshTimer::refreshAll() {
     fullRefresh_ = true;
     wakeupNow();
 }
+
+void RefreshTimer::stopRuns() { stop_->stop(); }
+
+bool RefreshTimer::runsStopped() const { return stop_->isStopped(); }
 
 void RefreshTimer::setUpdateFrequency(int seconds) { updateFrequency_ = seconds; }
 
@@ -101,6 +109,18 @@ void RefreshTimer::setHttpProxyForScraper() {
     ComTeskSysConfig* config = weatherController_->sysConfig();
     proxyFromAnswer(config ? config->currentProxy() : plist::Value(), host, port);
     scraper->setHttpProxy(host, port);
+    // Each fetch asks for its own host, so that the hosts the system exempts
+    // from the proxy are fetched directly.
+    if (config) {
+        scraper->setProxyChooser([config](const std::string& target) {
+            SuperScraper::HttpProxy proxy;
+            proxyFromAnswer(config->currentProxyForHost(target), proxy.host, proxy.port);
+            return proxy;
+        });
+    } else {
+        scraper->setProxyChooser({});
+    }
+    scraper->setStopFlag(stop_);
 }
 
 void RefreshTimer::setupApplierProxy() {
@@ -147,38 +167,58 @@ void RefreshTimer::spawnScraperThread(Threads& threads, LocationManager& manager
 
     // The manager's own entry, so the names and keys found reach the core's list.
     Location& location = manager.locationAtIndex(static_cast<unsigned>(index));
+    std::string nameBefore;
+    {
+        std::lock_guard<teskMutex> guard(weatherController_->locationsGuard());
+        nameBefore = location.name;
+    }
     AggrScraper* scraper = weatherController_->getScraper();
     const bool started = scraper != nullptr &&
                          scraper->startScrape(thread.get(), location, order, &RefreshTimer::RefreshTimerDrawCallback,
                                               report, &weatherController_->locationsGuard());
     if (!started) std::cout << "startScrape failed" << std::endl;
-    threads.push_back(std::move(thread));
+    mergeIntoCurrentList(manager, nameBefore, spec.location);
+    threads.push_back(Spawned{std::move(thread), nameBefore});
+}
+
+void RefreshTimer::mergeIntoCurrentList(const LocationManager& runList, const std::string& nameBefore,
+                                        const Location& found) {
+    std::shared_ptr<LocationManager> current = weatherController_->currentLocations();
+    // The run's own list got them from the walk already.
+    if (!current || current.get() == &runList || found.name.empty()) return;
+    std::lock_guard<teskMutex> guard(weatherController_->locationsGuard());
+    for (Location& location : current->locationList()) {
+        if (location.name != nameBefore && location.name != found.name) continue;
+        location.name = found.name;
+        // Keys the user's list already holds stay; only new ones are added.
+        for (const auto& [service, key] : found.serviceKeys) location.serviceKeys.try_emplace(service, key);
+    }
 }
 
 void RefreshTimer::joinAndDeleteThreads(Threads& threads) {
-    for (std::unique_ptr<ScraperThread>& thread : threads) {
-        thread->join();
-        const std::string name = thread->getLocationSpec().location.name;
+    for (Spawned& spawned : threads) {
+        spawned.thread->join();
+        const std::string name = spawned.thread->getLocationSpec().location.name;
         const long now = static_cast<long>(Clock::now());
-        // The core's manager of this moment: it may have been replaced during the run.
+        // The core's manager of this moment: it may have been replaced during
+        // the run, and may still know the city by the name it had before.
         std::shared_ptr<LocationManager> current = weatherController_->currentLocations();
         if (current) {
             std::lock_guard<teskMutex> guard(weatherController_->locationsGuard());
             for (Location& location : current->locationList())
-                if (location.name == name) location.lastUpdate = now;
+                if (location.name == name || location.name == spawned.nameBefore) location.lastUpdate = now;
         }
-        thread.reset();
+        spawned.thread.reset();
     }
     threads.clear();
 }
 
 void RefreshTimer::fullRefresh(LocationManager& manager, const plist::Dict& prefs, Threads& threads) {
     postUpdateItemEnabled(false);
-    fullRefresh_ = false;
     if (manager.numLocations() == 0) {
         // Nothing to refresh: the menu asks the user to choose a city instead
         // of showing its scraping animation for ever.
-        if (sink_) {
+        if (sink_ && !runsStopped()) {
             ScrapeReport report;
             report.setInput("cityName", "");
             report.setStatus(SuperScraper::NoScraper);
@@ -233,7 +273,11 @@ void RefreshTimer::normalRun(LocationManager& manager, const plist::Dict& prefs,
 
 void RefreshTimer::go() {
     std::lock_guard<teskMutex> run(runMutex());
-    const bool full = fullRefresh_.load();
+    // Taken and cleared in one step: a refreshAll() that arrives from here on
+    // asks for the next run.
+    const bool full = fullRefresh_.exchange(false);
+    // A run after stopRuns() would only start fetches that fail at once.
+    if (runsStopped()) return;
     setControllerPreferences();
     setHttpProxyForScraper();
     setupApplierProxy();
@@ -248,8 +292,6 @@ void RefreshTimer::go() {
             fullRefresh(*manager, prefs, threads);
         else
             normalRun(*manager, prefs, threads);
-    } else if (full) {
-        fullRefresh_ = false;
     }
     joinAndDeleteThreads(threads);
     postUpdateItemEnabled(true);

@@ -27,6 +27,7 @@ class ComTeskSysConfig;
 class Location;
 class LocationManager;
 class ScraperThread;
+class StopFlag;
 class WeatherDataSink;
 
 // What a refresh run needs of the weather controller that owns the timer.
@@ -68,6 +69,11 @@ public:
     void start() override;
     // The next run refreshes every location, and it comes at once.
     virtual void refreshAll();
+    // Ends the fetches of a run under way at once, and keeps any later run
+    // from fetching: the owner is about to tear the timer down. A stopped run
+    // hands no report on. Any thread may call it.
+    void stopRuns();
+    bool runsStopped() const;
     virtual void setUpdateFrequency(int seconds);
     int updateFrequency() const { return updateFrequency_.load(); }
     // Hands the preferences and locations to the menu controller and takes
@@ -92,7 +98,13 @@ protected:
     void go() override;
 
 private:
-    using Threads = std::vector<std::unique_ptr<ScraperThread>>;
+    // A scraper thread of this run, with the name its location had when it
+    // was spawned (the walk for source keys may shorten it).
+    struct Spawned {
+        std::unique_ptr<ScraperThread> thread;
+        std::string nameBefore;
+    };
+    using Threads = std::vector<Spawned>;
 
     void setHttpProxyForScraper();
     void setupApplierProxy();
@@ -101,6 +113,10 @@ private:
     void spawnScraperThread(Threads& threads, LocationManager& manager, int index, bool isFavorite, int favIndex,
                             const plist::Dict& prefs);
     void joinAndDeleteThreads(Threads& threads);
+    // What the walk found for a location of the run's list (a shortened
+    // name, new source keys) goes into the core's list of this moment too,
+    // which the main thread may have replaced meanwhile; matched by name.
+    void mergeIntoCurrentList(const LocationManager& runList, const std::string& nameBefore, const Location& found);
     void fullRefresh(LocationManager& manager, const plist::Dict& prefs, Threads& threads);
     void normalRun(LocationManager& manager, const plist::Dict& prefs, Threads& threads);
 
@@ -109,4 +125,5 @@ private:
     MainThreadPoster applierProxy_;  // valid during one run
     std::shared_ptr<WeatherDataSink> sink_;  // valid during one run
     std::atomic<int> updateFrequency_;
+    const std::shared_ptr<StopFlag> stop_;
 };

@@ -155,12 +155,17 @@ void Skyvane::setPreferences(const plist::Dict& prefs) {
     setControllerPreferences();
 }
 
+void Skyvane::stopNetworkWork() {
+    if (refresher_) refresher_->stopRuns();
+}
+
 void Skyvane::deactivate() {
     if (!active_) return;
     active_ = false;
-    // The timer goes first: a run in progress finishes (its reports still
-    // reach the live menu controller) and none starts afterwards. Runs never
-    // wait for the main thread, so this cannot deadlock.
+    // The fetches of a run under way end at once, failed and without a
+    // retry, and the run hands no report on; then the timer goes, waiting
+    // only for that short end (runs never wait for the main thread).
+    stopNetworkWork();
     refresher_.reset();
     // The controller closes its report gate and takes its lines out of the menu.
     menuController_.reset();

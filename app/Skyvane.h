@@ -43,6 +43,10 @@ public:
     virtual void additionalSetup();
     // Creates and starts the refresh timer when there is none.
     virtual void initTimer();
+    // Stops the network work of the refresh at once (see deactivate()).
+    void stopNetworkWork();
+    // Stops the network work first, so that tearing the refresh timer down
+    // waits for nothing on the network.
     virtual void deactivate();
     virtual bool isAdvanced() const { return false; }
 

@@ -69,6 +69,8 @@ const std::string& AggrScraper::serviceName(int service) const {
 void AggrScraper::pushProxy(SuperScraper& scraper) const {
     HttpProxy proxy = httpProxy();
     scraper.setHttpProxy(proxy.host, proxy.port);
+    scraper.setProxyChooser(proxyChooser());
+    scraper.setStopFlag(stopFlag());
 }
 
 const std::string& AggrScraper::saveKeyForService(Location& location, SuperScraper* scraper,
@@ -140,7 +142,7 @@ SuperScraper* AggrScraper::findNthBestScraper(int n, Location& location, std::ve
 bool AggrScraper::startScrape(ScraperThread* thread, Location& location, std::vector<int> order, int (*callback)(void*),
                               ScrapeReport& report, teskMutex* locationGuard) {
     report.setInput("advance", advance_ ? "1" : "0");
-    if (thread == nullptr) return false;
+    if (thread == nullptr || isStopped()) return false;
     ScraperThread::LocationSpec& spec = thread->getLocationSpec();
 
     // The walks search sources over the network; they work on a copy, so the
@@ -171,6 +173,8 @@ bool AggrScraper::startScrape(ScraperThread* thread, Location& location, std::ve
     spec.report = report;
     spec.location = work;
 
+    // Stopped during the walk: the refresh is being torn down.
+    if (isStopped()) return false;
     if (spec.primaryScraper != nullptr) {
         pushProxy(*spec.primaryScraper);
         if (spec.backupScraper != nullptr) pushProxy(*spec.backupScraper);

@@ -62,7 +62,8 @@ public:
     // location gets the shortened name and the keys found; when another
     // thread reads it, pass the mutex that guards it as locationGuard (it is
     // not held during the source searches). A location no source knows is
-    // reported to the thread's sink at once with status 6.
+    // reported to the thread's sink at once with status 6. Once the stop flag
+    // is set nothing is started and no report is handed on.
     bool startScrape(ScraperThread* thread, Location& location, std::vector<int> order, int (*callback)(void*),
                      ScrapeReport& report, teskMutex* locationGuard = nullptr);
 
@@ -80,7 +81,7 @@ public:
     static void mixAggrHashDownToList(std::map<std::string, Location>& merged, std::vector<Location>& out);
 
 private:
-    // Gives the scraper this object's proxy pair.
+    // Gives the scraper this object's proxy pair, proxy chooser and stop flag.
     void pushProxy(SuperScraper& scraper) const;
 
     std::vector<std::string> serviceNames_;

@@ -103,8 +103,11 @@ void FlexiScraper::processRadar(ScrapeReport& report) {
     std::vector<char> data(kRadarCapacity);
     int length = kRadarCapacity;
     std::string redirect;
-    UrlUtils urls;
-    if (!urls.accessUrlWithPlimLibBinary(url, redirect, data.data(), length, 5, true)) {
+    // Through the same proxy as the pages: where the network lets traffic out
+    // only through the proxy, a direct fetch could never succeed.
+    const HttpProxy proxy = httpProxyForUrl(url);
+    UrlUtils urls = fetcher();
+    if (!urls.accessUrlWithPlimLibBinary(url, redirect, data.data(), length, 5, true, proxy.host, proxy.port)) {
         std::printf("Failed to access url[%s\n", url.c_str());
         return;
     }

@@ -75,8 +75,8 @@ int FlexiScraper::fetchURLWithHostAndUri(std::string& header, std::string& page,
 
     // One copy of the proxy pair for the whole fetch: a refresh may set it
     // again meanwhile.
-    const HttpProxy proxy = httpProxy();
-    UrlUtils urls;
+    const HttpProxy proxy = httpProxyForUrl(url);
+    UrlUtils urls = fetcher();
     std::string redirect;
     if (!urls.accessUrlWithPlimLib(url, redirect, header, page, kFetchTimeoutSecs, followRedirect, proxy.host,
                                    proxy.port) ||

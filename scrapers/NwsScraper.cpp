@@ -23,9 +23,9 @@ NwsScraper::NwsScraper(const std::string& searchText, const std::string& scrapeT
     : FlexiScraper(searchText, scrapeText), totalForecastConfig_(totalForecastText), latLonConfig_(latLonText) {}
 
 bool NwsScraper::fetchPage(const std::string& url, bool followRedirect, std::string& header, std::string& page) {
-    const HttpProxy proxy = httpProxy();
+    const HttpProxy proxy = httpProxyForUrl(url);
     std::string redirect;
-    UrlUtils urls;
+    UrlUtils urls = fetcher();
     return urls.accessUrlWithPlimLib(url, redirect, header, page, kTimeoutSecs, followRedirect, proxy.host,
                                      proxy.port);
 }

@@ -47,12 +47,15 @@ void ScraperThread::runLocation() {
         handed.setStatus(SuperScraper::NoScraper);
     } else {
         scrapeWith(*location_.primaryScraper, location_.primaryKey, handed);
-        if (location_.report.score() < kBackupScore && location_.backupScraper != nullptr) {
+        if (location_.report.score() < kBackupScore && location_.backupScraper != nullptr &&
+            !location_.primaryScraper->isStopped()) {
             scraperLog::print("Skyvane: using backup location! status=[" + std::to_string(location_.status) +
                               "] score=[" + std::to_string(location_.report.score()) + "]\n");
             location_.report.clearForRescrape();
             scrapeWith(*location_.backupScraper, location_.backupKey, handed);
         }
     }
-    if (location_.menuController != nullptr) location_.menuController->setWeatherData(handed);
+    // A stopped scrape belongs to a refresh being torn down: its report goes nowhere.
+    const bool stopped = location_.primaryScraper != nullptr && location_.primaryScraper->isStopped();
+    if (location_.menuController != nullptr && !stopped) location_.menuController->setWeatherData(handed);
 }

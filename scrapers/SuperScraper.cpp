@@ -2,6 +2,8 @@
 
 #include <mutex>
 
+#include "util/StopFlag.h"
+
 void SuperScraper::setHttpProxy(const std::string& host, int port) {
     std::lock_guard<teskMutex> lock(proxyMutex_);
     proxyHost_ = host;
@@ -11,6 +13,43 @@ void SuperScraper::setHttpProxy(const std::string& host, int port) {
 SuperScraper::HttpProxy SuperScraper::httpProxy() const {
     std::lock_guard<teskMutex> lock(proxyMutex_);
     return HttpProxy{proxyHost_, proxyPort_};
+}
+
+void SuperScraper::setProxyChooser(ProxyChooser chooser) {
+    std::lock_guard<teskMutex> lock(proxyMutex_);
+    chooser_ = std::move(chooser);
+}
+
+SuperScraper::ProxyChooser SuperScraper::proxyChooser() const {
+    std::lock_guard<teskMutex> lock(proxyMutex_);
+    return chooser_;
+}
+
+SuperScraper::HttpProxy SuperScraper::httpProxyForUrl(const std::string& url) const {
+    // The chooser is called without the lock: it may take its time.
+    ProxyChooser chooser = proxyChooser();
+    return chooser ? chooser(UrlUtils::hostOf(url)) : httpProxy();
+}
+
+void SuperScraper::setStopFlag(std::shared_ptr<StopFlag> flag) {
+    std::lock_guard<teskMutex> lock(proxyMutex_);
+    stop_ = std::move(flag);
+}
+
+std::shared_ptr<StopFlag> SuperScraper::stopFlag() const {
+    std::lock_guard<teskMutex> lock(proxyMutex_);
+    return stop_;
+}
+
+bool SuperScraper::isStopped() const {
+    std::shared_ptr<StopFlag> flag = stopFlag();
+    return flag && flag->isStopped();
+}
+
+UrlUtils SuperScraper::fetcher() const {
+    UrlUtils urls;
+    urls.setStopFlag(stopFlag());
+    return urls;
 }
 
 void SuperScraper::splitKey(const std::string& key, std::vector<std::string>& parts) {

@@ -3,13 +3,18 @@
 // report, the HTTP proxy the fetches go through, and the composite location
 // keys under which a source's location identifier is stored.
 
+#include <functional>
+#include <memory>
 #include <ostream>
 #include <string>
 #include <vector>
 
 #include "model/ScrapeReport.h"
 #include "model/ScrapeStatus.h"
+#include "util/UrlUtils.h"
 #include "util/teskThread.h"
+
+class StopFlag;
 
 class SuperScraper {
 public:
@@ -47,6 +52,21 @@ public:
     void setHttpProxy(const std::string& host, int port);
     HttpProxy httpProxy() const;
 
+    // Chooses the proxy per host, so that the hosts the system exempts are
+    // fetched directly. Without one every fetch uses the pair above.
+    using ProxyChooser = std::function<HttpProxy(const std::string& host)>;
+    void setProxyChooser(ProxyChooser chooser);
+    ProxyChooser proxyChooser() const;
+    // The proxy a fetch of url goes through.
+    HttpProxy httpProxyForUrl(const std::string& url) const;
+
+    // Once the flag is set, every fetch of this scraper ends at once, failed.
+    void setStopFlag(std::shared_ptr<StopFlag> flag);
+    std::shared_ptr<StopFlag> stopFlag() const;
+    bool isStopped() const;
+    // A page fetcher that honours the stop flag.
+    UrlUtils fetcher() const;
+
     // Appends the components of a composite key: cut at every separator
     // byte; adjacent separators give an empty component, a trailing one gives
     // nothing after it, the empty key gives no component.
@@ -60,6 +80,8 @@ private:
     mutable teskMutex proxyMutex_;
     std::string proxyHost_;
     int proxyPort_ = 80;
+    ProxyChooser chooser_;
+    std::shared_ptr<StopFlag> stop_;
 };
 
 // Diagnostics: two blanks, the name, " --> " and the key; a list prints one

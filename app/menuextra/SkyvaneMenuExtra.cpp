@@ -16,6 +16,8 @@ bool SkyvaneMenuExtra::initWithBundle(const std::string& bundlePath, StatusItemR
 }
 
 void SkyvaneMenuExtra::willUnload() {
+    // The host waits for the unload: no fetch may hold it up.
+    if (skyvane_) skyvane_->stopNetworkWork();
     if (skyvane_) skyvane_->deactivate();
     skyvane_.reset();
     ComTeskMenuExtra::willUnload();

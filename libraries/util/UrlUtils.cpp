@@ -207,6 +207,7 @@ bool UrlUtils::accessUrlWithPlimLib(const std::string& url, std::string& redirec
     int port = 0;
     if (!isHttpUrl(url) || !urlTarget(url, host, path, port)) return false;
     http client(timeoutSecs, kFetchRetries, kFetchRetryWaitSecs);
+    client.setStopFlag(stop_);
     if (client.get(host, path, port, proxyHost, proxyPort, header, body) != HttpResult::Ok) return false;
     redirect.clear();
     if (follow && getHeaderRedirect(url, header, redirect) && !redirect.empty()) {
@@ -218,21 +219,24 @@ bool UrlUtils::accessUrlWithPlimLib(const std::string& url, std::string& redirec
 }
 
 bool UrlUtils::accessUrlWithPlimLibBinary(const std::string& url, std::string& redirect, char* data, int& length,
-                                          int timeoutSecs, bool follow) {
+                                          int timeoutSecs, bool follow, const std::string& proxyHost, int proxyPort) {
     std::string host;
     std::string path;
     int port = 0;
     if (!isHttpUrl(url) || !urlTarget(url, host, path, port)) return false;
     http client(timeoutSecs, kFetchRetries, kFetchRetryWaitSecs);
+    client.setStopFlag(stop_);
     std::string header;
     int bodyLength = 0;
-    if (client.getBinary(host, path, port, header, data, length, bodyLength) != HttpResult::Ok) return false;
+    if (client.getBinary(host, path, port, header, data, length, bodyLength, proxyHost, proxyPort) != HttpResult::Ok)
+        return false;
     int status = 0;
     if (getHeaderStatus(header, status) && status > 399) return false;
     redirect.clear();
     if (follow && getHeaderRedirect(url, header, redirect) && !redirect.empty()) {
         std::string nextRedirect;
-        return accessUrlWithPlimLibBinary(redirect, nextRedirect, data, length, timeoutSecs, false);
+        return accessUrlWithPlimLibBinary(redirect, nextRedirect, data, length, timeoutSecs, false, proxyHost,
+                                          proxyPort);
     }
     length = bodyLength;
     return true;
@@ -244,6 +248,7 @@ bool UrlUtils::isRedirectUrlWithPlimLib(const std::string& url, std::string& red
     int port = 0;
     if (!isHttpUrl(url) || !urlTarget(url, host, path, port)) return false;
     http client(kProbeTimeoutSecs, kFetchRetries, kFetchRetryWaitSecs);
+    client.setStopFlag(stop_);
     std::string header;
     if (client.head(host, path, header, port) != HttpResult::Ok) {
         GeneralUtils::error("Redir failed!\n");
@@ -287,4 +292,11 @@ bool UrlUtils::getTopDomains(const std::string& url, std::string& domain) {
     size_t before = last == 0 ? std::string::npos : host.rfind('.', last - 1);
     domain = before == std::string::npos ? host : host.substr(before + 1);
     return true;
+}
+
+std::string UrlUtils::hostOf(const std::string& url) {
+    std::string host;
+    std::string path;
+    int port = 0;
+    return urlTarget(url, host, path, port) ? host : std::string();
 }

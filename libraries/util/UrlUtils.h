@@ -5,10 +5,17 @@
 // ("http://host:8080/p"), otherwise port 80 is used.
 
 #include <map>
+#include <memory>
 #include <string>
+
+class StopFlag;
 
 class UrlUtils {
 public:
+    // Every fetch of this object ends at once, failed and without a retry,
+    // once the flag is set.
+    void setStopFlag(std::shared_ptr<StopFlag> flag) { stop_ = std::move(flag); }
+
     // Fetches a page, through proxyHost:proxyPort unless proxyHost is empty.
     // With follow set, one redirect named by a Location header is followed:
     // redirect then holds its URL and header and body the second reply. The
@@ -16,11 +23,12 @@ public:
     bool accessUrlWithPlimLib(const std::string& url, std::string& redirect, std::string& header,
                               std::string& body, int timeoutSecs, bool follow, const std::string& proxyHost,
                               int proxyPort);
-    // Fetches bytes directly (no proxy). length: the capacity of data on
-    // entry, the body length on success (unchanged on failure). A status
-    // above 399 fails.
+    // Fetches bytes, directly or through proxyHost:proxyPort. length: the
+    // capacity of data on entry, the body length on success (unchanged on
+    // failure). A status above 399 fails.
     bool accessUrlWithPlimLibBinary(const std::string& url, std::string& redirect, char* data, int& length,
-                                    int timeoutSecs, bool follow);
+                                    int timeoutSecs, bool follow, const std::string& proxyHost = "",
+                                    int proxyPort = 0);
     // HEAD probe: true when the server answered; redirect is set when the
     // reply names another URL.
     bool isRedirectUrlWithPlimLib(const std::string& url, std::string& redirect);
@@ -49,4 +57,9 @@ public:
     // The last two dot-separated labels of the URL's host ("a.b.c" gives
     // "b.c"). False when the URL is too short or the host has no dot.
     static bool getTopDomains(const std::string& url, std::string& domain);
+    // The host a URL names, without its port; "" for a URL that is not one.
+    static std::string hostOf(const std::string& url);
+
+private:
+    std::shared_ptr<StopFlag> stop_;
 };

@@ -10,6 +10,7 @@
 
 #include <algorithm>
 #include <atomic>
+#include <climits>
 #include <cerrno>
 #include <chrono>
 #include <cstring>
@@ -18,6 +19,7 @@
 #include <vector>
 
 #include "util/GeneralUtils.h"
+#include "util/StopFlag.h"
 #include "util/regex.h"
 
 namespace {
@@ -71,10 +73,46 @@ int http::retryWaitMs() const {
     return std::max(retryWaitSecs_, 0) * 1000;
 }
 
-void http::retryPause(const std::string& host, const std::string& uri, int remaining) const {
+int http::deadlineMs() const {
+    const long long attempts = static_cast<long long>(std::max(retries_, 0)) + 1;
+    const long long total = attempts * (static_cast<long long>(ioTimeoutMs()) + retryWaitMs());
+    return static_cast<int>(std::min<long long>(total, INT_MAX));
+}
+
+bool http::stopped() const { return stop_ && stop_->isStopped(); }
+
+int http::msLeft() const {
+    if (deadline_ == SteadyClock::time_point::max()) return INT_MAX;
+    const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline_ - SteadyClock::now()).count();
+    return static_cast<int>(std::clamp<long long>(left, 0, INT_MAX));
+}
+
+http::Wait http::waitFor(int fd, short events, int timeoutMs) const {
+    const auto until = SteadyClock::now() + std::chrono::milliseconds(std::max(timeoutMs, 0));
+    const int wake = stop_ ? stop_->wakeFd() : -1;
+    while (true) {
+        if (stopped()) return Wait::Stopped;
+        const long long left =
+            std::max<long long>(std::chrono::duration_cast<std::chrono::milliseconds>(until - SteadyClock::now()).count(), 0);
+        // A flag without a descriptor is looked at in short steps.
+        const long long step = stop_ && wake < 0 ? std::min<long long>(left, 50) : left;
+        pollfd fds[2] = {{fd, events, 0}, {wake, POLLIN, 0}};
+        const int ready = ::poll(fds, wake >= 0 ? 2 : 1, static_cast<int>(std::min<long long>(step, INT_MAX)));
+        if (ready < 0 && errno != EINTR) return Wait::Ready;  // the call that follows reports the error
+        if (ready > 0 && wake >= 0 && fds[1].revents != 0) return Wait::Stopped;
+        if (ready > 0 && fds[0].revents != 0) return Wait::Ready;
+        if (ready == 0 && left == 0) return Wait::TimedOut;
+    }
+}
+
+bool http::retryPause(const std::string& host, const std::string& uri, int remaining) const {
     GeneralUtils::print("Retrying http request [" + host + uri + "] rl=[" + std::to_string(remaining) + "] waiting [" +
                         std::to_string(retryWaitSecs_) + "] secs\n");
-    std::this_thread::sleep_for(std::chrono::milliseconds(retryWaitMs()));
+    // The pause counts against the deadline like the attempts do.
+    const int pause = std::min(retryWaitMs(), msLeft());
+    if (stop_) return stop_->sleepFor(pause);
+    std::this_thread::sleep_for(std::chrono::milliseconds(pause));
+    return true;
 }
 
 std::string http::requestText(const std::string& method, const std::string& target, const std::string& host,
@@ -84,6 +122,7 @@ std::string http::requestText(const std::string& method, const std::string& targ
 }
 
 int http::startRequest(const std::string& host, int port, const std::string& request, int& socket) {
+    if (stopped()) return HttpResult::Stopped;
     if (port <= 0 || port > 65535) return HttpResult::NoConnect;
     addrinfo hints{};
     hints.ai_family = AF_INET;
@@ -111,8 +150,8 @@ int http::startRequest(const std::string& host, int port, const std::string& req
     if (::setsockopt(fd, SOL_SOCKET, SO_SNDTIMEO, &limit, sizeof limit) != 0) {
         GeneralUtils::print("could not set socket snd timeout!\n");
     }
-    if (!doNonBlockingConnect(fd, gConnectTimeoutMs.load(), &address, sizeof address)) {
-        return HttpResult::NoConnect;
+    if (!doNonBlockingConnect(fd, std::min(gConnectTimeoutMs.load(), msLeft()), &address, sizeof address)) {
+        return stopped() ? HttpResult::Stopped : HttpResult::NoConnect;
     }
     // Send everything, however the kernel splits it; a closed peer must not
     // raise SIGPIPE.
@@ -136,17 +175,9 @@ bool http::doNonBlockingConnect(int socket, int timeoutMs, const void* address, 
     if (flags >= 0) ::fcntl(socket, F_SETFL, flags | O_NONBLOCK);
     int rc = ::connect(socket, static_cast<const sockaddr*>(address), static_cast<socklen_t>(addressLength));
     if (rc != 0 && (errno == EINPROGRESS || errno == EINTR)) {
-        auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(std::max(timeoutMs, 0));
-        int ready = 0;
-        while (true) {
-            auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now());
-            pollfd p{socket, POLLOUT, 0};
-            ready = ::poll(&p, 1, static_cast<int>(std::max<long long>(left.count(), 0)));
-            if (ready < 0 && errno == EINTR) continue;
-            break;
-        }
-        if (ready <= 0) {
-            GeneralUtils::print("Connect Timed Out!\n");
+        const Wait ready = waitFor(socket, POLLOUT, timeoutMs);
+        if (ready != Wait::Ready) {
+            if (ready == Wait::TimedOut) GeneralUtils::print("Connect Timed Out!\n");
             closeSocket(socket);
             return false;
         }
@@ -171,10 +202,20 @@ int http::receiveUntilClosed(int fd, const std::function<bool(const char*, size_
     char buffer[kChunkBytes + 1];
     int result = HttpResult::Ok;
     while (true) {
-        ssize_t got = ::recv(fd, buffer, kChunkBytes, 0);
+        // Each chunk has the time-out; the whole request its deadline.
+        const Wait ready = waitFor(fd, POLLIN, std::min(ioTimeoutMs(), msLeft()));
+        if (ready == Wait::Stopped) {
+            result = HttpResult::Stopped;
+            break;
+        }
+        if (ready == Wait::TimedOut) {
+            result = HttpResult::ReceiveFailed;
+            break;
+        }
+        ssize_t got = ::recv(fd, buffer, kChunkBytes, MSG_DONTWAIT);
         if (got == 0) break;
         if (got < 0) {
-            if (errno == EINTR) continue;
+            if (errno == EINTR || errno == EAGAIN || errno == EWOULDBLOCK) continue;
             // A reset is how some servers end a reply; anything else (a
             // time-out included) is a failed receive.
             if (errno != ECONNRESET) result = HttpResult::ReceiveFailed;
@@ -237,14 +278,20 @@ bool http::refuseUnsafe(const std::string& host, const std::string& uri) const {
     return true;
 }
 
-int http::withRetries(const std::string& host, const std::string& uri, const std::function<int()>& attempt) const {
+int http::withRetries(const std::string& host, const std::string& uri, const std::function<int()>& attempt) {
+    deadline_ = SteadyClock::now() + std::chrono::milliseconds(deadlineMs());
     int rc = HttpResult::Ok;
     for (int remaining = retries_; remaining >= 0;) {
         rc = attempt();
-        if (rc == HttpResult::Ok) break;
+        if (rc == HttpResult::Ok || rc == HttpResult::Stopped) break;
         --remaining;
-        retryPause(host, uri, remaining);
+        if (!retryPause(host, uri, remaining)) {
+            rc = HttpResult::Stopped;
+            break;
+        }
+        if (msLeft() == 0) break;
     }
+    deadline_ = SteadyClock::time_point::max();
     return rc;
 }
 
@@ -266,19 +313,22 @@ int http::get(const std::string& host, const std::string& uri, int port, const s
 }
 
 int http::getBinary(const std::string& host, const std::string& uri, int port, std::string& header, char* data,
-                    int capacity, int& length) {
+                    int capacity, int& length, const std::string& proxyHost, int proxyPort) {
     if (refuseUnsafe(host, uri)) return HttpResult::SendFailed;
+    const bool viaProxy = !proxyHost.empty();
     capacity = std::max(capacity, 0);
     // Reading stops at the binary limit, so a larger capacity needs no larger buffer.
     const int usable = static_cast<int>(std::min<long>(capacity, kMaxBinaryBytes + kChunkBytes));
-    const std::string request = requestText("GET", uri, host, port, kBinaryAgent);
+    const std::string target = viaProxy ? "http://" + hostField(host, port) + uri : uri;
+    const std::string request = requestText("GET", target, host, port, kBinaryAgent);
     std::vector<char> work(static_cast<size_t>(usable) + 1);
     int stored = 0;
     bool received = false;
     bool overflow = false;
     int rc = withRetries(host, uri, [&] {
         stored = usable;  // every attempt may use the whole capacity again
-        int result = doRequestBinary(host, port, request, work.data(), stored, overflow);
+        int result = viaProxy ? doRequestBinary(proxyHost, proxyPort, request, work.data(), stored, overflow)
+                              : doRequestBinary(host, port, request, work.data(), stored, overflow);
         // Codes 1 to 3 come before the first byte is read.
         received = result == HttpResult::Ok || result == HttpResult::ReceiveFailed;
         return result;

@@ -2,9 +2,13 @@
 // A blocking HTTP/1.0 client: one request per connection, read until the
 // server closes, with retries and an optional HTTP proxy.
 
+#include <chrono>
 #include <cstddef>
 #include <functional>
+#include <memory>
 #include <string>
+
+class StopFlag;
 
 // Result codes of every request operation.
 namespace HttpResult {
@@ -13,6 +17,7 @@ constexpr int NoHost = 1;       // the host name could not be resolved
 constexpr int NoConnect = 2;    // refused or not completed within the connect time-out
 constexpr int SendFailed = 3;   // no socket, or the request could not be sent
 constexpr int ReceiveFailed = 4;  // a receive error; for binary fetches also an unusable reply
+constexpr int Stopped = 5;        // the stop flag was set: no further attempt is made
 }  // namespace HttpResult
 
 class http {
@@ -34,16 +39,26 @@ public:
 
     http(int timeoutSecs, int retries, int retryWaitSecs);
 
+    // Every wait of a request also watches this flag: once it is set the
+    // request ends at once with Stopped, without a retry.
+    void setStopFlag(std::shared_ptr<StopFlag> flag) { stop_ = std::move(flag); }
+
+    // Each request operation has an overall deadline: the time-out and the
+    // pause once per attempt. A server that trickles its reply cannot hold a
+    // request longer than one that stays silent.
+    int deadlineMs() const;
+
     // Fetches uri from host:port, or through proxyHost:proxyPort when proxyHost
     // is not empty. On success header and body are replaced by the two halves
     // of the reply; on failure they keep their content.
     int get(const std::string& host, const std::string& uri, int port, const std::string& proxyHost,
             int proxyPort, std::string& header, std::string& body);
-    // Fetches bytes directly (never through a proxy). On success data holds
-    // the body (not terminated), length its size and header the reply up to
-    // and including its empty line. A reply that does not fit capacity fails.
+    // Fetches bytes, directly or through proxyHost:proxyPort when proxyHost
+    // is not empty. On success data holds the body (not terminated), length
+    // its size and header the reply up to and including its empty line. A
+    // reply that does not fit capacity fails.
     int getBinary(const std::string& host, const std::string& uri, int port, std::string& header, char* data,
-                  int capacity, int& length);
+                  int capacity, int& length, const std::string& proxyHost = "", int proxyPort = 0);
     // The header of the reply to a HEAD request.
     int head(const std::string& host, const std::string& uri, std::string& header, int port = kDefaultPort);
 
@@ -64,19 +79,30 @@ protected:
                         bool& overflow);
 
 private:
+    using SteadyClock = std::chrono::steady_clock;
+    enum class Wait { Ready, TimedOut, Stopped };
+
     // Reads chunks until the peer closes or take returns false; closes fd.
-    static int receiveUntilClosed(int fd, const std::function<bool(const char*, size_t)>& take);
+    int receiveUntilClosed(int fd, const std::function<bool(const char*, size_t)>& take);
+    // Waits until fd is ready for events, timeoutMs pass or the stop flag is set.
+    Wait waitFor(int fd, short events, int timeoutMs) const;
+    bool stopped() const;
+    // Milliseconds until the request's deadline (0 when it passed).
+    int msLeft() const;
     static void logTooLong(long bytes);
     bool refuseUnsafe(const std::string& host, const std::string& uri) const;
     // Runs attempt until it succeeds or the retries are used up, pausing after each failure.
-    int withRetries(const std::string& host, const std::string& uri, const std::function<int()>& attempt) const;
+    int withRetries(const std::string& host, const std::string& uri, const std::function<int()>& attempt);
     int ioTimeoutMs() const;
     int retryWaitMs() const;
-    void retryPause(const std::string& host, const std::string& uri, int remaining) const;
+    // Logs the retry and pauses; false when the stop flag ended the pause.
+    bool retryPause(const std::string& host, const std::string& uri, int remaining) const;
     std::string requestText(const std::string& method, const std::string& target, const std::string& host,
                             int port, const char* userAgent) const;
 
     const int timeoutSecs_;
     const int retries_;
     const int retryWaitSecs_;
+    std::shared_ptr<StopFlag> stop_;
+    SteadyClock::time_point deadline_ = SteadyClock::time_point::max();
 };

@@ -22,10 +22,17 @@ int main(int, char**) {
     std::unique_ptr<GtkPresenter> presenter;
     if (GtkPresenter::initialize()) presenter = std::make_unique<GtkPresenter>();
 
-    Application::shared().setTerminateHandler([&loop] { loop.quit(); });
-    // Logging out (SIGTERM) or ^C ends the program through its own teardown.
-    loop.onTerminationSignal([&loop] { loop.quit(); });
-    auto core = std::make_unique<ComTeskPlim>(nullptr);
+    // Quit, logging out (SIGTERM) or ^C end the program through its own
+    // teardown; the weather fetches under way stop at once, so that nothing
+    // waits for a slow or silent site.
+    std::unique_ptr<ComTeskPlim> core;
+    auto stopAndQuit = [&loop, &core] {
+        if (core) core->stopNetworkWork();
+        loop.quit();
+    };
+    Application::shared().setTerminateHandler(stopAndQuit);
+    loop.onTerminationSignal(stopAndQuit);
+    core = std::make_unique<ComTeskPlim>(nullptr);
     loop.run();
     core->deactivate();
     core.reset();
