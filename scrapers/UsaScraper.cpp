@@ -68,17 +68,15 @@ int UsaScraper::scrape(const std::string& key, ScrapeReport& report) {
     StringMap& out = report.getOutputHashRef();
     const int status = scoreData(page, scrapeConfig_, report.getInputHashRef(), out);
 
-    // The rest of today leads the forecast, when the page gives today's
-    // values at all; without them the site's own days stay first.
+    // The rest of today leads the forecast, with the current code and
+    // today's values; missing ones still put an empty entry in front.
     const std::string high = getHash(out, "todayhigh", "");
     const std::string low = getHash(out, "todaylow", "");
-    if (!high.empty() || !low.empty()) {
-        pushToKeyList(out, "day", "Later");
-        pushToKeyList(out, "code", getHash(out, "weatherCode", ""));
-        // A single value for today is tonight's low.
-        pushToKeyList(out, "high", high == low ? std::string() : high);
-        pushToKeyList(out, "low", low);
-    }
+    pushToKeyList(out, "day", "Later");
+    pushToKeyList(out, "code", getHash(out, "weatherCode", ""));
+    // A single value for today is tonight's low.
+    pushToKeyList(out, "high", high == low ? std::string() : high);
+    pushToKeyList(out, "low", low);
 
     const auto wind = out.find("wind");
     if (wind != out.end() && wind->second == "CALM") wind->second = "Calm";

@@ -78,12 +78,13 @@ TEST_F(UsaScraperTest, ShapesOfTodaysValues) {
     EXPECT_EQ(out.at("code-1"), "28");
     EXPECT_EQ(out.at("wind"), "W 14 mph");
 
-    // No values for today: the site's own days stay first.
+    // No values for today: still "Later", the current code and empty entries in front.
     ScrapeReport none;
     out = scrape("USTX0327", none);
-    EXPECT_EQ(list(out, "day"), (Strings{"Wednesday", "Thursday", "Friday", "Saturday"}));
-    EXPECT_EQ(list(out, "code"), (Strings{"30", "32", "39", "28"}));
-    EXPECT_EQ(list(out, "high"), (Strings{"80", "82", "76", "74"}));
+    EXPECT_EQ(list(out, "day"), (Strings{"Later", "Wednesday", "Thursday", "Friday", "Saturday"}));
+    EXPECT_EQ(list(out, "code"), (Strings{"34", "30", "32", "39", "28"}));
+    EXPECT_EQ(list(out, "high"), (Strings{"", "80", "82", "76", "74"}));
+    EXPECT_EQ(list(out, "low"), (Strings{"", "62", "64", "60", "59"}));
     EXPECT_EQ(none.score(), 100);
 
     // No forecast on the page: today alone.
