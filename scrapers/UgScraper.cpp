@@ -19,9 +19,9 @@ namespace {
 
 constexpr int kExtended = RegexFlags::Extended;
 
-// The most forecast periods a page has; Canadian highs and lows are converted
-// for all of them.
-constexpr int kMaxPeriods = 9;
+// The forecast periods whose Canadian highs and lows are converted from Celsius.
+constexpr int kFirstCelsiusPeriod = 0;
+constexpr int kLastCelsiusPeriod = 7;
 
 }  // namespace
 
@@ -147,16 +147,13 @@ void UgScraper::setDayOrNight(StringMap& out) {
     if (!day) out["weatherCode"] = dayIconToNightIcon(out["weatherCode"]);
 }
 
-void UgScraper::appendUnit(StringMap& out, const std::string& key, const std::string& unit) {
-    const auto it = out.find(key);
-    if (it != out.end() && !it->second.empty()) it->second += unit;
-}
+void UgScraper::appendUnit(StringMap& out, const std::string& key, const std::string& unit) { out[key] += unit; }
 
 void UgScraper::celsiusForecastToFahrenheit(StringMap& out) {
-    for (int n = 1; n <= kMaxPeriods; ++n) {
+    for (int n = kFirstCelsiusPeriod; n <= kLastCelsiusPeriod; ++n) {
         for (const char* list : {"high", "low"}) {
-            const std::string key = composeNumberedKey(list, n);
-            out[key] = UnitConverter::celsiusToFahrenheitStr(getHash(out, key, ""));
+            const auto it = out.find(composeNumberedKey(list, n));
+            if (it != out.end()) it->second = UnitConverter::celsiusToFahrenheitStr(it->second);
         }
     }
 }
@@ -180,7 +177,7 @@ int UgScraper::scrape(const std::string& key, ScrapeReport& report) {
 
     composeWind(out);
     out["weatherCode"] = conditionWordToCode(getHash(out, "condition-word", ""));
-    // Units go only onto values the page gave.
+    // The units are written even without a value (the text is then the unit alone).
     appendUnit(out, "visibility", " mi");
     appendUnit(out, "barometer", "\"");
     setDayOrNight(out);
