@@ -35,16 +35,22 @@ std::string argOrEmpty(const std::map<std::string, std::string>& args, const std
     return it == args.end() ? std::string() : it->second;
 }
 
-// A state as the state service writes it: two letters, perhaps followed by a
-// line end or blanks.
+// A state as the state service writes it: letters and blanks ("IA",
+// "Iowa", "New York"), perhaps followed by a line end. Control bytes could
+// split the location key or a request line, so such a reply is refused.
 bool cleanStateReply(std::string text, std::string& state) {
-    while (!text.empty() && std::isspace(static_cast<unsigned char>(text.back()))) {
+    while (!text.empty() && (text.back() == '\n' || text.back() == '\r' || text.back() == ' ')) {
         text.pop_back();
     }
-    if (text.size() != 2 || !std::isalpha(static_cast<unsigned char>(text[0])) ||
-        !std::isalpha(static_cast<unsigned char>(text[1]))) {
-        return false;
+    bool letter = false;
+    for (unsigned char c : text) {
+        if (std::isalpha(c)) {
+            letter = true;
+        } else if (c != ' ') {
+            return false;
+        }
     }
+    if (!letter) return false;
     state = text;
     return true;
 }

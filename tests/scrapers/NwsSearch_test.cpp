@@ -145,6 +145,11 @@ TEST_F(NwsSearch, LatLonLinkAsksForTheStateOfAPlainName) {
         EXPECT_EQ(k, key({"ll", "Ankeny", "crh", "DMX", "41.73", "-93.6"}));
     }
 
+    // A state written out in letters and blanks is appended as it came.
+    server.route("*", statePath, FixtureReply::page("0|New York\r\n", 200, "text/plain"));
+    ASSERT_TRUE(scraper->urlToKey(link, "", k, ""));
+    EXPECT_EQ(k, key({"ll", "Ankeny, New York", "crh", "DMX", "41.73", "-93.6"}));
+
     // Script text "location = <link>" is resolved against the page it was on.
     server.route("*", statePath, FixtureReply::page("0|IA"));
     ASSERT_TRUE(scraper->urlToKey("javascript:location = /ifps/citysearch.php?lat=41.73&lon=-93.60&input=Ankeny",
