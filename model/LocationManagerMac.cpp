@@ -25,6 +25,25 @@ void logSkipped(const std::string& what, const plist::Value& value, const char* 
     std::cerr << "Locations: skipping " << what << ": " << typeName(value) << ", not " << expected << std::endl;
 }
 
+// A status is a number, or a text of decimal digits read as its number.
+bool statusNumber(const plist::Value& value, int64_t& status) {
+    if (value.isNumber()) {
+        status = value.asInt(-1);
+        return true;
+    }
+    if (!value.isString()) return false;
+    const std::string& text = value.asString();
+    // More digits than any int holds cannot be a status; they read as out of range.
+    if (text.empty() || text.size() > 18) return false;
+    int64_t number = 0;
+    for (char c : text) {
+        if (c < '0' || c > '9') return false;
+        number = number * 10 + (c - '0');
+    }
+    status = number;
+    return true;
+}
+
 }  // namespace
 
 plist::Value LocationManagerMac::arrayFromLocationList(const std::vector<Location>& list) {
@@ -63,13 +82,14 @@ void LocationManagerMac::dictionaryToLocation(const plist::Value& dict, Location
                 logSkipped("the name of a location", value, "a string");
             }
         } else if (key == kLocationStatus) {
-            const int64_t status = value.asInt(-1);
-            if (value.isNumber() && status >= Location::kPlain && status <= Location::kPrimaryFavorite) {
+            int64_t status = -1;
+            const bool readable = statusNumber(value, status);
+            if (readable && status >= Location::kPlain && status <= Location::kPrimaryFavorite) {
                 location.status = static_cast<int>(status);
-            } else if (value.isNumber()) {
+            } else if (readable) {
                 std::cerr << "Locations: skipping the status " << status << " of a location: not 0 to 3" << std::endl;
             } else {
-                logSkipped("the status of a location", value, "a number");
+                logSkipped("the status of a location", value, "a number or a text of digits");
             }
         } else if (key == kCityID) {
             // The older single key was the AOL key; a stored "aol" key is newer.

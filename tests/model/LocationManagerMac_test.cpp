@@ -59,38 +59,44 @@ TEST(LocationPlist, OlderAndIncompleteDictionaries) {
 
 TEST(LocationPlist, DamagedEntriesAreSkippedAndLogged) {
     plist::Array stored{
-        plist::Dict{{"city", 42}, {"locStatus", "3"}, {"nws", plist::Array{}}, {"ug", "G"}},
+        plist::Dict{{"city", 42}, {"locStatus", "2"}, {"nws", plist::Array{}}, {"ug", "G"}},
         "not a location",
         plist::Dict{{"city", "Boston"}, {"locStatus", 9}, {"cityID", 57}},
         plist::Dict{{"city", "Chicago"}, {"locStatus", 1.0}},
+        plist::Dict{{"city", "Denver"}, {"locStatus", "two"}},
+        plist::Dict{{"city", "Erie"}, {"locStatus", "12"}},
     };
     std::vector<Location> list;
     CaptureStderr err;
     LocationManagerMac::arrayToLocationList(stored, list);
     std::string log = err.text();
-    ASSERT_EQ(list.size(), 3u);
+    ASSERT_EQ(list.size(), 5u);
     EXPECT_EQ(list[0].name, "unset");
-    EXPECT_EQ(list[0].status, 0);
+    // A status stored as a text of digits is read as its number.
+    EXPECT_EQ(list[0].status, 2);
     EXPECT_EQ(list[0].serviceKeys, (StringMap{{"ug", "G"}}));
     EXPECT_EQ(list[1].name, "Boston");
     EXPECT_EQ(list[1].status, 0);
     EXPECT_TRUE(list[1].serviceKeys.empty());
     EXPECT_EQ(list[2].status, 1);
+    EXPECT_EQ(list[3].status, 0);
+    EXPECT_EQ(list[4].status, 0);
     EXPECT_NE(log.find("skipping the name of a location: an integer"), std::string::npos) << log;
     EXPECT_NE(log.find("skipping the status of a location: a string"), std::string::npos) << log;
     EXPECT_NE(log.find("skipping location 1: a string"), std::string::npos) << log;
     EXPECT_NE(log.find("status 9"), std::string::npos) << log;
+    EXPECT_NE(log.find("status 12"), std::string::npos) << log;
     EXPECT_NE(log.find("\"cityID\""), std::string::npos) << log;
 
     // A preference that is not a list at all adds nothing; an absent one says nothing.
     CaptureStderr err2;
     LocationManagerMac::arrayToLocationList(plist::Value("oops"), list);
     LocationManagerMac::arrayToLocationList(plist::Value(), list);
-    EXPECT_EQ(list.size(), 3u);
+    EXPECT_EQ(list.size(), 5u);
     EXPECT_EQ(err2.text(), "Locations: skipping the location list: a string, not an array\n");
 
     // The damaged list still makes a sound manager.
     LocationManager m(list);
-    EXPECT_EQ(m.numLocations(), 3);
+    EXPECT_EQ(m.numLocations(), 5);
     EXPECT_TRUE(m.isPrimaryAtIndex(m.primaryIndex()));
 }
