@@ -26,6 +26,10 @@ bool readOffset(const std::string& text, double& hours) {
     return end != begin && std::isfinite(hours);
 }
 
+// The readings, in degrees Fahrenheit, the feels-like formulas are used for.
+constexpr int kColdestReading = -200;
+constexpr int kHottestReading = 200;
+
 std::string offsetText(double hours) {
     char buf[32];
     if (hours == std::floor(hours)) {
@@ -98,9 +102,10 @@ bool FlexiScraper::setFeelsLike(Table& out) {
     const int v = std::atoi(speed.c_str());
     int feels = t;
     bool applied = false;
-    // Page text can hold any number; the formulas are only for readings a
-    // page can really report, beyond them their results do not fit an int.
-    if (!isValidTemperature(t)) return false;
+    // Page text can hold any number; the formulas are for any reading a
+    // thermometer shows (a -40 with wind has a wind chill), and beyond that
+    // their results would not fit an int.
+    if (t < kColdestReading || t > kHottestReading) return false;
     if (t < 50) {
         applied = weatherUtil::calculateWindChill(t, v, feels);
         if (applied && feels > t) feels = t;

@@ -88,6 +88,13 @@ TEST_F(PostProcess, FeelsLikeLeavesImpossibleReadingsAlone) {
     out = {{"temperature", "100"}, {"humidity", "2000000000"}};
     EXPECT_FALSE(scraper.setFeelsLike(out));
     EXPECT_EQ(out["feels_like"], "100");
+
+    // Any reading a thermometer shows gets its formula: -40 with 20 mph feels like -74.
+    out = {{"temperature", "-40"}, {"wind", "N 20 mph"}};
+    EXPECT_TRUE(scraper.setFeelsLike(out));
+    EXPECT_EQ(out["feels_like"], "-74");
+    out = {{"temperature", "-201"}, {"wind", "N 20 mph"}};
+    EXPECT_FALSE(scraper.setFeelsLike(out));
 }
 
 TEST_F(PostProcess, HighsAndLowsFromProse) {
