@@ -2,6 +2,7 @@
 // records, kept in menu order and sent to the menu. They run only inside a
 // rebuild, under the refresh lock.
 
+#include <cmath>
 #include <ctime>
 
 #include "menu/PlimMenuController.h"
@@ -9,6 +10,7 @@
 #include "model/PreferenceKeys.h"
 #include "model/UnitConverter.h"
 #include "scrapers/numberedKeys.h"
+#include "util/CLocaleScope.h"
 #include "util/Clock.h"
 
 namespace {
@@ -76,7 +78,14 @@ int PlimMenuController::getWarningInfo(const StringMap& display, std::string& ty
 
 void PlimMenuController::getTimeInfo(const ScrapeReport& report, int& minuteOfDay, int& sunrise, int& sunset) {
     const StringMap& display = report.getDisplayHashRef();
-    const time_t local = Clock::now() + static_cast<time_t>(getHashInt(display, "gmtOffset", 0)) * 3600;
+    // Half-hour zones ("-3.5") keep their half hour; an offset beyond any zone counts as none.
+    float hours = 0;
+    {
+        CLocaleScope cLocale;  // "-3.5" whatever the user's decimal separator
+        hours = getHashFloat(display, "gmtOffset", 0);
+    }
+    const long offsetSecs = std::isfinite(hours) && std::fabs(hours) <= 24 ? std::lround(hours * 3600.0f) : 0;
+    const time_t local = Clock::now() + static_cast<time_t>(offsetSecs);
     struct tm broken {};
     minuteOfDay = gmtime_r(&local, &broken) ? broken.tm_hour * 60 + broken.tm_min : 0;
     sunrise = getHashInt(display, "sunrise_mins", 0);

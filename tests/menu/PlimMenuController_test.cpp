@@ -449,5 +449,9 @@ TEST(PlimMenuControllerInfo, WarningLevelsAndTheCitysMinuteOfDay) {
     EXPECT_EQ(minute, 30);  // 00:30 the next day
     EXPECT_EQ(rise, 400);
     EXPECT_EQ(set, 1000);
+    // A half-hour zone keeps its half hour.
+    r.getDisplayHashRef() = {{"gmtOffset", "-3.5"}};
+    PlimMenuController::getTimeInfo(r, minute, rise, set);
+    EXPECT_EQ(minute, 11 * 60);
     Clock::unpin();
 }
