@@ -35,6 +35,18 @@ std::string configText(Bundle& bundle, const std::string& name) {
     return text;
 }
 
+// The proxy pair of a proxy answer; a missing or unusable port means the standard one.
+SuperScraper::HttpProxy proxyPairOf(const plist::Value& answer) {
+    SuperScraper::HttpProxy proxy;
+    if (!answer.isArray() || answer.asArray().empty()) return proxy;
+    const plist::Array& parts = answer.asArray();
+    int64_t port = parts.size() > 1 ? parts[1].asInt() : 0;
+    if (port <= 0 || port > 65535) port = 80;
+    proxy.host = parts[0].stringOr("");
+    proxy.port = static_cast<int>(port);
+    return proxy;
+}
+
 }  // namespace
 
 void LocationManagerSetup::setScraperFactory(ScraperFactory factory) {
@@ -128,15 +140,13 @@ void LocationManagerSetup::search(Control* sender) {
     auto aggr = std::make_unique<AggrScraper>();
     registerSources(*aggr);
 
-    const plist::Value proxy = sysConfig ? sysConfig->currentProxy() : plist::Value();
-    if (!proxy.isArray() || proxy.asArray().empty()) {
-        aggr->setHttpProxy("", 80);
-    } else {
-        const plist::Array& parts = proxy.asArray();
-        int64_t port = parts.size() > 1 ? parts[1].asInt() : 0;
-        // A missing or unusable port means the standard one.
-        if (port <= 0 || port > 65535) port = 80;
-        aggr->setHttpProxy(parts[0].stringOr(""), static_cast<int>(port));
+    const SuperScraper::HttpProxy proxy = proxyPairOf(sysConfig ? sysConfig->currentProxy() : plist::Value());
+    aggr->setHttpProxy(proxy.host, proxy.port);
+    // Each search asks for its own host, so the hosts the system exempts
+    // from the proxy are searched directly.
+    if (ComTeskSysConfig* config = sysConfig.get()) {
+        aggr->setProxyChooser(
+            [config](const std::string& host) { return proxyPairOf(config->currentProxyForHost(host)); });
     }
 
     const std::string text = locationTF->stringValue();
