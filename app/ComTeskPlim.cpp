@@ -37,6 +37,7 @@ const char kDefaultSite[] = "http://www.skyvane.org";
 std::mutex siteMutex;
 std::string siteAddress = kDefaultSite;
 constexpr unsigned kWakeDelayMs = 30000;
+std::atomic<unsigned> wakeDelayMs{kWakeDelayMs};
 
 // A push that does not fit changes nothing: it is logged, and the exception
 // becomes the caller's error on the bus.
@@ -228,9 +229,11 @@ void ComTeskPlim::powerChanged(bool goingToSleep) {
     if (!goingToSleep) systemDidWake();
 }
 
+void ComTeskPlim::setWakeDelayMs(unsigned ms) { wakeDelayMs = ms == 0 ? kWakeDelayMs : ms; }
+
 void ComTeskPlim::systemDidWake() {
     if (wakeTimer_) MainLoop::instance().removeTimer(wakeTimer_);
-    wakeTimer_ = MainLoop::instance().addTimer(kWakeDelayMs, [this] {
+    wakeTimer_ = MainLoop::instance().addTimer(wakeDelayMs.load(), [this] {
         wakeTimer_ = 0;
         if (kv_) kv_->initTimer();
         return false;

@@ -67,6 +67,11 @@ public:
     void switchModes();
     void citySelectedAction(MenuItem& item);
     void systemDidWake();
+    // Whether the timer that systemDidWake() set has yet to fire.
+    bool wakePending() const { return wakeTimer_ != 0; }
+    // The pause between a wake and the new refresh timer; tests shorten it.
+    // Zero restores the standard 30 seconds.
+    static void setWakeDelayMs(unsigned ms);
     // The power hook: true before sleep, false after wake.
     void powerChanged(bool goingToSleep);
 

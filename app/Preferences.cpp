@@ -79,8 +79,3 @@ bool initializePrefs(ComTeskUtilControl& util, plist::Dict& prefs, std::unique_p
     util.writePrefs(prefs);
     return firstRun;
 }
-
-void prefsModified(ComTeskUtilControl& util, plist::Dict& prefs, const LocationManager* locMan) {
-    if (locMan) prefs[kLocations] = LocationManagerMac::arrayFromLocationList(locMan->locationList());
-    util.writePrefs(prefs);
-}

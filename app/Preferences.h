@@ -17,6 +17,3 @@ bool initializePrefs(ComTeskUtilControl& util, plist::Dict& prefs, std::unique_p
 // The upgrade steps on their own: the old temperature unit, the source
 // order of layouts before version 2.0 and the shortest update frequency.
 void upgradePrefs(plist::Dict& prefs);
-
-// Puts the location list back into the preferences and stores them whole.
-void prefsModified(ComTeskUtilControl& util, plist::Dict& prefs, const LocationManager* locMan);

@@ -8,6 +8,7 @@
 #include "TestApp.h"
 #include "app/ComTeskUtilControl.h"
 #include "model/LocationManager.h"
+#include "model/LocationManagerMac.h"
 #include "platform/PlistFile.h"
 #include "platform/PreferenceStore.h"
 #include "platform/ui/Alert.h"
@@ -191,18 +192,15 @@ TEST_F(PreferencesTest, ProblemSavingIsShownAndMemoryKept) {
     EXPECT_EQ(prefs["units"], plist::Value(2));
 }
 
-TEST_F(PreferencesTest, PrefsModifiedStoresTheLocations) {
+TEST_F(PreferencesTest, StoredLocationsComeBackAsTheManagersList) {
     plist::Dict prefs;
     std::unique_ptr<LocationManager> locMan;
     initializePrefs(util, prefs, locMan);
     Location boston;
     boston.name = "Boston, MA";
-    locMan->locationList().push_back(boston);
-    prefsModified(util, prefs, locMan.get());
-    ASSERT_EQ(stored()["locations"].asArray().size(), 1u);
-    EXPECT_EQ(stored()["locations"].asArray()[0].get("city").asString(), "Boston, MA");
+    prefs["locations"] = LocationManagerMac::arrayFromLocationList({boston});
+    ASSERT_TRUE(util.writePrefs(prefs));
 
-    // Stored locations come back as the manager's list on the next start.
     plist::Dict again;
     initializePrefs(util, again, locMan);
     ASSERT_EQ(locMan->numLocations(), 1);

@@ -17,7 +17,14 @@ bool idle(ComTeskPlim& core) { return core.menu()->itemWithTag(ComTeskPlim::kUpd
 }  // namespace
 
 TEST_F(SkyvaneTest, TheUpdateItemAndTheCommandsFollowARun) {
-    store(earlierPrefs("free_mode", {city("Des Moines, IA", Location::kPrimary)}));
+    // A frequency other than free mode's first 30 minutes, so the run's setting shows.
+    plist::Dict prefs = earlierPrefs("free_mode", {city("Des Moines, IA", Location::kPrimary)});
+    prefs["update_frequency"] = plist::Value(45);
+    store(prefs);
+    struct ShortWake {
+        ShortWake() { ComTeskPlim::setWakeDelayMs(50); }
+        ~ShortWake() { ComTeskPlim::setWakeDelayMs(0); }
+    } shortWake;
     ComTeskPlim core;
     Skyvane* kv = core.controller();
     ASSERT_TRUE(waitFor([&] { return idle(core) && server.requestCount() > 0; }));
@@ -42,8 +49,9 @@ TEST_F(SkyvaneTest, TheUpdateItemAndTheCommandsFollowARun) {
     ASSERT_TRUE(waitFor([&] { return server.requestCount() > requests && idle(core); }));
     kv->initTimer();
     core.systemDidWake();
+    ASSERT_TRUE(waitFor([&] { return !core.wakePending(); }));
     EXPECT_EQ(kv->refresher(), timer);
-    EXPECT_EQ(timer->updateFrequency(), 30 * 60);
+    EXPECT_EQ(timer->updateFrequency(), 45 * 60);
 }
 
 TEST_F(SkyvaneTest, AdvancedModeRefreshesOnlyForTheKeysThatNeedIt) {

@@ -45,14 +45,15 @@ TEST_F(PlimSetupTest, TheMenuProgramReachesTheVendedObject) {
     EXPECT_EQ(answer.rfind("error ", 0), 0u) << answer;
     EXPECT_NE(answer.find("must be a dictionary"), std::string::npos) << answer;
     EXPECT_FALSE(setup.prefControl()->prefsWindow->isVisible());
+}
 
-    // The about box as a first call leaves the name where it was.
-    ComTeskPlimSetup fresh;
+TEST_F(PlimSetupTest, TheAboutBoxAsFirstCallLeavesTheName) {
+    ASSERT_TRUE(setup.awakeFromNib());
     PeerProcess about("SetupPeer.DISABLED_Caller", {{"PEER_CASE", "about"}});
     EXPECT_EQ(answerOf(about), "ok");
     ASSERT_TRUE(setup.getUtil());
     EXPECT_TRUE(setup.getUtil()->aboutWindow->isVisible());
-    EXPECT_EQ(fresh.registeredName(), "com.tesk.Skyvane");
+    EXPECT_EQ(setup.registeredName(), "com.tesk.Skyvane");
 }
 
 TEST_F(PlimSetupTest, ASecondSetupApplicationCannotTakeTheName) {
