@@ -15,6 +15,11 @@ const std::string& valueOf(const StringMap& map, const std::string& key) {
     return it == map.end() ? empty : it->second;
 }
 
+// What the report accepts as a temperature (degrees Fahrenheit) and as a
+// weather code.
+constexpr int kLowestTemp = -30, kHighestTemp = 125;
+constexpr int kLowestCode = 1, kHighestCode = 45;
+
 }  // namespace
 
 void ScrapeReport::copy(const ScrapeReport& other) {
@@ -44,7 +49,7 @@ bool ScrapeReport::validateInt(const std::string& text, int& value, int low, int
 void ScrapeReport::validateTemp(const std::string& key, int points) {
     const std::string& text = valueOf(outputHash_, key);
     int value = 0;
-    if (validateInt(text, value, -30, 125)) {
+    if (validateInt(text, value, kLowestTemp, kHighestTemp)) {
         displayHash_[key] = text;
         score_ += points;
     } else {
@@ -56,7 +61,7 @@ void ScrapeReport::validateIconCode(const std::string& key, int points) {
     const std::string& text = valueOf(outputHash_, key);
     if (text.empty()) return;
     int value = 0;
-    if (validateInt(text, value, 1, 45)) {
+    if (validateInt(text, value, kLowestCode, kHighestCode)) {
         displayHash_[key] = text;
         score_ += points;
     } else {
@@ -138,6 +143,12 @@ void ScrapeReport::postProcess() {
         validateIconCode("code-3", 10);
         validateIconCode("code-4", 5);
     }
+}
+
+bool ScrapeReport::carriesWeather() const {
+    int value = 0;
+    return validateInt(valueOf(outputHash_, "temperature"), value, kLowestTemp, kHighestTemp) ||
+           validateInt(valueOf(outputHash_, "weatherCode"), value, kLowestCode, kHighestCode);
 }
 
 StringMap ScrapeReport::getDisplayableHash(UnitConverter::Units units) const {

@@ -38,6 +38,10 @@ public:
     // the wind and sun-time keys, then validates and scores (0 to 100).
     void postProcess();
 
+    // True when the scraper found a valid temperature or a valid weather
+    // code: a report with neither holds no current weather to show.
+    bool carriesWeather() const;
+
     // A copy of the display table with temperatures, wind, visibility and
     // pressure rewritten for the units; the report is not changed.
     StringMap getDisplayableHash(UnitConverter::Units units) const;

@@ -11,7 +11,7 @@ enum Status : int {
     // 1 and 2 are reserved: no scraper returns them, the menu still shows
     // them as a connection error.
     FetchFailed = 3,  // the page could not be fetched
-    EmptyKey = 4,     // no usable location key
+    EmptyKey = 4,     // no usable location key, or a page without any weather
     NoHostOrUri = 5,  // the configuration gives no host or no path
     NoScraper = 6,    // no source has a key for the location
 };

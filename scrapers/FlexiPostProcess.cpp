@@ -2,6 +2,7 @@
 // temperature it feels like, highs and lows written in prose and the final
 // forecast list.
 
+#include <climits>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
@@ -95,8 +96,13 @@ bool FlexiScraper::calcSunriseSet(float longitude, float latitude, float gmtOffs
 
 bool FlexiScraper::setFeelsLike(Table& out) {
     const std::string temperature = getHash(out, "temperature", "");
+    // Without a temperature there is nothing it could feel like.
+    int t = 0;
+    if (!ScrapeReport::validateInt(temperature, t, INT_MIN, INT_MAX)) {
+        out.erase("feels_like");
+        return false;
+    }
     out["feels_like"] = temperature;
-    const int t = std::atoi(temperature.c_str());
     std::string speed;
     regex::matchOne("([0-9]{1,3})", getHash(out, "wind", ""), speed, RegexFlags::Extended);
     const int v = std::atoi(speed.c_str());

@@ -1,6 +1,7 @@
 #include "scrapers/FlexiScraper.h"
 
 #include <algorithm>
+#include <cctype>
 #include <cstdio>
 
 #include "model/CodeTables.h"
@@ -19,10 +20,36 @@ constexpr int kFetchTimeoutSecs = 5;
 
 bool isControlByte(unsigned char c) { return c < 0x20 || c == 0x7f; }
 
-// Status codes 400 and above are error pages, not the page we asked for.
-bool isErrorReply(UrlUtils& urls, const std::string& header) {
+// The code of the reply's status line ("HTTP/1.1 200 OK"), which must open
+// the reply; false when there is none: nothing came back, or bytes that are
+// no HTTP reply.
+bool replyStatus(const std::string& header, int& status) {
+    static const std::string prefix = "HTTP/";
+    if (header.compare(0, prefix.size(), prefix) != 0) return false;
+    size_t i = prefix.size();
+    auto digits = [&header, &i] {
+        const size_t from = i;
+        while (i < header.size() && std::isdigit(static_cast<unsigned char>(header[i]))) ++i;
+        return i - from;
+    };
+    if (digits() == 0) return false;
+    if (i < header.size() && header[i] == '.') {
+        ++i;
+        if (digits() == 0) return false;
+    }
+    if (i >= header.size() || header[i] != ' ') return false;
+    while (i < header.size() && header[i] == ' ') ++i;
+    const size_t from = i;
+    if (digits() != 3) return false;
+    status = std::stoi(header.substr(from, 3));
+    return true;
+}
+
+// A page is fetched only when the reply has a status line below 400: a reply
+// without one is no page, and 400 and above are error pages.
+bool isFetchedPage(const std::string& header) {
     int status = 0;
-    return urls.getHeaderStatus(header, status) && status >= 400;
+    return replyStatus(header, status) && status < 400;
 }
 
 }  // namespace
@@ -80,7 +107,7 @@ int FlexiScraper::fetchURLWithHostAndUri(std::string& header, std::string& page,
     std::string redirect;
     if (!urls.accessUrlWithPlimLib(url, redirect, header, page, kFetchTimeoutSecs, followRedirect, proxy.host,
                                    proxy.port) ||
-        isErrorReply(urls, header)) {
+        !isFetchedPage(header)) {
         std::printf("Failed to access url[%s\n", url.c_str());
         std::fflush(stdout);
         page.clear();

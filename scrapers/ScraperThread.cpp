@@ -54,6 +54,13 @@ void ScraperThread::runLocation() {
             location_.report.clearForRescrape();
             scrapeWith(*location_.backupScraper, location_.backupKey, handed);
         }
+        // A page that was fetched but gave neither a temperature nor a
+        // weather code is no weather: the menu shows the failure and keeps
+        // the last good report instead of showing an empty one as current.
+        if (handed.getStatus() == SuperScraper::Success && !handed.carriesWeather()) {
+            scraperLog::print("Skyvane: no weather found for [" + location_.location.name + "]\n");
+            handed.setStatus(SuperScraper::EmptyKey);
+        }
     }
     // A stopped scrape belongs to a refresh being torn down: its report goes nowhere.
     const bool stopped = location_.primaryScraper != nullptr && location_.primaryScraper->isStopped();

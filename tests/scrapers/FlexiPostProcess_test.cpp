@@ -74,6 +74,17 @@ TEST_F(PostProcess, FeelsLike) {
     EXPECT_EQ(out["feels_like"], "95");
 }
 
+TEST_F(PostProcess, NoTemperatureNoFeelsLike) {
+    for (const char* temperature : {"", "n/a", "--"}) {
+        StringMap out{{"temperature", temperature}, {"wind", "NW 15 mph"}, {"feels_like", "12"}};
+        EXPECT_FALSE(scraper.setFeelsLike(out));
+        EXPECT_EQ(out.count("feels_like"), 0u) << "[" << temperature << "]";
+    }
+    StringMap out{{"wind", "NW 15 mph"}};
+    EXPECT_FALSE(scraper.setFeelsLike(out));
+    EXPECT_EQ(out.count("feels_like"), 0u);
+}
+
 TEST_F(PostProcess, FeelsLikeLeavesImpossibleReadingsAlone) {
     // No formula is taken outside the temperatures and humidities a page can
     // really report: its result would not fit an int.

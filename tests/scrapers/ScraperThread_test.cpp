@@ -169,13 +169,43 @@ TEST_F(ScraperThreadFallback, FailedPrimaryFallsBackAndReportsTheBackupsStatus) 
 }
 
 TEST_F(ScraperThreadFallback, LowPrimaryWithoutBackupIsHandedOnUnchanged) {
-    primary_.answerScrape("primary-key", SuperScraper::Success, outputsScoring(0));
+    // A temperature alone, or a weather code alone, is weather to show.
+    primary_.answerScrape("primary-key", SuperScraper::Success, outputsScoring(30));
     EXPECT_EQ(run(false).find("using backup"), std::string::npos);
+    primary_.answerScrape("primary-key", SuperScraper::Success, outputsScoring(20));
+    run(false);
     auto reports = sink_.reports();
-    ASSERT_EQ(reports.size(), 1u);
+    ASSERT_EQ(reports.size(), 2u);
     EXPECT_EQ(reports[0].getStatus(), SuperScraper::Success);
     EXPECT_EQ(reports[0].getInputHashRef()["scrapedBy"], "primary");
-    EXPECT_EQ(reports[0].getDisplayHashRef()["temperature"], "n/a");
+    EXPECT_EQ(reports[0].getDisplayHashRef()["temperature"], "72");
+    EXPECT_EQ(reports[1].getStatus(), SuperScraper::Success);
+    EXPECT_EQ(reports[1].getDisplayHashRef()["temperature"], "n/a");
+    EXPECT_EQ(reports[1].getDisplayHashRef()["weatherCode"], "26");
+}
+
+TEST_F(ScraperThreadFallback, APageWithoutWeatherIsHandedOnAsAFailedRead) {
+    // Neither a temperature nor a weather code, only forecast codes and an
+    // out-of-range reading, and no backup.
+    primary_.answerScrape("primary-key", SuperScraper::Success,
+                          {{"temperature", "900"}, {"weatherCode", "0"}, {"code-1", "26"}, {"humidity", "40"}});
+    std::string log = run(false);
+    EXPECT_NE(log.find("Skyvane: no weather found for [Boston, MA]"), std::string::npos);
+    // A backup that finds nothing either, after a primary that scored low.
+    primary_.answerScrape("primary-key", SuperScraper::Success, outputsScoring(30));
+    backup_.answerScrape("backup-key", SuperScraper::Success, {});
+    run(true);
+    auto reports = sink_.reports();
+    ASSERT_EQ(reports.size(), 2u);
+    for (const ScrapeReport& report : reports) {
+        EXPECT_EQ(report.getStatus(), SuperScraper::EmptyKey);
+        EXPECT_EQ(report.score(), 0);
+        EXPECT_EQ(getHash(report.getInputHashRef(), "cityName", ""), "Boston, MA");
+    }
+    EXPECT_EQ(getHash(reports[0].getInputHashRef(), "scrapedBy", ""), "primary");
+    EXPECT_EQ(getHash(reports[1].getInputHashRef(), "scrapedBy", ""), "backup");
+    // The record keeps what the scrape itself answered.
+    EXPECT_EQ(thread_->getLocationSpec().status, SuperScraper::Success);
 }
 
 TEST(ScraperThread, WithoutSinkOrPrimaryNothingBreaks) {
