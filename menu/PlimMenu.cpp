@@ -34,6 +34,11 @@ long intValue(const plist::Dict& dict, const std::string& key) {
     return std::strtol(value(dict, key).c_str(), nullptr, 10);
 }
 
+// A line's weather code; NoWeatherCode when its report gave none.
+int codeValue(const plist::Dict& dict, const std::string& key) {
+    return value(dict, key).empty() ? PlimMenuItem::NoWeatherCode : static_cast<int>(intValue(dict, key));
+}
+
 float floatValue(const plist::Dict& dict, const std::string& key) {
     const std::string& text = value(dict, key);
     // Records are written with a decimal point whatever the user's locale.
@@ -109,8 +114,9 @@ void PlimMenu::setMainImageOfSet(const std::string& set, const std::string& key)
 void PlimMenu::setMainWeatherImage(int code, int warning, int minuteOfDay, int sunrise, int sunset,
                                    float saturation) {
     ImageRef image = Image::create({PlimWeatherIcon::kIconWidth, PlimWeatherIcon::kIconHeight});
-    // A code the style cannot draw leaves the picture blank.
-    weatherIcon_->render(*image, code, warning, minuteOfDay, saturation, false, sunrise, sunset);
+    // No code, or one the style cannot draw, leaves the picture blank.
+    if (code != PlimMenuItem::NoWeatherCode)
+        weatherIcon_->render(*image, code, warning, minuteOfDay, saturation, false, sunrise, sunset);
     if (item_) item_->setImage(std::move(image));
 }
 
@@ -145,13 +151,13 @@ void PlimMenu::setMenuItem(unsigned int index, const plist::Dict& dict) {
     switch (intValue(dict, PlimMenuItem::TypeKey)) {
         case PlimMenuItem::Forecast:
             setForecastItem(*line, value(dict, PlimMenuItem::ForecastDayKey),
-                            static_cast<int>(intValue(dict, PlimMenuItem::WeatherCodeKey)),
+                            codeValue(dict, PlimMenuItem::WeatherCodeKey),
                             value(dict, PlimMenuItem::ForecastHiLoKey),
                             static_cast<int>(intValue(dict, PlimMenuItem::CurMinKey)),
                             floatValue(dict, PlimMenuItem::SaturationKey));
             break;
         case PlimMenuItem::PrimaryCity:
-            setCityItem(*line, static_cast<int>(intValue(dict, PlimMenuItem::WeatherCodeKey)),
+            setCityItem(*line, codeValue(dict, PlimMenuItem::WeatherCodeKey),
                         value(dict, PlimMenuItem::CityNameKey), value(dict, PlimMenuItem::URLKey));
             break;
         case PlimMenuItem::UpdateTime: setUpdateTimeItem(*line, intValue(dict, PlimMenuItem::TimeKey)); break;
@@ -162,7 +168,7 @@ void PlimMenu::setMenuItem(unsigned int index, const plist::Dict& dict) {
         case PlimMenuItem::Separator: setSeparatorItem(at); break;
         case PlimMenuItem::Favorite:
             setFavoriteItem(*line, value(dict, PlimMenuItem::CityNameKey), value(dict, PlimMenuItem::TemperatureKey),
-                            static_cast<int>(intValue(dict, PlimMenuItem::WeatherCodeKey)),
+                            codeValue(dict, PlimMenuItem::WeatherCodeKey),
                             static_cast<int>(intValue(dict, PlimMenuItem::WarnCodeKey)),
                             value(dict, PlimMenuItem::URLKey),
                             static_cast<int>(intValue(dict, PlimMenuItem::CurMinKey)),
@@ -232,11 +238,13 @@ void PlimMenu::opensURL(MenuItem& item, const std::string& url) {
 void PlimMenu::setForecastItem(MenuItem& item, const std::string& day, int code, const std::string& hiLo,
                                int minuteOfDay, float saturation) {
     const std::string dayText = localizedDateFor(day);
-    const std::string title = conditionDescription(code) + ", " + hiLo;
+    const std::string condition = conditionDescription(code);
+    const std::string title = condition.empty() ? hiLo : condition + ", " + hiLo;
 
     // Forecasts have no sun times: the day runs from 06:00 to 18:00.
     ImageRef icon = Image::create({25, 16});
-    weatherIcon_->render(*icon, code, 0, minuteOfDay, saturation, true, 360, 1080);
+    if (code != PlimMenuItem::NoWeatherCode)
+        weatherIcon_->render(*icon, code, 0, minuteOfDay, saturation, true, 360, 1080);
 
     ImageRef picture = Image::create({100, 18});
     const AttributedString label(dayText, menuStringAttributes_);
@@ -253,7 +261,8 @@ void PlimMenu::setForecastItem(MenuItem& item, const std::string& day, int code,
 }
 
 void PlimMenu::setCityItem(MenuItem& item, int code, const std::string& city, const std::string& url) {
-    item.setTitle(conditionDescription(code) + ": " + city);
+    const std::string condition = conditionDescription(code);
+    item.setTitle(condition.empty() ? city : condition + ": " + city);
     opensURL(item, url);
 }
 
@@ -295,7 +304,8 @@ void PlimMenu::setFavoriteItem(MenuItem& item, const std::string& city, const st
                                int warning, const std::string& url, int minuteOfDay, int sunrise, int sunset,
                                float saturation) {
     ImageRef icon = Image::create({25, 16});
-    weatherIcon_->render(*icon, code, warning, minuteOfDay, saturation, false, sunrise, sunset);
+    if (code != PlimMenuItem::NoWeatherCode)
+        weatherIcon_->render(*icon, code, warning, minuteOfDay, saturation, false, sunrise, sunset);
     item.setImage(icon);
     item.setTitle(temp + "  " + city);
     opensURL(item, url);

@@ -128,6 +128,13 @@ void PlimMenuController::setWeatherData(ScrapeReport& report) {
                 lastUpdateFailed_ = true;
                 primaryStatus_ = status;
                 stopScrapingStatus();
+                // The last good report stands in only for the same city:
+                // another city's weather must not show under the new one.
+                auto stored = reports_.find(primaryReport_);
+                if (stored != reports_.end() &&
+                    inputValue(stored->second, "cityName") != inputValue(report, "cityName")) {
+                    reports_.erase(stored);
+                }
             }
             // A failed favorite keeps its earlier report.
         } else if (primary) {

@@ -102,7 +102,7 @@ void PlimMenuController::refreshPrimaryIcon(const ScrapeReport& report) {
     StringMap display = displayable(report);
     std::string type, severity;
     const int level = getWarningInfo(display, type, severity);
-    const int code = getHashInt(display, kWeatherCode, 0);
+    const int code = getHashInt(display, kWeatherCode, PlimMenuItem::NoWeatherCode);
     if (!wrapper_) return;
     wrapper_->setMainText(value(display, kTemperature), preference(kTempFontSize) == smaller_ ? 12 : 14);
     const float saturation = getHashFloat(rebuildPreferences_, kIconSaturation, 0.0f);

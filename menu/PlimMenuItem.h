@@ -33,6 +33,10 @@ public:
         UnknownError = 1000,   // any other failure
     };
 
+    // The code of a line or icon whose report gave no weather code (its
+    // "code" value is empty): no condition text and no picture.
+    static constexpr int NoWeatherCode = -1;
+
     static const std::string ItemKey;
     static const std::string TypeKey;
     static const std::string SaturationKey;

@@ -20,6 +20,7 @@ public:
     // Renders the weather icon for the code, warning level (0 none, 1 watch,
     // 2 warning), minute of the local day, sunrise and sunset (minutes after
     // midnight) and saturation (0.0 to 1.0), and puts it on the status item.
+    // PlimMenuItem::NoWeatherCode puts an empty picture there.
     virtual void setMainWeatherImage(int code, int warning, int minuteOfDay, int sunrise, int sunset,
                                      float saturation) = 0;
     // The status item's title: the text in the title font of that size.
