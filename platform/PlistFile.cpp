@@ -1,5 +1,6 @@
 #include "platform/PlistFile.h"
 
+#include <glib.h>
 #include <plist/plist.h>
 
 #include <cmath>
@@ -9,6 +10,7 @@
 
 #include "util/AtomicFile.h"
 #include "util/CLocaleScope.h"
+#include "util/DisplayText.h"
 
 namespace plist {
 
@@ -22,12 +24,23 @@ struct NodeFree {
 };
 using Node = std::unique_ptr<void, NodeFree>;
 
-plist_t toNode(const Value& value) {
+// How text goes into a node. The XML form keeps every byte as it is. The
+// binary form holds ASCII or UTF-16 text only, so text that is not UTF-8 goes
+// in as the characters the program shows for it (its bytes read as Mac OS
+// Roman, as everywhere text reaches the screen).
+enum class Text { AsIs, Unicode };
+
+std::string textFor(const std::string& bytes, Text text) {
+    if (text == Text::AsIs || g_utf8_validate(bytes.data(), static_cast<gssize>(bytes.size()), nullptr)) return bytes;
+    return toDisplayText(bytes);
+}
+
+plist_t toNode(const Value& value, Text text) {
     switch (value.type()) {
     case Value::Type::None:
         return nullptr;
     case Value::Type::String:
-        return plist_new_string(value.asString().c_str());
+        return plist_new_string(textFor(value.asString(), text).c_str());
     case Value::Type::Integer:
         // The library keeps 64-bit integers unsigned; negative ones survive
         // the round trip through the two's-complement bits.
@@ -50,14 +63,14 @@ plist_t toNode(const Value& value) {
     case Value::Type::Array: {
         plist_t array = plist_new_array();
         for (const Value& item : value.asArray()) {
-            if (plist_t node = toNode(item)) plist_array_append_item(array, node);
+            if (plist_t node = toNode(item, text)) plist_array_append_item(array, node);
         }
         return array;
     }
     case Value::Type::Dict: {
         plist_t dict = plist_new_dict();
         for (const auto& [key, item] : value.asDict()) {
-            if (plist_t node = toNode(item)) plist_dict_set_item(dict, key.c_str(), node);
+            if (plist_t node = toNode(item, text)) plist_dict_set_item(dict, textFor(key, text).c_str(), node);
         }
         return dict;
     }
@@ -168,7 +181,7 @@ bool parse(const std::string& bytes, Value& out, std::string& error) {
 }
 
 std::string toXml(const Value& value) {
-    Node root(toNode(value));
+    Node root(toNode(value, Text::AsIs));
     if (!root) return "";
     char* xml = nullptr;
     uint32_t length = 0;
@@ -177,6 +190,17 @@ std::string toXml(const Value& value) {
     std::string text(xml ? xml : "", xml ? length : 0);
     plist_to_xml_free(xml);
     return text;
+}
+
+std::string toBinary(const Value& value) {
+    Node root(toNode(value, Text::Unicode));
+    if (!root) return "";
+    char* bytes = nullptr;
+    uint32_t length = 0;
+    plist_to_bin(static_cast<plist_t>(root.get()), &bytes, &length);
+    std::string data(bytes ? bytes : "", bytes ? length : 0);
+    plist_to_bin_free(bytes);
+    return data;
 }
 
 bool readFile(const std::string& path, Value& out, std::string& error) {

@@ -1,6 +1,5 @@
 #pragma once
-// Property-list files: the XML form (and, for reading, the binary form) of
-// plist::Value. Dates are kept to whole seconds, as the XML form writes them.
+// Property-list files: the XML and the binary form of plist::Value. Dates are kept to whole seconds, as the XML form writes them.
 // Entries and elements that hold nothing are left out when writing.
 
 #include <string>
@@ -15,6 +14,12 @@ bool parse(const std::string& bytes, Value& out, std::string& error);
 
 // The XML property-list text of a value; "" for a value that holds nothing.
 std::string toXml(const Value& value);
+
+// The binary property-list form of a value, which every property-list reader
+// accepts whatever bytes its text holds; "" for a value that holds nothing.
+// Text that is not UTF-8 is stored as the characters it shows as (its bytes
+// read as Mac OS Roman).
+std::string toBinary(const Value& value);
 
 // Reads a property-list file. False when it is missing, unreadable, too large
 // or damaged; error says which.

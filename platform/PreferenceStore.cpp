@@ -260,7 +260,7 @@ bool PreferenceStore::synchronize() {
                 merged.erase(key);
             }
         }
-        if (!atomicfile::replace(path_, plist::toXml(plist::Value(merged)), error, 0600)) {
+        if (!atomicfile::replace(path_, plist::toBinary(plist::Value(merged)), error, 0600)) {
             std::cerr << "PreferenceStore: " << error << std::endl;
             lastError_ = error;
             return false;

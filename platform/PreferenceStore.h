@@ -1,7 +1,10 @@
 #pragma once
-// The preference store: one dictionary per domain and scope, kept as an XML
+// The preference store: one dictionary per domain and scope, kept as a
 // property list under the user's configuration folder
-// ($XDG_CONFIG_HOME/skyvane, or ~/.config/skyvane).
+// ($XDG_CONFIG_HOME/skyvane, or ~/.config/skyvane). It is written in the
+// binary form, which holds any text (location keys carry the byte 0x01,
+// which XML cannot hold) and which every property-list reader accepts; files
+// in the XML form, as earlier versions wrote them, are read as well.
 //
 // Changes wait in memory until synchronize(), which merges them into what is
 // stored now and replaces the file atomically under an exclusive lock, so two
