@@ -43,12 +43,19 @@ public:
     void windowVisibilityChanged(Window& window) override;
     void alertShown(const AlertRef& alert) override;
     void alertEnded(Alert& alert) override;
+    // Lays out and paints the view's window before returning.
+    void displayView(View& view) override;
 
     struct WindowEntry;
     struct ItemEntry;
 
 private:
     void syncWindow(const WindowRef& window);
+    void syncToolbar(WindowEntry& entry, const WindowRef& window);
+    // Moves the GTK focus to the model's first responder, once per request.
+    static void syncFocus(WindowEntry& entry, Window& window);
+    // Tab and Shift-Tab follow the model's key-view links where there are any.
+    static bool moveKeyFocus(WindowEntry& entry, Window& window, GdkEventKey* key);
     void syncStatusItem(const StatusItemRef& item);
     void addStatusItem(const StatusItemRef& item);
     void removeStatusItem(const StatusItemRef& item);

@@ -242,11 +242,7 @@ public:
     bool isAnimating() const { return animating_; }
     void startAnimation();
     void stopAnimation();
-    // An immediate redraw; counts them so tests see that one was asked for.
-    void display() { ++displays_; }
-    int displayCount() const { return displays_; }
 
 private:
     bool animating_ = false;
-    int displays_ = 0;
 };

@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "platform/UIChanges.h"
+#include "util/DisplayText.h"
 
 void Pasteboard::declareTypes(const std::vector<std::string>& types) {
     types_ = types;
@@ -47,7 +48,7 @@ std::vector<std::vector<std::string>> TableView::renderedRows() {
         for (const auto& c : columns_) {
             const plist::Value v = dataSource_->objectValue(*this, c, r);
             switch (v.type()) {
-                case plist::Value::Type::String: cells.push_back(v.asString()); break;
+                case plist::Value::Type::String: cells.push_back(toDisplayText(v.asString())); break;
                 case plist::Value::Type::Boolean: cells.push_back(v.asBool() ? "[x]" : "[ ]"); break;
                 case plist::Value::Type::Integer: cells.push_back(std::to_string(v.asInt())); break;
                 case plist::Value::Type::Real: cells.push_back(std::to_string(v.asReal())); break;
@@ -79,6 +80,13 @@ void TableView::selectRow(int row, bool extend) {
 void TableView::deselectAll() {
     selected_.clear();
     lastSelected_ = -1;
+    noteUIChange();
+}
+
+void TableView::scrollRowToVisible(int row) {
+    if (row < 0 || row >= numberOfRows()) return;
+    scrolledRow_ = row;
+    ++scrollRequests_;
     noteUIChange();
 }
 

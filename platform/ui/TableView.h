@@ -3,6 +3,7 @@
 // apart by identifier, and rows are selected, clicked and dragged by tests as
 // a user would.
 
+#include <cstdint>
 #include <map>
 #include <memory>
 #include <set>
@@ -81,7 +82,8 @@ public:
     int numberOfRows();
     // The data source's value for the cell; None outside the table.
     plist::Value valueAt(const std::string& columnIdentifier, int row);
-    // The rows as the user sees them: one text per cell, row by row.
+    // The rows as the user sees them: one text per cell (converted for
+    // display), row by row.
     std::vector<std::vector<std::string>> renderedRows();
 
     // Asks the data source again (counts the reloads).
@@ -97,6 +99,11 @@ public:
     // By the program: no delegate message. Rows outside the table are ignored.
     void selectRow(int row, bool extend = false);
     void deselectAll();
+    // Scrolls so that the row is in view; -1 before any request. The count
+    // lets a presenter scroll once per request.
+    void scrollRowToVisible(int row);
+    int scrolledRow() const { return scrolledRow_; }
+    uint64_t scrollRequests() const { return scrollRequests_; }
 
     void registerForDraggedTypes(const std::vector<std::string>& types) { dragTypes_ = types; }
     const std::vector<std::string>& registeredDraggedTypes() const { return dragTypes_; }
@@ -126,6 +133,8 @@ private:
     int lastSelected_ = -1;
     bool multiple_ = false;
     int reloads_ = 0;
+    int scrolledRow_ = -1;
+    uint64_t scrollRequests_ = 0;
     std::vector<std::string> dragTypes_;
     Pasteboard pasteboard_;
     TargetAction<Control>::Handler doubleAction_;

@@ -1,5 +1,7 @@
 #include "platform/ui/Toolbar.h"
 
+#include "platform/UIChanges.h"
+
 const std::vector<ToolbarItemRef>& Toolbar::items() {
     if (!loaded_ && delegate_) {
         loaded_ = true;
@@ -23,4 +25,9 @@ bool Toolbar::userClickItem(const std::string& identifier) {
     ToolbarItemRef item = itemWithIdentifier(identifier);
     if (!item || !item->isEnabled()) return false;
     return item->sendAction();
+}
+
+void Toolbar::setSelectedItemIdentifier(const std::string& identifier) {
+    selected_ = identifier;
+    noteUIChange();
 }

@@ -65,6 +65,9 @@ public:
     // time (when the toolbar is given to a window).
     const std::vector<ToolbarItemRef>& items();
     ToolbarItemRef itemWithIdentifier(const std::string& identifier);
+    // The item shown as the current one ("" for none).
+    const std::string& selectedItemIdentifier() const { return selected_; }
+    void setSelectedItemIdentifier(const std::string& identifier);
     // The user clicks an item: its action is sent.
     bool userClickItem(const std::string& identifier);
 
@@ -74,5 +77,6 @@ private:
     bool customizable_ = true;
     bool autosaves_ = false;
     bool loaded_ = false;
+    std::string selected_;
     std::vector<ToolbarItemRef> items_;
 };

@@ -4,6 +4,7 @@
 
 #include "util/DisplayText.h"
 #include "platform/UIChanges.h"
+#include "platform/ui/Window.h"
 
 View::View(Rect frame) : frame_(frame) {}
 
@@ -12,8 +13,37 @@ View::~View() {
 }
 
 void View::setFrame(const Rect& frame) {
+    const Size old = frame_.size;
     frame_ = frame;
+    if (autoresizesSubviews_ && (old.width != frame.width() || old.height != frame.height())) resizeSubviews(old);
     noteUIChange();
+}
+
+void View::resizeSubviews(Size oldSize) {
+    for (const ViewRef& v : subviews_) v->resizeWithOldSuperviewSize(oldSize, frame_.size);
+}
+
+namespace {
+
+// Shares a change of length among the stretchable parts of one axis:
+// returns how much the origin moves and the size grows.
+std::pair<double, double> stretch(double delta, bool minMargin, bool size, bool maxMargin) {
+    const int parts = int(minMargin) + int(size) + int(maxMargin);
+    if (parts == 0) return {0, 0};
+    const double share = delta / parts;
+    return {minMargin ? share : 0, size ? share : 0};
+}
+
+}  // namespace
+
+void View::resizeWithOldSuperviewSize(Size oldSuperSize, Size newSuperSize) {
+    if (autoresizing_ == kViewNotSizable) return;
+    const auto [dx, dw] = stretch(newSuperSize.width - oldSuperSize.width, autoresizing_ & kViewMinXMargin,
+                                  autoresizing_ & kViewWidthSizable, autoresizing_ & kViewMaxXMargin);
+    const auto [dy, dh] = stretch(newSuperSize.height - oldSuperSize.height, autoresizing_ & kViewMinYMargin,
+                                  autoresizing_ & kViewHeightSizable, autoresizing_ & kViewMaxYMargin);
+    if (dx == 0 && dw == 0 && dy == 0 && dh == 0) return;
+    setFrame({frame_.x() + dx, frame_.y() + dy, std::max(0.0, frame_.width() + dw), std::max(0.0, frame_.height() + dh)});
 }
 
 void View::setFrameSize(Size size) { setFrame({frame_.origin, size}); }
@@ -67,6 +97,17 @@ ViewRef View::findView(const std::string& identifier) {
     for (auto& v : subviews_)
         if (ViewRef found = v->findView(identifier)) return found;
     return nullptr;
+}
+
+void View::setNextKeyView(const ViewRef& view) {
+    nextKeyView_ = view;
+    noteUIChange();
+}
+
+void View::display() {
+    ++displays_;
+    needsDisplay_ = false;
+    if (UIPresenter* presenter = Application::shared().presenter()) presenter->displayView(*this);
 }
 
 void View::setNeedsDisplay(bool needs) {

@@ -1,6 +1,7 @@
 #pragma once
 // The headless view tree: views with frames inside a window's content view.
-// Frames are in the superview's coordinates, origin bottom-left.
+// Frames are in the superview's coordinates, origin bottom-left. When a
+// view changes size its subviews follow their autoresizing masks.
 
 #include <memory>
 #include <string>
@@ -11,6 +12,18 @@
 class View;
 class Window;
 using ViewRef = std::shared_ptr<View>;
+
+// Which parts of a view's place stretch when its superview changes size. A
+// view with none keeps its size and its distance from the bottom-left corner.
+enum AutoresizingMask : unsigned {
+    kViewNotSizable = 0,
+    kViewMinXMargin = 1,
+    kViewWidthSizable = 2,
+    kViewMaxXMargin = 4,
+    kViewMinYMargin = 8,  // the bottom margin stretches: the view keeps its top
+    kViewHeightSizable = 16,
+    kViewMaxYMargin = 32,
+};
 
 class View : public std::enable_shared_from_this<View> {
 public:
@@ -23,6 +36,11 @@ public:
     void setFrame(const Rect& frame);
     void setFrameSize(Size size);
     void setFrameOrigin(Point origin);
+
+    unsigned autoresizingMask() const { return autoresizing_; }
+    void setAutoresizingMask(unsigned mask) { autoresizing_ = mask; }
+    bool autoresizesSubviews() const { return autoresizesSubviews_; }
+    void setAutoresizesSubviews(bool on) { autoresizesSubviews_ = on; }
 
     bool isHidden() const { return hidden_; }
     void setHidden(bool hidden);
@@ -43,14 +61,29 @@ public:
     // The first view in this tree (this one included) with the identifier.
     ViewRef findView(const std::string& identifier);
 
+    // The view the keyboard focus moves on to (Tab); null for the window's order.
+    ViewRef nextKeyView() const { return nextKeyView_.lock(); }
+    void setNextKeyView(const ViewRef& view);
+
     bool needsDisplay() const { return needsDisplay_; }
     void setNeedsDisplay(bool needs = true);
     // Clears the flag, as a presenter does once it has drawn the view.
     void displayIfNeeded() { needsDisplay_ = false; }
+    // Draws the view now, before returning (for work that holds the event
+    // loop); the presenter paints its window. Counted for tests.
+    void display();
+    int displayCount() const { return displays_; }
 
 private:
     friend class Window;
+    void resizeSubviews(Size oldSize);
+    void resizeWithOldSuperviewSize(Size oldSuperSize, Size newSuperSize);
+
     Rect frame_;
+    unsigned autoresizing_ = kViewNotSizable;
+    bool autoresizesSubviews_ = true;
+    std::weak_ptr<View> nextKeyView_;
+    int displays_ = 0;
     bool hidden_ = false;
     int tag_ = 0;
     std::string identifier_;

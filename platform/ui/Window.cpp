@@ -28,6 +28,7 @@ void Window::setTitle(const std::string& title) {
 void Window::setFrame(const Rect& frame, bool, bool animate) {
     frame_ = frame;
     animated_ = animate;
+    if (content_) content_->setFrameSize(frame.size);
     noteUIChange();
 }
 
@@ -53,6 +54,10 @@ void Window::makeKeyAndOrderFront() {
 void Window::orderFront() {
     if (visible_) return;
     visible_ = true;
+    if (!shownOnce_) {
+        shownOnce_ = true;
+        if (ViewRef initial = initialFirstResponder(); initial && !firstResponder()) makeFirstResponder(initial);
+    }
     Application::shared().visibilityChanged(*this);
 }
 
@@ -69,6 +74,29 @@ void Window::close() {
     WindowRef keep = shared_from_this();
     if (willClose_) willClose_(*this);
     orderOut();
+}
+
+void Window::setDeletable(bool deletable) {
+    deletable_ = deletable;
+    noteUIChange();
+}
+
+bool Window::performClose() {
+    if (attachedSheet_ && attachedSheet_->isVisible()) return false;
+    WindowRef keep = shared_from_this();
+    if (closeRequest_)
+        closeRequest_(*this);
+    else
+        close();
+    return true;
+}
+
+bool Window::makeFirstResponder(const ViewRef& view) {
+    if (view && view->window() != this) return false;
+    firstResponder_ = view;
+    ++firstResponderRequests_;
+    noteUIChange();
+    return true;
 }
 
 void Window::setToolbar(std::shared_ptr<Toolbar> toolbar) {

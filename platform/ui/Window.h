@@ -3,6 +3,7 @@
 // made key, run as sheets on other windows and closed; a presenter (when one
 // is attached) shows them on the desktop.
 
+#include <cstdint>
 #include <functional>
 #include <memory>
 #include <string>
@@ -28,7 +29,8 @@ public:
     const std::string& title() const { return title_; }
     void setTitle(const std::string& title);
     const Rect& frame() const { return frame_; }
-    // Moves and resizes the window; `animate` is recorded for presenters.
+    // Moves and resizes the window (the content view takes the new size);
+    // `animate` is recorded for presenters.
     void setFrame(const Rect& frame, bool display = true, bool animate = false);
     bool lastFrameChangeAnimated() const { return animated_; }
 
@@ -44,6 +46,26 @@ public:
     // Hides the window and tells the close handler.
     void close();
     void setWillCloseHandler(std::function<void(Window&)> h) { willClose_ = std::move(h); }
+
+    // Whether the title bar offers a close button.
+    bool isDeletable() const { return deletable_; }
+    void setDeletable(bool deletable);
+    // What closing from the desktop does (title-bar button, window manager):
+    // the window's own closing path; without a handler the window closes.
+    void setCloseRequestHandler(std::function<void(Window&)> h) { closeRequest_ = std::move(h); }
+    // The desktop asks the window to close. A window with a sheet attached
+    // stays; false when nothing happened.
+    bool performClose();
+
+    // The view that takes the keyboard; null for none.
+    View* firstResponder() const { return firstResponder_.lock().get(); }
+    // False for a view outside this window.
+    bool makeFirstResponder(const ViewRef& view);
+    // Counts makeFirstResponder calls, so a presenter moves the focus once per request.
+    uint64_t firstResponderRequests() const { return firstResponderRequests_; }
+    // Becomes the first responder when the window is first shown.
+    void setInitialFirstResponder(const ViewRef& view) { initialFirstResponder_ = view; }
+    ViewRef initialFirstResponder() const { return initialFirstResponder_.lock(); }
 
     // Sheets: a window shown attached to another (see Application::beginSheet).
     bool isSheet() const { return sheetParent_ != nullptr; }
@@ -67,6 +89,12 @@ private:
     WindowRef attachedSheet_;
     std::function<void(int)> sheetDidEnd_;
     std::function<void(Window&)> willClose_;
+    std::function<void(Window&)> closeRequest_;
+    bool deletable_ = true;
+    bool shownOnce_ = false;
+    std::weak_ptr<View> firstResponder_;
+    std::weak_ptr<View> initialFirstResponder_;
+    uint64_t firstResponderRequests_ = 0;
     std::shared_ptr<Toolbar> toolbar_;
 };
 
@@ -77,6 +105,8 @@ public:
     virtual void windowVisibilityChanged(Window& window) = 0;
     virtual void alertShown(const AlertRef& alert) = 0;
     virtual void alertEnded(Alert& alert) = 0;
+    // Draws the view's window now (View::display).
+    virtual void displayView(View&) {}
 };
 
 class Application {

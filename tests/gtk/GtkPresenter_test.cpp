@@ -41,7 +41,7 @@ struct Cities : TableDataSource {
 
 TEST_F(GtkPresenterTest, WindowsShowTheirControlsWhereTheModelPutsThem) {
     WindowRef window = Window::create({100, 100, 400, 300}, "Preferences");
-    auto ok = std::make_shared<Button>(Rect{10, 20, 100, 30});
+    auto ok = std::make_shared<Button>(Rect{10, 20, 100, 40});
     ok->setTitle("OK");
     auto hidden = std::make_shared<Button>(Rect{200, 20, 100, 30});
     hidden->setHidden(true);
@@ -64,7 +64,7 @@ TEST_F(GtkPresenterTest, WindowsShowTheirControlsWhereTheModelPutsThem) {
     int y = -1, x = -1;
     gtk_container_child_get(GTK_CONTAINER(gtk_widget_get_parent(button)), button, "x", &x, "y", &y, nullptr);
     EXPECT_EQ(x, 10);
-    EXPECT_EQ(y, 300 - 50);  // GTK counts from the top
+    EXPECT_EQ(y, 300 - 60);  // GTK counts from the top
     EXPECT_FALSE(gtk_widget_get_visible(presenter->widgetFor(hidden.get())));
 
     gtk_button_clicked(GTK_BUTTON(button));
