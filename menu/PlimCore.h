@@ -30,6 +30,8 @@ public:
     virtual ~PlimStatusItem() = default;
     virtual void setImage(ImageRef image) = 0;
     virtual void setAttributedTitle(const AttributedString& title) = 0;
+    // The text shown when the pointer rests on the item; lines separated by "\n".
+    virtual void setToolTip(const std::string&) {}
 };
 
 // A status item of the system status bar as the menu's drawing target.
@@ -38,6 +40,7 @@ public:
     explicit StatusItemTarget(StatusItemRef item) : item_(std::move(item)) {}
     void setImage(ImageRef image) override { item_->setImage(std::move(image)); }
     void setAttributedTitle(const AttributedString& title) override { item_->setAttributedTitle(title); }
+    void setToolTip(const std::string& text) override { item_->setToolTip(text); }
     const StatusItemRef& item() const { return item_; }
 
 private:

@@ -1,6 +1,8 @@
 #include "menu/PlimMenu.h"
 
+#include <algorithm>
 #include <cctype>
+#include <cmath>
 #include <charconv>
 #include <cstdio>
 #include <cstdlib>
@@ -13,6 +15,7 @@
 #include "menu/PlimMenuItem.h"
 #include "platform/Tasks.h"
 #include "platform/UserLocale.h"
+#include "util/DisplayText.h"
 #include "util/FileUtils.h"
 #include "util/teskThread.h"
 
@@ -22,6 +25,8 @@ constexpr const char* kStringTable = "Skyvane";
 constexpr const char* kRadarFolder = "Library/Application Support/Skyvane/PlimDoppler/";
 // A radar file this long or shorter is an error page or a partial write.
 constexpr int kSmallestRadarImage = 1024;
+// Label images are never narrower than this, in points.
+constexpr double kLeastLabelWidth = 100;
 
 const std::string& value(const plist::Dict& dict, const std::string& key) {
     static const std::string empty;
@@ -72,7 +77,7 @@ const char* const kEnglishDays[7][2] = {{"Sun", "Sunday"},     {"Mon", "Monday"}
 }  // namespace
 
 PlimMenu::PlimMenu(MenuRef menu, PlimStatusItem* item, Bundle& bundle, PlimCore* plim)
-    : menu_(std::move(menu)), item_(item), bundle_(bundle), plimRef_(plim) {
+    : menu_(std::move(menu)), item_(item), bundle_(bundle), plimRef_(plim), labelWidth_(kLeastLabelWidth) {
     images_["status"] = std::make_unique<PlimImageSet>("gfx/status", bundle_);
     changeIconSet(1);
     menuStringAttributes_.font = Font::boldSystemFont(Font::systemFontSize());
@@ -85,6 +90,9 @@ PlimMenu::PlimMenu(MenuRef menu, PlimStatusItem* item, Bundle& bundle, PlimCore*
         todayCap_ = capitalized(todayCap_);
         tomorrowCap_ = capitalized(tomorrowCap_);
     }
+    programName_ = bundle_.objectForInfoDictionaryKey("CFBundleName").stringOr("");
+    if (programName_.empty()) programName_ = "Skyvane";
+    updateToolTip();
 }
 
 PlimMenu::~PlimMenu() = default;
@@ -124,6 +132,20 @@ void PlimMenu::setMainText(const std::string& text, float size) {
     TextAttributes attributes;
     attributes.font = Font::titleBarFont(size);
     if (item_) item_->setAttributedTitle(AttributedString(text, attributes));
+    tipTemperature_ = toDisplayText(text);
+    updateToolTip();
+}
+
+void PlimMenu::updateToolTip() {
+    if (!item_) return;
+    if (tipCity_.empty()) {
+        item_->setToolTip(programName_);
+        return;
+    }
+    std::string weather = tipConditions_;
+    if (!weather.empty() && !tipTemperature_.empty()) weather += ", ";
+    weather += tipTemperature_;
+    item_->setToolTip(weather.empty() ? tipCity_ : tipCity_ + "\n" + weather);
 }
 
 void PlimMenu::addItemAtIndex(unsigned int index) {
@@ -148,6 +170,8 @@ void PlimMenu::setMenuItem(unsigned int index, const plist::Dict& dict) {
         std::fprintf(stderr, "PlimMenu: no menu line at index [%u]\n", index);
         return;
     }
+    // A line laid out anew is a label line again only if its new kind says so.
+    std::erase_if(labelLines_, [&line](const LabelLine& l) { return l.item.lock() == line; });
     switch (intValue(dict, PlimMenuItem::TypeKey)) {
         case PlimMenuItem::Forecast:
             setForecastItem(*line, value(dict, PlimMenuItem::ForecastDayKey),
@@ -246,23 +270,56 @@ void PlimMenu::setForecastItem(MenuItem& item, const std::string& day, int code,
     if (code != PlimMenuItem::NoWeatherCode)
         weatherIcon_->render(*icon, code, 0, minuteOfDay, saturation, true, 360, 1080);
 
-    ImageRef picture = Image::create({100, 18});
-    const AttributedString label(dayText, menuStringAttributes_);
-    const int iconWidth = static_cast<int>(icon->size().width);
-    {
-        ImageCanvas canvas(*picture);
-        canvas.drawText(label, {100.0 - (4 + label.size().width + iconWidth), 0});
-    }
-    picture->composite(*icon, {100.0 - iconWidth, 0});
-
-    item.setImage(picture);
+    showLabelImage(item, dayText, icon, 18, 4);
     item.setTitle(title);
     item.setEnabled(true);
+}
+
+double PlimMenu::LabelLine::neededWidth() const {
+    return text.size().width + gap + (icon ? static_cast<int>(icon->size().width) : 0);
+}
+
+void PlimMenu::showLabelImage(MenuItem& item, const std::string& text, ImageRef icon, double height, double gap) {
+    // Lines that left the menu no longer count.
+    std::erase_if(labelLines_, [this, &item](const LabelLine& line) {
+        auto shown = line.item.lock();
+        return !shown || shown.get() == &item || shown->menu() != menu_.get();
+    });
+    labelLines_.push_back({item.weak_from_this(), AttributedString(text, menuStringAttributes_), std::move(icon),
+                           height, gap});
+
+    double widest = kLeastLabelWidth;
+    for (const LabelLine& line : labelLines_) widest = std::max(widest, std::ceil(line.neededWidth()));
+    if (widest != labelWidth_) {
+        labelWidth_ = widest;
+        for (const LabelLine& line : labelLines_) drawLabelImage(line);
+    } else {
+        drawLabelImage(labelLines_.back());
+    }
+}
+
+void PlimMenu::drawLabelImage(const LabelLine& line) const {
+    auto item = line.item.lock();
+    if (!item) return;
+    ImageRef picture = Image::create({labelWidth_, line.height});
+    const double iconWidth = line.icon ? static_cast<int>(line.icon->size().width) : 0;
+    {
+        ImageCanvas canvas(*picture);
+        canvas.drawText(line.text, {labelWidth_ - (line.gap + line.text.size().width + iconWidth), 0});
+    }
+    if (line.icon) picture->composite(*line.icon, {labelWidth_ - iconWidth, 0});
+    item->setImage(picture);
+    item->setImageContent(line.text.string(), line.icon);
 }
 
 void PlimMenu::setCityItem(MenuItem& item, int code, const std::string& city, const std::string& url) {
     const std::string condition = conditionDescription(code);
     item.setTitle(condition.empty() ? city : condition + ": " + city);
+    // Parts from different texts may come in different encodings: each is
+    // made displayable on its own.
+    tipCity_ = toDisplayText(city);
+    tipConditions_ = toDisplayText(condition);
+    updateToolTip();
     opensURL(item, url);
 }
 
@@ -283,13 +340,7 @@ void PlimMenu::setUpdateTimeItem(MenuItem& item, long time) {
 
 void PlimMenu::setConditionItem(MenuItem& item, const std::string& label, const std::string& data,
                                 const std::string& url) {
-    ImageRef picture = Image::create({100, 16});
-    const AttributedString text(localized(label), menuStringAttributes_);
-    {
-        ImageCanvas canvas(*picture);
-        canvas.drawText(text, {100.0 - 5 - text.size().width, 0});
-    }
-    item.setImage(picture);
+    showLabelImage(item, localized(label), nullptr, 16, 5);
     item.setTitle(data);
     item.setTarget(this);
     if (!url.empty()) opensURL(item, url);

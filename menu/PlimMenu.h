@@ -7,6 +7,7 @@
 #include <map>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "menu/PlimCore.h"
 #include "menu/PlimMenuTarget.h"
@@ -64,6 +65,23 @@ private:
                         float saturation);
     void setRadarItem(MenuItem& item, const std::string& fileName);
 
+    // A line's label image: the text right-aligned, then `gap` points, then
+    // the icon (if any) at the right edge. All label images of the menu are
+    // as wide as the widest of them needs, and never narrower than 100 points.
+    struct LabelLine {
+        std::weak_ptr<MenuItem> item;
+        AttributedString text;
+        ImageRef icon;
+        double height = 0;
+        double gap = 0;
+        double neededWidth() const;
+    };
+    // The status item's tool tip: the program's name until a city is shown,
+    // then the city, its conditions and its temperature.
+    void updateToolTip();
+    void showLabelImage(MenuItem& item, const std::string& text, ImageRef icon, double height, double gap);
+    void drawLabelImage(const LabelLine& line) const;
+
     std::string localized(const std::string& key) const;
     std::string conditionDescription(int code) const;
     void opensURL(MenuItem& item, const std::string& url);
@@ -79,4 +97,10 @@ private:
     plist::Dict prepareData_;
     std::string todayCap_;
     std::string tomorrowCap_;
+    std::vector<LabelLine> labelLines_;
+    std::string programName_;
+    std::string tipCity_;
+    std::string tipConditions_;
+    std::string tipTemperature_;
+    double labelWidth_;
 };

@@ -26,6 +26,14 @@ void MenuItem::setTitle(const std::string& title) {
 
 void MenuItem::setImage(ImageRef image) {
     image_ = std::move(image);
+    imageText_.clear();
+    imageIcon_.reset();
+    noteUIChange();
+}
+
+void MenuItem::setImageContent(const std::string& text, ImageRef icon) {
+    imageText_ = toDisplayText(text);
+    imageIcon_ = std::move(icon);
     noteUIChange();
 }
 

@@ -25,7 +25,14 @@ public:
     const std::string& title() const { return title_; }
     void setTitle(const std::string& title);
     const ImageRef& image() const { return image_; }
+    // Setting the image forgets its content (below).
     void setImage(ImageRef image);
+    // What the image shows, for presenters that show item images only at
+    // icon size: the text drawn in it and the small picture beside that text
+    // (null for none). Empty for an image that is a picture only.
+    const std::string& imageText() const { return imageText_; }
+    const ImageRef& imageIcon() const { return imageIcon_; }
+    void setImageContent(const std::string& text, ImageRef icon);
     bool isEnabled() const { return enabled_; }
     void setEnabled(bool enabled);
     int tag() const { return tag_; }
@@ -59,6 +66,8 @@ private:
 
     std::string title_;
     ImageRef image_;
+    std::string imageText_;
+    ImageRef imageIcon_;
     bool enabled_ = true;
     int tag_ = 0;
     int state_ = 0;

@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "platform/UIChanges.h"
+#include "util/DisplayText.h"
 
 void StatusItem::changed() {
     noteUIChange();
@@ -28,6 +29,13 @@ void StatusItem::setTitle(const std::string& title) {
     TextAttributes attrs;
     attrs.font = Font::menuBarFont(14.0);
     setAttributedTitle(AttributedString(title, attrs));
+}
+
+void StatusItem::setToolTip(const std::string& text) {
+    std::string shown = toDisplayText(text);
+    if (shown == toolTip_) return;
+    toolTip_ = std::move(shown);
+    changed();
 }
 
 void StatusItem::setMenu(MenuRef menu) {

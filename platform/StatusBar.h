@@ -28,6 +28,10 @@ public:
     const std::string& title() const { return title_.string(); }
     // A plain title in the menu-bar font.
     void setTitle(const std::string& title);
+    // Shown when the pointer rests on the item (not while its menu is open);
+    // lines are separated by "\n". Empty for none.
+    const std::string& toolTip() const { return toolTip_; }
+    void setToolTip(const std::string& text);
 
     const MenuRef& menu() const { return menu_; }
     void setMenu(MenuRef menu);
@@ -52,6 +56,7 @@ private:
     double length_ = kVariableStatusItemLength;
     ImageRef image_;
     AttributedString title_;
+    std::string toolTip_;
     MenuRef menu_;
     bool highlightMode_ = false;
     bool menuDown_ = false;

@@ -42,6 +42,10 @@ public:
     // PlimStatusItem: what the core and the menu set.
     void setAttributedTitle(const AttributedString& title) override;
     void setImage(ImageRef image) override;
+    // The host's item shows the tool tip.
+    void setToolTip(const std::string& text) override {
+        if (hostItem()) hostItem()->setToolTip(text);
+    }
     // Replaces the characters of the title, keeping its attributes.
     void setTitle(const std::string& title);
 

@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <filesystem>
 #include <fstream>
 
@@ -357,4 +358,51 @@ TEST_F(PlimMenuTest, WorkerThreadCallsArriveThroughTheFacade) {
     EXPECT_EQ(line(0)->title(), "Could not contact weather site  (5)");
     EXPECT_EQ(statusItem_->image(), plim_->getImageOfSet("status", "kv2-x.png"));
     channel.close();
+}
+
+TEST_F(PlimMenuTest, LabelImagesAreAsWideAsTheWidestLabelNeeds) {
+    plim_->setMenuItem(0, record({{"type", "4"}, {"condType", "humidity"}, {"condData", "45%"}}));
+    ASSERT_TRUE(line(0)->image());
+    EXPECT_EQ(line(0)->image()->size().width, 100);
+    EXPECT_EQ(line(0)->imageText(), "Humidity:");
+    EXPECT_EQ(line(0)->imageIcon(), nullptr);
+
+    // A day text longer than the usual day names widens every label image.
+    const std::string longDay = "This Afternoon and Evening";
+    plim_->setMenuItem(1, record({{"type", "1"}, {"fcDay", longDay}, {"code", "32"}, {"fcHiLo", "75/50"},
+                                  {"curMin", "720"}, {"sat", "1.0"}}));
+    TextAttributes bold;
+    bold.font = Font::boldSystemFont(Font::systemFontSize());
+    const double needed = AttributedString(longDay, bold).size().width + 4 + 25;
+    ASSERT_GT(needed, 100);
+    const Image& forecast = *line(1)->image();
+    EXPECT_EQ(forecast.size().width, std::ceil(needed));
+    EXPECT_EQ(line(1)->imageText(), longDay);
+    ASSERT_TRUE(line(1)->imageIcon());
+    EXPECT_EQ(line(1)->imageIcon()->size(), (Size{25, 16}));
+    // The day text starts inside the image: nothing is cut at the left edge.
+    EXPECT_GT(opaquePixels(forecast, 0, 12), 0);
+    const int width = forecast.pixelsWide();
+    const Image& detail = *line(0)->image();
+    EXPECT_EQ(detail.pixelsWide(), width);
+    // Right-aligned with the 5-point margin kept.
+    EXPECT_EQ(opaquePixels(detail, width - 4, width), 0);
+    EXPECT_GT(opaquePixels(detail, width - 30, width - 5), 20);
+    EXPECT_EQ(opaquePixels(detail, 0, width - 100), 0);
+
+    // When the wide line goes, the label images are 100 points again.
+    plim_->setMenuItem(1, record({{"type", "7"}, {"err", "4"}}));
+    plim_->setMenuItem(2, record({{"type", "4"}, {"condType", "wind"}, {"condData", "N 5 MPH"}}));
+    EXPECT_EQ(line(2)->image()->size().width, 100);
+    EXPECT_EQ(line(0)->image()->size().width, 100);
+}
+
+TEST_F(PlimMenuTest, ToolTipNamesTheProgramThenTheCityItsConditionsAndTemperature) {
+    EXPECT_EQ(statusItem_->toolTip(), "Skyvane");
+    plim_->setMainText("72\xA1", 12);  // a degree sign as the engine writes it
+    EXPECT_EQ(statusItem_->toolTip(), "Skyvane");
+    plim_->setMenuItem(0, record({{"type", "2"}, {"code", "32"}, {"pcName", "Zürich"}, {"url", "http://w.example/z"}}));
+    EXPECT_EQ(statusItem_->toolTip(), "Zürich\nSunny, 72\xC2\xB0");
+    plim_->setMainText("", 12);
+    EXPECT_EQ(statusItem_->toolTip(), "Zürich\nSunny");
 }
