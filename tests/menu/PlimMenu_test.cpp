@@ -184,26 +184,14 @@ TEST_F(PlimMenuTest, LinesWithoutAWeatherCodeShowNoConditionAndNoPicture) {
     EXPECT_EQ(line(0)->title(), "Des Moines, IA");
     plim_->setMenuItem(0, record({{"type", "2"}, {"code", "0"}, {"pcName", "Des Moines, IA"}}));
     EXPECT_EQ(line(0)->title(), "Tornado: Des Moines, IA");
-
-    plim_->setMenuItem(1, record({{"type", "1"}, {"fcDay", "Monday"}, {"fcHiLo", "75..50"}, {"curMin", "720"},
-                                  {"sat", "1.0"}}));
+    plim_->setMenuItem(1, record({{"type", "1"}, {"fcDay", "Monday"}, {"fcHiLo", "75..50"}, {"curMin", "720"}}));
     EXPECT_EQ(line(1)->title(), "75..50");
-    ASSERT_TRUE(line(1)->image());
     EXPECT_EQ(opaquePixels(*line(1)->image(), 75, 100), 0);
-
-    plim_->setMenuItem(2, record({{"type", "6"}, {"code", ""}, {"temp", "72\xC2\xB0"}, {"pcName", "Austin, TX"},
-                                  {"curMin", "720"}, {"riseMin", "360"}, {"setMin", "1080"}, {"sat", "1.0"}}));
-    ASSERT_TRUE(line(2)->image());
-    EXPECT_EQ(opaquePixels(*line(2)->image(), 0, 25), 0);
 
     CaptureStderr err;
     plim_->setMainWeatherImage(PlimMenuItem::NoWeatherCode, 0, 720, 360, 1080, 1.0f);
     ASSERT_TRUE(statusItem_->image());
-    const Image& blank = *statusItem_->image();
-    EXPECT_EQ(opaquePixels(blank, 0, blank.pixelsWide()), 0);
-    plim_->setMainWeatherImage(0, 0, 720, 360, 1080, 1.0f);
-    const Image& storm = *statusItem_->image();
-    EXPECT_GT(opaquePixels(storm, 0, storm.pixelsWide()), 100);
+    EXPECT_EQ(opaquePixels(*statusItem_->image(), 0, statusItem_->image()->pixelsWide()), 0);
     EXPECT_EQ(err.text(), "");
 }
 

@@ -148,29 +148,6 @@ TEST_F(FlexiScraperTest, FetchFailuresScoreNothing) {
     }
 }
 
-TEST_F(FlexiScraperTest, OnlyRepliesWithAStatusLineArePages) {
-    const std::string path = "/current/springfield.html";
-    const std::string page = fixtureText("flexi/current/springfield.html?station=KSPI");
-    const std::vector<std::pair<std::string, int>> replies = {
-        {"", SuperScraper::FetchFailed},                                       // closed without a byte
-        {page, SuperScraper::FetchFailed},                                     // no header at all
-        {"<html>\r\n\r\nHTTP/1.0 200 OK\r\n\r\n" + page, SuperScraper::FetchFailed},  // not on the first line
-        {"HTTP/1.0 OK\r\n\r\n" + page, SuperScraper::FetchFailed},               // no status code
-        {"HTTP/1.1 503 Busy\r\n\r\n" + page, SuperScraper::FetchFailed},
-        {"HTTP/1.0 200\r\n\r\n" + page, SuperScraper::Success},                 // no reason phrase
-        {"HTTP/1.1 200 OK\r\nContent-Type: text/html\r\n\r\n" + page, SuperScraper::Success},
-    };
-    for (const auto& [reply, expected] : replies) {
-        server.clearRoutes();
-        server.route("weather.example.com", path,
-                     reply.empty() ? FixtureReply::closeEarly() : FixtureReply::rawBytes(reply));
-        ScrapeReport report;
-        CaptureStdout log;
-        EXPECT_EQ(scraper.scrape(key({"springfield", "KSPI"}), report), expected) << reply.substr(0, 30);
-        EXPECT_EQ(report.getOutputHashRef().empty(), expected != SuperScraper::Success);
-    }
-}
-
 TEST_F(FlexiScraperTest, KeysFillTemplatesSafely) {
     std::string out;
     EXPECT_TRUE(scraper.mergeKeysIntoString("/f?site=<uri_key><%idx=2>&city=<uri_key>",
