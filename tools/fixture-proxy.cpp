@@ -14,7 +14,6 @@
 //   stall <host> <path>                the connection stays open and silent
 
 #include <csignal>
-#include <cstdio>
 #include <fstream>
 #include <iostream>
 #include <sstream>
@@ -23,10 +22,6 @@
 #include "support/FixtureServer.h"
 
 namespace {
-
-volatile std::sig_atomic_t g_stop = 0;
-
-void onSignal(int) { g_stop = 1; }
 
 bool loadRoutes(FixtureServer& server, const std::string& file) {
     std::ifstream in(file);
