@@ -1,8 +1,8 @@
 #include "platform/gtk/GtkImages.h"
 
 #include <algorithm>
+#include <cmath>
 
-#include "platform/ImageCanvas.h"
 #include "platform/internal/ImageStorage.h"
 
 GdkPixbuf* pixbufFromImage(const Image* image) {
@@ -12,24 +12,57 @@ GdkPixbuf* pixbufFromImage(const Image* image) {
     return gdk_pixbuf_get_from_surface(s, 0, 0, image->pixelsWide(), image->pixelsHigh());
 }
 
-ImageRef statusItemPicture(const Image* image, const AttributedString& title, double thickness, bool menuDown) {
-    const bool hasTitle = !title.empty();
-    if (!image && !hasTitle) return nullptr;
-    double width = 0, imageWidth = 0;
-    if (image && image->size().height > 0) {
-        imageWidth = (thickness - 3) * image->size().width / image->size().height;
-        width = imageWidth;
+GdkPixbuf* pixbufFittingSlot(const Image* image, int size) {
+    GdkPixbuf* whole = pixbufFromImage(image);
+    if (!whole || size <= 0) return whole;
+    const int w = gdk_pixbuf_get_width(whole);
+    const int h = gdk_pixbuf_get_height(whole);
+    const double scale = static_cast<double>(size) / std::max(w, h);
+    const int sw = std::max(1, static_cast<int>(std::lround(w * scale)));
+    const int sh = std::max(1, static_cast<int>(std::lround(h * scale)));
+    if (sw == w && sh == h) return whole;
+    GdkPixbuf* scaled = gdk_pixbuf_scale_simple(whole, sw, sh, GDK_INTERP_BILINEAR);
+    g_object_unref(whole);
+    return scaled;
+}
+
+std::string pngBytes(const Image* image) {
+    GdkPixbuf* pb = pixbufFromImage(image);
+    if (!pb) return {};
+    gchar* buffer = nullptr;
+    gsize length = 0;
+    std::string bytes;
+    if (gdk_pixbuf_save_to_buffer(pb, &buffer, &length, "png", nullptr, nullptr)) bytes.assign(buffer, length);
+    g_free(buffer);
+    g_object_unref(pb);
+    return bytes;
+}
+
+ArgbPixmap argbPixmap(const Image& image, int scale) {
+    ArgbPixmap out;
+    GdkPixbuf* pb = pixbufFromImage(&image);
+    if (!pb) return out;
+    if (scale > 1) {
+        GdkPixbuf* big = gdk_pixbuf_scale_simple(pb, gdk_pixbuf_get_width(pb) * scale,
+                                                 gdk_pixbuf_get_height(pb) * scale, GDK_INTERP_BILINEAR);
+        g_object_unref(pb);
+        pb = big;
     }
-    AttributedString text = title;
-    // The title is white on the open menu's highlight, black otherwise.
-    text.setColor(menuDown ? Color::white() : Color::black());
-    const Size textSize = hasTitle ? text.size() : Size{};
-    if (hasTitle) width += 2 + textSize.width;
-    ImageRef picture = Image::create({std::max(width, 1.0), thickness});
-    if (!picture) return nullptr;
-    ImageCanvas canvas(*picture);
-    if (menuDown) canvas.fillRect({0, 0, std::max(width, 1.0), thickness}, Color::calibratedRGB(0.2, 0.4, 0.85));
-    if (image) canvas.drawImage(*image, Rect{0, 2, imageWidth, thickness - 3}, 1.0);
-    if (hasTitle) canvas.drawText(text, {imageWidth + 2, 1 + thickness / 2 - textSize.height / 2});
-    return picture;
+    out.width = gdk_pixbuf_get_width(pb);
+    out.height = gdk_pixbuf_get_height(pb);
+    const int channels = gdk_pixbuf_get_n_channels(pb);
+    const bool alpha = gdk_pixbuf_get_has_alpha(pb);
+    const int stride = gdk_pixbuf_get_rowstride(pb);
+    const guchar* pixels = gdk_pixbuf_read_pixels(pb);
+    out.argb.reserve(static_cast<size_t>(out.width) * out.height * 4);
+    for (int y = 0; y < out.height; ++y)
+        for (int x = 0; x < out.width; ++x) {
+            const guchar* p = pixels + y * stride + x * channels;
+            out.argb.push_back(alpha ? p[3] : 255);
+            out.argb.push_back(p[0]);
+            out.argb.push_back(p[1]);
+            out.argb.push_back(p[2]);
+        }
+    g_object_unref(pb);
+    return out;
 }

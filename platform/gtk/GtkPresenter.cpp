@@ -1,7 +1,3 @@
-// GDK's status icon is deprecated in GTK 3 but remains the way to put an
-// icon into an X11 system tray without further libraries.
-#define GDK_DISABLE_DEPRECATION_WARNINGS 1
-
 #include "platform/gtk/GtkPresenter.h"
 
 #include <algorithm>
@@ -13,6 +9,7 @@
 #include "platform/gtk/GtkImages.h"
 #include "platform/gtk/GtkSignals.h"
 #include "platform/gtk/GtkWindowEntry.h"
+#include "platform/gtk/StatusItemView.h"
 
 using namespace gtksignals;
 
@@ -26,16 +23,6 @@ void setImage(GtkImage* widget, const Image* image) {
 
 }  // namespace
 
-struct GtkPresenter::ItemEntry {
-    std::weak_ptr<StatusItem> item;
-    GtkStatusIcon* icon = nullptr;
-    GtkWidget* menu = nullptr;
-
-    ~ItemEntry() {
-        if (menu) gtk_widget_destroy(menu);
-        if (icon) g_object_unref(icon);
-    }
-};
 
 bool GtkPresenter::initialize() { return gtk_init_check(nullptr, nullptr); }
 
@@ -78,54 +65,14 @@ void GtkPresenter::sync() {
 }
 
 void GtkPresenter::addStatusItem(const StatusItemRef& item) {
-    auto entry = std::make_unique<ItemEntry>();
-    entry->item = item;
-    entry->icon = gtk_status_icon_new();
-    g_object_set_data(G_OBJECT(entry->icon), "skyvane-presenter", this);
-    auto open = +[](GtkStatusIcon* icon, gpointer d) {
-        auto* presenter = static_cast<GtkPresenter*>(g_object_get_data(G_OBJECT(icon), "skyvane-presenter"));
-        if (auto statusItem = target<StatusItem>(d)) presenter->openMenu(statusItem);
-    };
-    connect<StatusItem>(entry->icon, "activate", open, std::weak_ptr<StatusItem>(item));
-    connect<StatusItem>(entry->icon, "popup-menu", +[](GtkStatusIcon* icon, guint, guint, gpointer) {
-        g_signal_emit_by_name(icon, "activate");
-    }, std::weak_ptr<StatusItem>(item));
-    items_[item.get()] = std::move(entry);
-    syncStatusItem(item);
+    items_[item.get()] = std::make_unique<StatusItemView>(item);
 }
 
 void GtkPresenter::removeStatusItem(const StatusItemRef& item) { items_.erase(item.get()); }
 
 void GtkPresenter::syncStatusItem(const StatusItemRef& item) {
     auto it = items_.find(item.get());
-    if (it == items_.end()) return;
-    ItemEntry& entry = *it->second;
-    ImageRef picture =
-        statusItemPicture(item->image().get(), item->attributedTitle(), StatusBar::systemStatusBar().thickness(),
-                          item->isMenuDown());
-    if (picture) {
-        GdkPixbuf* pb = pixbufFromImage(picture.get());
-        gtk_status_icon_set_from_pixbuf(entry.icon, pb);
-        g_object_unref(pb);
-    }
-    gtk_status_icon_set_tooltip_text(entry.icon, item->title().c_str());
-    gtk_status_icon_set_visible(entry.icon, TRUE);
-}
-
-void GtkPresenter::openMenu(const StatusItemRef& item) {
-    auto it = items_.find(item.get());
-    if (it == items_.end() || !item->menu()) return;
-    ItemEntry& entry = *it->second;
-    if (entry.menu) gtk_widget_destroy(entry.menu);
-    entry.menu = buildMenu(item->menu());
-    connect<StatusItem>(entry.menu, "hide", +[](GtkWidget*, gpointer d) {
-        if (auto i = target<StatusItem>(d)) i->userCloseMenu();
-    }, std::weak_ptr<StatusItem>(item));
-    item->userOpenMenu();
-    // Placed by the icon in the tray (at the pointer when there is no tray).
-    gtk_menu_popup(GTK_MENU(entry.menu), nullptr, nullptr, gtk_status_icon_position_menu, entry.icon, 0,
-                   gtk_get_current_event_time());
-    if (!gtk_widget_get_visible(entry.menu)) item->userCloseMenu();  // it could not be shown
+    if (it != items_.end()) it->second->sync();
 }
 
 GtkWidget* GtkPresenter::buildMenu(const MenuRef& menu) {
@@ -157,14 +104,19 @@ GtkWidget* GtkPresenter::buildMenu(const MenuRef& menu) {
     return gtkMenu;
 }
 
-GtkStatusIcon* GtkPresenter::statusIconFor(const StatusItem* item) const {
+StatusItemView* GtkPresenter::statusItemViewFor(const StatusItem* item) const {
     auto it = items_.find(item);
-    return it == items_.end() ? nullptr : it->second->icon;
+    return it == items_.end() ? nullptr : it->second.get();
+}
+
+GtkStatusIcon* GtkPresenter::statusIconFor(const StatusItem* item) const {
+    StatusItemView* view = statusItemViewFor(item);
+    return view ? view->trayIcon() : nullptr;
 }
 
 GtkWidget* GtkPresenter::menuFor(const StatusItem* item) const {
-    auto it = items_.find(item);
-    return it == items_.end() ? nullptr : it->second->menu;
+    StatusItemView* view = statusItemViewFor(item);
+    return view ? view->popupMenu() : nullptr;
 }
 
 GtkWidget* GtkPresenter::dialogFor(const Alert* alert) const {

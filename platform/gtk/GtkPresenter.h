@@ -1,6 +1,6 @@
 #pragma once
 // Shows the user-interface model on the desktop with GTK 3: status items as
-// tray icons with real menus, windows with their controls, alerts as
+// StatusNotifierItems or tray icons with real menus, windows with their controls, alerts as
 // dialogs. The model stays the truth: the user's gestures on GTK widgets
 // become the model's user* operations, and every change of the model is
 // brought to the widgets on the GLib main loop.
@@ -14,6 +14,8 @@
 #include "platform/StatusBar.h"
 #include "platform/ui/Alert.h"
 #include "platform/ui/Window.h"
+
+class StatusItemView;
 
 class GtkPresenter : public UIPresenter {
 public:
@@ -32,6 +34,8 @@ public:
     // What shows a part of the model (null when nothing does), for tests.
     GtkWindow* windowFor(const Window* window) const;
     GtkWidget* widgetFor(const View* view) const;
+    StatusItemView* statusItemViewFor(const StatusItem* item) const;
+    // The tray icon and the popped-up menu of an item shown in the tray.
     GtkStatusIcon* statusIconFor(const StatusItem* item) const;
     GtkWidget* menuFor(const StatusItem* item) const;
     GtkWidget* dialogFor(const Alert* alert) const;
@@ -47,7 +51,6 @@ public:
     void displayView(View& view) override;
 
     struct WindowEntry;
-    struct ItemEntry;
 
 private:
     void syncWindow(const WindowRef& window);
@@ -59,10 +62,9 @@ private:
     void syncStatusItem(const StatusItemRef& item);
     void addStatusItem(const StatusItemRef& item);
     void removeStatusItem(const StatusItemRef& item);
-    void openMenu(const StatusItemRef& item);
 
     std::map<const Window*, std::unique_ptr<WindowEntry>> windows_;
-    std::map<const StatusItem*, std::unique_ptr<ItemEntry>> items_;
+    std::map<const StatusItem*, std::unique_ptr<StatusItemView>> items_;
     std::map<const Alert*, GtkWidget*> dialogs_;
     guint timer_ = 0;
     uint64_t shownChanges_ = 0;

@@ -1,0 +1,45 @@
+#pragma once
+// A menu of the model exported on the session bus with libdbusmenu, as a
+// StatusNotifierItem's menu: the host reads its lines over the bus
+// (com.canonical.dbusmenu), shows them itself and sends the user's clicks
+// back, which choose the model's items. Follows the model incrementally, so
+// a host that has the menu open sees single lines change.
+
+#include <functional>
+#include <map>
+#include <memory>
+#include <string>
+
+#include "platform/Menu.h"
+
+typedef struct _DbusmenuServer DbusmenuServer;
+typedef struct _DbusmenuMenuitem DbusmenuMenuitem;
+
+class DbusMenuExport {
+public:
+    explicit DbusMenuExport(const std::string& objectPath);
+    ~DbusMenuExport();
+    DbusMenuExport(const DbusMenuExport&) = delete;
+    DbusMenuExport& operator=(const DbusMenuExport&) = delete;
+
+    const std::string& objectPath() const { return path_; }
+
+    // Brings the exported lines up to the menu (null: no lines).
+    void show(const MenuRef& menu);
+    // Told true when the host opens the menu, false when it closes it.
+    void setOpenHandler(std::function<void(bool open)> handler) { openHandler_ = std::move(handler); }
+
+    // The text a line shows: a label image's text before the title.
+    static std::string lineLabel(const MenuItem& item);
+
+private:
+    struct Line;
+    void showMenu(const Menu& menu, DbusmenuMenuitem* parent, std::map<const MenuItem*, bool>& seen);
+    DbusmenuMenuitem* lineFor(const MenuItemRef& item);
+
+    std::string path_;
+    DbusmenuServer* server_ = nullptr;
+    DbusmenuMenuitem* root_ = nullptr;
+    std::map<const MenuItem*, std::unique_ptr<Line>> lines_;
+    std::function<void(bool)> openHandler_;
+};

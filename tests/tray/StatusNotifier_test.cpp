@@ -1,0 +1,316 @@
+// The standalone program's status item on a private session bus: with a
+// StatusNotifierWatcher of the test's own it is a StatusNotifierItem whose
+// icon, label, tool tip and menu a panel reads over the bus; without one it
+// is a tray icon and says once why nothing may show it.
+
+#define GDK_DISABLE_DEPRECATION_WARNINGS 1
+
+#include <gtest/gtest.h>
+
+#include <gio/gio.h>
+
+#include <map>
+#include <string>
+#include <vector>
+
+#include "appbus/CoreFixture.h"
+#include "platform/gtk/DbusMenuExport.h"
+#include "platform/gtk/GtkPresenter.h"
+#include "platform/gtk/StatusItemView.h"
+#include "platform/gtk/StatusNotifierItem.h"
+#include "support/CaptureStream.h"
+
+namespace {
+
+GDBusConnection* newBusConnection() {
+    gchar* address = g_dbus_address_get_for_bus_sync(G_BUS_TYPE_SESSION, nullptr, nullptr);
+    GDBusConnection* bus = g_dbus_connection_new_for_address_sync(
+        address,
+        GDBusConnectionFlags(G_DBUS_CONNECTION_FLAGS_AUTHENTICATION_CLIENT |
+                             G_DBUS_CONNECTION_FLAGS_MESSAGE_BUS_CONNECTION),
+        nullptr, nullptr, nullptr);
+    g_free(address);
+    return bus;
+}
+
+// A call over the bus, answered while the main loop runs (the item lives on
+// the main thread). Null on an error or no answer.
+GVariant* call(GDBusConnection* bus, const std::string& service, const char* path, const char* interface,
+               const char* method, GVariant* parameters) {
+    struct Pending {
+        GVariant* reply = nullptr;
+        bool done = false;
+    } pending;
+    g_dbus_connection_call(bus, service.c_str(), path, interface, method, parameters, nullptr,
+                           G_DBUS_CALL_FLAGS_NONE, 5000, nullptr,
+                           +[](GObject* source, GAsyncResult* result, gpointer data) {
+                               auto* p = static_cast<Pending*>(data);
+                               p->reply = g_dbus_connection_call_finish(G_DBUS_CONNECTION(source), result, nullptr);
+                               p->done = true;
+                           },
+                           &pending);
+    MainLoop::instance().runUntil([&] { return pending.done; }, 6000);
+    return pending.reply;
+}
+
+// The smallest StatusNotifierWatcher: it takes registrations and tells
+// that a host is there.
+class TestWatcher {
+public:
+    TestWatcher() : bus_(newBusConnection()) {
+        static const char* xml = R"xml(<node><interface name="org.kde.StatusNotifierWatcher">
+            <method name="RegisterStatusNotifierItem"><arg name="service" type="s" direction="in"/></method>
+            <method name="RegisterStatusNotifierHost"><arg name="service" type="s" direction="in"/></method>
+            <property name="IsStatusNotifierHostRegistered" type="b" access="read"/>
+            <property name="ProtocolVersion" type="i" access="read"/>
+            </interface></node>)xml";
+        GDBusNodeInfo* info = g_dbus_node_info_new_for_xml(xml, nullptr);
+        static const GDBusInterfaceVTable vtable = {
+            +[](GDBusConnection*, const gchar*, const gchar*, const gchar*, const gchar* method, GVariant* args,
+                GDBusMethodInvocation* invocation, gpointer self) {
+                if (std::string(method) == "RegisterStatusNotifierItem") {
+                    const gchar* service = nullptr;
+                    g_variant_get(args, "(&s)", &service);
+                    static_cast<TestWatcher*>(self)->items.push_back(service);
+                }
+                g_dbus_method_invocation_return_value(invocation, nullptr);
+            },
+            +[](GDBusConnection*, const gchar*, const gchar*, const gchar*, const gchar* property, GError**,
+                gpointer) -> GVariant* {
+                return std::string(property) == "ProtocolVersion" ? g_variant_new_int32(0)
+                                                                  : g_variant_new_boolean(TRUE);
+            },
+            nullptr,
+            {}};
+        registration_ = g_dbus_connection_register_object(bus_, "/StatusNotifierWatcher", info->interfaces[0],
+                                                          &vtable, this, nullptr, nullptr);
+        g_dbus_node_info_unref(info);
+        GVariant* owned = g_dbus_connection_call_sync(
+            bus_, "org.freedesktop.DBus", "/org/freedesktop/DBus", "org.freedesktop.DBus", "RequestName",
+            g_variant_new("(su)", "org.kde.StatusNotifierWatcher", 4u), nullptr, G_DBUS_CALL_FLAGS_NONE, 5000,
+            nullptr, nullptr);
+        if (owned) g_variant_unref(owned);
+    }
+    ~TestWatcher() {
+        g_dbus_connection_unregister_object(bus_, registration_);
+        g_dbus_connection_close_sync(bus_, nullptr, nullptr);
+        g_object_unref(bus_);
+    }
+    GDBusConnection* bus() const { return bus_; }
+
+    std::vector<std::string> items;
+
+private:
+    GDBusConnection* bus_;
+    guint registration_ = 0;
+};
+
+struct Line {
+    int id = 0;
+    std::string type;
+    std::string label;
+    bool hasIcon = false;
+    std::vector<Line> children;
+};
+
+Line readLayout(GVariant* node) {
+    Line line;
+    GVariant* properties = nullptr;
+    GVariant* children = nullptr;
+    g_variant_get(node, "(i@a{sv}@av)", &line.id, &properties, &children);
+    const gchar* text = nullptr;
+    if (g_variant_lookup(properties, "label", "&s", &text)) line.label = text;
+    if (g_variant_lookup(properties, "type", "&s", &text)) line.type = text;
+    line.hasIcon = g_variant_lookup_value(properties, "icon-data", nullptr) != nullptr;
+    for (gsize i = 0; i < g_variant_n_children(children); ++i) {
+        GVariant* boxed = g_variant_get_child_value(children, i);
+        GVariant* child = g_variant_get_variant(boxed);
+        line.children.push_back(readLayout(child));
+        g_variant_unref(child);
+        g_variant_unref(boxed);
+    }
+    g_variant_unref(properties);
+    g_variant_unref(children);
+    return line;
+}
+
+// The model's lines as the exported menu should show them.
+void expectSameLines(const Menu& menu, const Line& exported) {
+    ASSERT_EQ(exported.children.size(), menu.items().size()) << menu.title();
+    for (size_t i = 0; i < menu.items().size(); ++i) {
+        const MenuItem& item = *menu.items()[i];
+        const Line& line = exported.children[i];
+        if (item.isSeparatorItem()) {
+            EXPECT_EQ(line.type, "separator") << i;
+            continue;
+        }
+        EXPECT_EQ(line.label, DbusMenuExport::lineLabel(item)) << i;
+        // A label image's text is in the label, its icon (if any) is the line's icon.
+        const bool icon = item.imageText().empty() ? static_cast<bool>(item.image()) : static_cast<bool>(item.imageIcon());
+        EXPECT_EQ(line.hasIcon, icon) << item.title();
+        if (item.submenu()) expectSameLines(*item.submenu(), line);
+    }
+}
+
+int findLine(const Line& menu, const std::string& label) {
+    for (const Line& line : menu.children) {
+        if (line.label == label) return line.id;
+        if (int id = findLine(line, label)) return id;
+    }
+    return 0;
+}
+
+class StatusNotifierTest : public CoreFixture {
+protected:
+    static void SetUpTestSuite() { ASSERT_TRUE(GtkPresenter::initialize()) << "no display"; }
+
+    bool showsWeather(ComTeskPlim& core) {
+        return waitFor([&] {
+            return !core.statusItem()->title().empty() && core.menu()->itemWithTag(ComTeskPlim::kUpdate)->isEnabled();
+        });
+    }
+};
+
+}  // namespace
+
+TEST_F(StatusNotifierTest, WithAWatcherTheItemIsOnTheBusWithIconLabelToolTipAndMenu) {
+    TestWatcher watcher;
+    store(earlierPrefs("advance_mode", {city("Des Moines, IA", Location::kPrimary)}));
+    auto presenter = std::make_unique<GtkPresenter>();
+    auto core = std::make_unique<ComTeskPlim>();
+    StatusItemView* view = presenter->statusItemViewFor(core->statusItem().get());
+    ASSERT_NE(view, nullptr);
+    ASSERT_TRUE(waitFor([&] { return view->shown() == StatusItemView::Shown::NotifierItem; }));
+    ASSERT_EQ(watcher.items, (std::vector<std::string>{view->notifierItem()->busName()}));
+    EXPECT_EQ(presenter->statusIconFor(core->statusItem().get()), nullptr);  // not in a tray as well
+    ASSERT_TRUE(showsWeather(*core));
+    presenter->sync();
+    const std::string service = watcher.items[0];
+
+    // The icon: the rendered weather icon at its own pixel size first.
+    GVariant* all = call(watcher.bus(), service, StatusNotifierItem::kObjectPath, "org.freedesktop.DBus.Properties",
+                         "GetAll", g_variant_new("(s)", "org.kde.StatusNotifierItem"));
+    ASSERT_NE(all, nullptr);
+    GVariant* properties = g_variant_get_child_value(all, 0);
+    const ImageRef icon = core->statusItem()->image();
+    ASSERT_TRUE(icon);
+    GVariant* pixmaps = g_variant_lookup_value(properties, "IconPixmap", G_VARIANT_TYPE("a(iiay)"));
+    ASSERT_NE(pixmaps, nullptr);
+    ASSERT_GE(g_variant_n_children(pixmaps), 1u);
+    gint32 width = 0, height = 0;
+    GVariant* bytes = nullptr;
+    g_variant_get_child(pixmaps, 0, "(ii@ay)", &width, &height, &bytes);
+    ASSERT_EQ(width, icon->pixelsWide());
+    ASSERT_EQ(height, icon->pixelsHigh());
+    gsize length = 0;
+    const auto* argb = static_cast<const uint8_t*>(g_variant_get_fixed_array(bytes, &length, 1));
+    ASSERT_EQ(length, static_cast<gsize>(width * height * 4));
+    int differing = 0, visible = 0;
+    for (int row = 0; row < height; ++row)
+        for (int x = 0; x < width; ++x) {
+            const Pixel p = icon->pixelAt(x, height - 1 - row);  // counted from the bottom
+            const uint8_t* q = argb + (row * width + x) * 4;
+            if (p.a == 0 && q[0] == 0) continue;
+            ++visible;
+            if (std::abs(q[0] - p.a) > 1 || std::abs(q[1] - p.r) > 1 || std::abs(q[2] - p.g) > 1 ||
+                std::abs(q[3] - p.b) > 1)
+                ++differing;
+        }
+    EXPECT_GT(visible, 100);
+    EXPECT_EQ(differing, 0);
+    g_variant_unref(bytes);
+    g_variant_unref(pixmaps);
+
+    // The label is the temperature title; the tool tip names the city, its conditions and temperature.
+    const gchar* label = nullptr;
+    ASSERT_TRUE(g_variant_lookup(properties, "XAyatanaLabel", "&s", &label));
+    EXPECT_EQ(label, core->statusItem()->title());
+    EXPECT_NE(std::string(label).find("30"), std::string::npos) << label;
+    const gchar *tipTitle = nullptr, *tipText = nullptr;
+    ASSERT_TRUE(g_variant_lookup(properties, "ToolTip", "(&s@a(iiay)&s&s)", nullptr, nullptr, &tipTitle, &tipText));
+    EXPECT_EQ(std::string(tipTitle), "Des Moines, IA");
+    EXPECT_NE(std::string(tipText).find(label), std::string::npos) << tipText;
+    const gchar* menuPath = nullptr;
+    ASSERT_TRUE(g_variant_lookup(properties, "Menu", "&o", &menuPath));
+    const std::string menuObject = menuPath;
+    g_variant_unref(properties);
+    g_variant_unref(all);
+
+    // The exported menu has the model's lines and labels, images included.
+    GVariant* layout = call(watcher.bus(), service, menuObject.c_str(), "com.canonical.dbusmenu", "GetLayout",
+                            g_variant_new("(ii@as)", 0, -1, g_variant_new_strv(nullptr, 0)));
+    ASSERT_NE(layout, nullptr);
+    GVariant* rootNode = g_variant_get_child_value(layout, 1);
+    const Line root = readLayout(rootNode);
+    g_variant_unref(rootNode);
+    g_variant_unref(layout);
+    expectSameLines(*core->menu(), root);
+    bool labelledImage = false;
+    for (const MenuItemRef& item : core->menu()->items()) labelledImage |= !item->imageText().empty();
+    EXPECT_TRUE(labelledImage) << "no detail or forecast line to show";
+
+    // Choosing "Update Now" through the bus refreshes the weather.
+    const int update = findLine(root, "Update Now");
+    ASSERT_NE(update, 0);
+    const size_t fetched = server.requests().size();
+    GVariant* done = call(watcher.bus(), service, menuObject.c_str(), "com.canonical.dbusmenu", "Event",
+                          g_variant_new("(isvu)", update, "clicked", g_variant_new_int32(0), 0u));
+    ASSERT_NE(done, nullptr);
+    g_variant_unref(done);
+    EXPECT_TRUE(waitFor([&] { return server.requests().size() > fetched; }));
+    EXPECT_TRUE(showsWeather(*core));
+
+    // The panel opens the menu: no tool tip over it.
+    GVariant* opened = call(watcher.bus(), service, menuObject.c_str(), "com.canonical.dbusmenu", "Event",
+                            g_variant_new("(isvu)", 0, "opened", g_variant_new_int32(0), 0u));
+    ASSERT_NE(opened, nullptr);
+    g_variant_unref(opened);
+    ASSERT_TRUE(waitFor([&] { return core->statusItem()->isMenuDown(); }));
+    presenter->sync();
+    GVariant* tip = call(watcher.bus(), service, StatusNotifierItem::kObjectPath, "org.freedesktop.DBus.Properties",
+                         "Get", g_variant_new("(ss)", "org.kde.StatusNotifierItem", "ToolTip"));
+    ASSERT_NE(tip, nullptr);
+    GVariant* tipValue = nullptr;
+    g_variant_get(tip, "(v)", &tipValue);
+    g_variant_get(tipValue, "(&s@a(iiay)&s&s)", nullptr, nullptr, &tipTitle, &tipText);
+    EXPECT_STREQ(tipTitle, "");
+    g_variant_unref(tipValue);
+    g_variant_unref(tip);
+
+    core->deactivate();
+    core.reset();
+}
+
+TEST_F(StatusNotifierTest, WithoutAWatcherTheItemIsATrayIconAndSaysWhyNothingShowsIt) {
+    store(earlierPrefs("advance_mode", {city("Des Moines, IA", Location::kPrimary)}));
+    CaptureStderr log;
+    auto presenter = std::make_unique<GtkPresenter>();
+    auto core = std::make_unique<ComTeskPlim>();
+    StatusItemView* view = presenter->statusItemViewFor(core->statusItem().get());
+    ASSERT_NE(view, nullptr);
+    ASSERT_TRUE(waitFor([&] { return view->shown() == StatusItemView::Shown::TrayIcon; }));
+    ASSERT_TRUE(showsWeather(*core));
+    presenter->sync();
+
+    GtkStatusIcon* tray = presenter->statusIconFor(core->statusItem().get());
+    ASSERT_NE(tray, nullptr);
+    // The weather icon alone fills the slot; the temperature is in the tool tip.
+    GdkPixbuf* shown = gtk_status_icon_get_pixbuf(tray);
+    ASSERT_NE(shown, nullptr);
+    const int slot = gtk_status_icon_get_size(tray) > 0 ? gtk_status_icon_get_size(tray) : 22;
+    EXPECT_EQ(std::max(gdk_pixbuf_get_width(shown), gdk_pixbuf_get_height(shown)), slot);
+    EXPECT_LT(gdk_pixbuf_get_height(shown), gdk_pixbuf_get_width(shown));  // the icon's own proportions
+    gchar* tip = gtk_status_icon_get_tooltip_text(tray);
+    ASSERT_NE(tip, nullptr);
+    EXPECT_NE(std::string(tip).find("Des Moines, IA"), std::string::npos) << tip;
+    EXPECT_NE(std::string(tip).find(core->statusItem()->title()), std::string::npos) << tip;
+    g_free(tip);
+
+    core->deactivate();
+    core.reset();
+    const std::string said = log.text();
+    EXPECT_NE(said.find("the weather icon cannot be shown: there is no StatusNotifierWatcher on the session bus and "
+                        "no system tray on the display"),
+              std::string::npos)
+        << said;
+}
