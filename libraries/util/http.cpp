@@ -14,7 +14,10 @@
 #include <cerrno>
 #include <chrono>
 #include <cstring>
+#include <cstdlib>
 #include <functional>
+#include <map>
+#include <mutex>
 #include <thread>
 #include <vector>
 
@@ -31,6 +34,20 @@ const char* const kSeparator = "\r\n\r\n";
 std::atomic<int> gConnectTimeoutMs{3000};
 std::atomic<int> gIoTimeoutMs{-1};
 std::atomic<int> gRetryWaitMs{-1};
+
+std::mutex gResolveMutex;
+std::map<std::string, std::string> gResolveOverride;
+
+// The address and port a connection to host really goes to.
+void applyResolveOverride(std::string& host, int& port) {
+    std::lock_guard<std::mutex> lock(gResolveMutex);
+    auto it = gResolveOverride.find(host);
+    if (it == gResolveOverride.end()) return;
+    const size_t colon = it->second.rfind(':');
+    if (colon == std::string::npos) return;
+    host = it->second.substr(0, colon);
+    port = std::atoi(it->second.c_str() + colon + 1);
+}
 
 // Text that goes into the request line or the Host header verbatim must not
 // be able to end a line or the request early.
@@ -53,6 +70,11 @@ void http::setTiming(const Timing& timing) {
     gConnectTimeoutMs = timing.connectTimeoutMs;
     gIoTimeoutMs = timing.ioTimeoutMs;
     gRetryWaitMs = timing.retryWaitMs;
+}
+
+void http::setResolveOverride(std::map<std::string, std::string> hostToAddress) {
+    std::lock_guard<std::mutex> lock(gResolveMutex);
+    gResolveOverride = std::move(hostToAddress);
 }
 
 http::Timing http::timing() { return Timing{gConnectTimeoutMs.load(), gIoTimeoutMs.load(), gRetryWaitMs.load()}; }
@@ -121,8 +143,11 @@ std::string http::requestText(const std::string& method, const std::string& targ
            "\r\nAccept: */*\r\nUser-Agent: " + userAgent + "\r\n\r\n";
 }
 
-int http::startRequest(const std::string& host, int port, const std::string& request, int& socket) {
+int http::startRequest(const std::string& hostAsked, int portAsked, const std::string& request, int& socket) {
     if (stopped()) return HttpResult::Stopped;
+    std::string host = hostAsked;
+    int port = portAsked;
+    applyResolveOverride(host, port);
     if (port <= 0 || port > 65535) return HttpResult::NoConnect;
     addrinfo hints{};
     hints.ai_family = AF_INET;

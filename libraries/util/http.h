@@ -5,6 +5,7 @@
 #include <chrono>
 #include <cstddef>
 #include <functional>
+#include <map>
 #include <memory>
 #include <string>
 
@@ -31,6 +32,11 @@ public:
     };
     static void setTiming(const Timing& timing);
     static Timing timing();
+    // Connections to a host named here go to the "address:port" given
+    // instead, whatever port was asked for (as curl's --resolve does), so
+    // that tests reach hosts that keep their real names on a loopback
+    // server. Empty: the system resolver alone.
+    static void setResolveOverride(std::map<std::string, std::string> hostToAddress);
 
     static constexpr int kDefaultPort = 80;
     static constexpr int kChunkBytes = 10239;

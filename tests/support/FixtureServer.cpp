@@ -192,6 +192,12 @@ FixtureReply FixtureReply::stall() { return acting(Action::Stall); }
 
 FixtureReply FixtureReply::flood() { return acting(Action::Flood); }
 
+FixtureReply FixtureReply::trickle(int everyMs) {
+    FixtureReply reply = acting(Action::Trickle);
+    reply.trickleMs = everyMs;
+    return reply;
+}
+
 FixtureReply& FixtureReply::header(const std::string& name, const std::string& value) {
     headers.emplace_back(name, value);
     return *this;
@@ -454,6 +460,23 @@ void FixtureServer::holdUntilClientLeaves(int fd) const {
     }
 }
 
+void FixtureServer::trickle(int fd, int everyMs) const {
+    static const std::string head = "HTTP/1.0 200 OK\r\nContent-Type: text/html\r\n\r\n";
+    if (!sendAll(fd, head.data(), head.size())) return;
+    while (true) {
+        pollfd fds[2] = {{fd, POLLIN, 0}, {wakeRead_, POLLIN, 0}};
+        const int ready = ::poll(fds, 2, everyMs);
+        if (ready < 0 && errno == EINTR) continue;
+        if (ready < 0 || fds[1].revents != 0) return;  // the server stops
+        if (fds[0].revents != 0) {
+            char byte;
+            if (::recv(fd, &byte, 1, MSG_DONTWAIT) <= 0) return;  // the client left
+            continue;
+        }
+        if (!sendAll(fd, "x", 1)) return;
+    }
+}
+
 void FixtureServer::perform(int fd, const FixtureReply& reply) {
     using Action = FixtureReply::Action;
     if (reply.delayMs > 0 && waitStopOr(-1, 0, reply.delayMs)) {
@@ -479,6 +502,9 @@ void FixtureServer::perform(int fd, const FixtureReply& reply) {
             }
             break;
         }
+        case Action::Trickle:
+            trickle(fd, reply.trickleMs);
+            break;
         case Action::Reply: {
             std::string bytes = reply.wire();
             bool cut = reply.sendBytes >= 0 && static_cast<size_t>(reply.sendBytes) < bytes.size();

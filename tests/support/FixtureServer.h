@@ -8,6 +8,7 @@
 //   server.mapHost("forecast.weather.gov", "nws");
 //   server.route("www.example.com", "/moved", FixtureReply::redirect("http://www.example.com/new"));
 //   server.route("*", "/slow", FixtureReply::stall());
+//   server.route("*", "/drip", FixtureReply::trickle(100));
 //   ... fetch through proxy 127.0.0.1:server.port() ...
 //   EXPECT_EQ(server.lastRequest().target, "http://www.example.com/moved");
 //
@@ -35,6 +36,7 @@ struct FixtureReply {
         Reset,  // reset the connection (RST) without a byte
         Stall,  // keep the connection open and silent until the client leaves
         Flood,  // send a header and then bytes without end until the client leaves
+        Trickle,  // send a header and then one byte every trickleMs until the client leaves
     };
 
     Action action = Action::Reply;
@@ -47,6 +49,7 @@ struct FixtureReply {
     Action then = Action::Close;  // after the bytes: Close, Reset or Stall
     int delayMs = 0;              // pause before the first byte
     int times = -1;               // a route answers this many requests, then falls away (-1: always)
+    int trickleMs = 1000;         // the pause before each byte of a Trickle
 
     static FixtureReply page(std::string body, int status = 200, std::string contentType = "text/html");
     static FixtureReply redirect(const std::string& location, int status = 302);
@@ -55,6 +58,8 @@ struct FixtureReply {
     static FixtureReply reset();
     static FixtureReply stall();
     static FixtureReply flood();
+    // A server that never stops sending, but slowly: a header, then a byte every everyMs.
+    static FixtureReply trickle(int everyMs);
     static FixtureReply acting(Action action);
 
     FixtureReply& header(const std::string& name, const std::string& value);
@@ -132,6 +137,7 @@ private:
     bool waitStopOr(int fd, short events, int timeoutMs) const;
     bool sendAll(int fd, const char* data, size_t size) const;
     void holdUntilClientLeaves(int fd) const;
+    void trickle(int fd, int everyMs) const;
 
     std::string root_;
     int listenFd_ = -1;

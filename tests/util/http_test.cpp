@@ -1,12 +1,16 @@
 // The HTTP/1.0 client against the loopback fixture server.
 #include <gtest/gtest.h>
 
+#include <chrono>
+#include <memory>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "support/CaptureStream.h"
 #include "support/FastHttp.h"
 #include "support/FixtureServer.h"
+#include "util/StopFlag.h"
 #include "util/http.h"
 
 namespace {
@@ -238,6 +242,91 @@ TEST_F(HttpTest, HeadReturnsTheHeaderOnly) {
     EXPECT_EQ(header.find("Moved"), std::string::npos);
     EXPECT_TRUE(server_.lastRequest().raw.starts_with("HEAD /moved HTTP/1.0\r\n"));
     EXPECT_NE(server_.lastRequest().raw.find(kBinaryAgent), std::string::npos);
+}
+
+TEST_F(HttpTest, AStopEndsARequestAtOnceWithoutARetry) {
+    // The program's own time-outs: a silent server would hold this request 14 s.
+    FastHttp realTiming(5000, 3000, 2000);
+    server_.route("*", "/stall", FixtureReply::stall());
+    auto flag = std::make_shared<StopFlag>();
+    http client(5, 1, 2);
+    client.setStopFlag(flag);
+    std::thread stopper([&] {
+        server_.waitForRequests(1);
+        flag->stop();
+    });
+    std::string header = "kept";
+    std::string body = "kept too";
+    CaptureStdout out;
+    const auto start = std::chrono::steady_clock::now();
+    EXPECT_EQ(client.get("127.0.0.1", "/stall", server_.port(), "", 0, header, body), HttpResult::Stopped);
+    stopper.join();
+    EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(2));
+    EXPECT_EQ(out.text().find("Retrying"), std::string::npos) << out.text();
+    EXPECT_EQ(header, "kept");
+    EXPECT_EQ(body, "kept too");
+    // Once set, the flag ends every later request before it connects.
+    char data[100];
+    int length = 0;
+    EXPECT_EQ(client.getBinary("127.0.0.1", "/stall", server_.port(), header, data, 100, length), HttpResult::Stopped);
+    EXPECT_EQ(client.head("127.0.0.1", "/stall", header, server_.port()), HttpResult::Stopped);
+    EXPECT_EQ(server_.requestCount(), 1u);
+
+    // The pause between attempts ends too.
+    RefusedPort refused;
+    auto pauseFlag = std::make_shared<StopFlag>();
+    http retrying(5, 3, 2);
+    retrying.setStopFlag(pauseFlag);
+    std::thread pauseStopper([&] {
+        std::this_thread::sleep_for(std::chrono::milliseconds(200));
+        pauseFlag->stop();
+    });
+    const auto pauseStart = std::chrono::steady_clock::now();
+    EXPECT_EQ(retrying.get("127.0.0.1", "/p", refused.port(), "", 0, header, body), HttpResult::Stopped);
+    pauseStopper.join();
+    EXPECT_LT(std::chrono::steady_clock::now() - pauseStart, std::chrono::seconds(2));
+}
+
+TEST_F(HttpTest, ATricklingServerCannotHoldARequestPastItsDeadline) {
+    // The deadline is the time-out and the pause once per attempt.
+    {
+        FastHttp realTiming(-1, 3000, -1);
+        EXPECT_EQ(http(5, 1, 2).deadlineMs(), 14000);
+        EXPECT_EQ(http(10, 0, 2).deadlineMs(), 12000);
+    }
+    FastHttp timing(300, 200, 100);
+    http client(5, 1, 2);
+    EXPECT_EQ(client.deadlineMs(), 800);
+    // A byte every 50 ms never lets a 300 ms chunk time-out expire.
+    server_.route("*", "/drip", FixtureReply::trickle(50));
+    std::string header = "kept";
+    std::string body;
+    CaptureStdout out;
+    const auto start = std::chrono::steady_clock::now();
+    EXPECT_EQ(client.get("127.0.0.1", "/drip", server_.port(), "", 0, header, body), HttpResult::ReceiveFailed);
+    EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(3));
+    EXPECT_EQ(header, "kept");
+    // The first attempt used the whole deadline: there is no second.
+    EXPECT_EQ(server_.requestCount(), 1u);
+}
+
+TEST_F(HttpTest, BinaryFetchesThroughAProxy) {
+    server_.route("img.example.com", "/radar.gif", FixtureReply::page(std::string(600, 'g'), 200, "image/gif"));
+    char data[1000];
+    int length = 0;
+    std::string header;
+    ASSERT_EQ(client_.getBinary("img.example.com", "/radar.gif", 80, header, data, 1000, length, "127.0.0.1",
+                                server_.port()),
+              HttpResult::Ok);
+    EXPECT_EQ(length, 600);
+    EXPECT_EQ(server_.lastRequest().raw, "GET http://img.example.com/radar.gif HTTP/1.0\r\nHost: img.example.com\r\n"
+                                         "Accept: */*\r\n" + kBinaryAgent + "\r\n");
+
+    // A host sent elsewhere by the resolve override is reached directly.
+    ResolveOverride loopback({{"img.example.com", server_.address()}});
+    ASSERT_EQ(client_.getBinary("img.example.com", "/radar.gif", 80, header, data, 1000, length), HttpResult::Ok);
+    EXPECT_FALSE(server_.lastRequest().proxyForm);
+    EXPECT_EQ(server_.lastRequest().header("Host"), "img.example.com");
 }
 
 TEST(HttpParsing, IsRedirect) {
