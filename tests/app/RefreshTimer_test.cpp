@@ -2,7 +2,10 @@
 
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <climits>
+#include <functional>
+#include <thread>
 #include <limits>
 #include <memory>
 #include <mutex>
@@ -77,6 +80,8 @@ public:
     }
     std::shared_ptr<LocationManager> currentLocations() override {
         std::lock_guard<std::mutex> lock(mutex_);
+        // The main thread replacing the list at this point of a run.
+        if (++locationsAsked_ == replaceAtAsk && replacement) locations_ = replacement;
         return locations_;
     }
     teskMutex& locationsGuard() override { return guard_; }
@@ -84,9 +89,12 @@ public:
     AggrScraper* getScraper() override { return &scraper_; }
     std::shared_ptr<WeatherDataSink> reportSink() override { return sink; }
     void applyMenuPreferences(const StringMap& prefs, const LocationManager& locations) override {
-        std::lock_guard<std::mutex> lock(mutex_);
-        applied.push_back(prefs);
-        appliedLocations = locations.numLocations();
+        {
+            std::lock_guard<std::mutex> lock(mutex_);
+            applied.push_back(prefs);
+            appliedLocations = locations.numLocations();
+        }
+        if (onApply) onApply();
     }
     MainThreadPoster applierChannel() override { return channel.poster(); }
     void setUpdateItemEnabled(bool enabled) override {
@@ -114,8 +122,12 @@ public:
     std::vector<bool> updateItem;  // main thread only
     std::vector<StringMap> applied;
     int appliedLocations = -1;
+    std::function<void()> onApply;  // runs on the run's thread
+    std::shared_ptr<LocationManager> replacement;
+    int replaceAtAsk = -1;
 
 private:
+    int locationsAsked_ = 0;
     ComTeskSysConfig config_;
     AggrScraper scraper_;
     std::mutex mutex_;
@@ -274,6 +286,67 @@ TEST_F(RefreshTimerTest, FailuresStillCountAsUpdatesAndReachTheMenu) {
     ASSERT_TRUE(empty.waitForRunEnd(2));
     ASSERT_EQ(empty.sink->reports().size(), 1u);
     EXPECT_EQ(empty.sink->reports()[0].getStatus(), SuperScraper::NoScraper);
+}
+
+TEST_F(RefreshTimerTest, StoppedRunsEndAtOnceAndHandNothingOn) {
+    // The program's own time-outs: the stalled page would hold the run 14 s.
+    FastHttp realTiming(5000, 3000, 2000);
+    server.route("weather.example.com", "/current/springfield.html", FixtureReply::stall());
+    FakeController controller(server.port(), {city("Boston", Location::kPrimary)});
+    RunnableTimer timer(1800, &controller);
+    timer.requestFull();
+    std::thread run([&] { timer.runOnce(); });
+    ASSERT_TRUE(server.waitForRequests(1, 10000));
+    const auto start = std::chrono::steady_clock::now();
+    timer.stopRuns();
+    run.join();
+    EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(2));
+    EXPECT_TRUE(timer.runsStopped());
+    EXPECT_TRUE(controller.sink->reports().empty());
+    // A later run fetches nothing and reads nothing.
+    const size_t applied = controller.appliedPrefs().size();
+    timer.requestFull();
+    timer.runOnce();
+    EXPECT_EQ(server.requestCount(), 1u);
+    EXPECT_EQ(controller.appliedPrefs().size(), applied);
+}
+
+TEST_F(RefreshTimerTest, AFullRefreshAskedForDuringARunIsKept) {
+    // Nothing is stale: only a full run scrapes.
+    FakeController controller(server.port(), {city("Boston", Location::kPrimary, kNow)});
+    RunnableTimer timer(1800, &controller);
+    bool askAgain = true;
+    controller.onApply = [&] {
+        if (!askAgain) return;
+        askAgain = false;
+        timer.requestFull();  // arrives after the run took its request
+    };
+    timer.requestFull();
+    timer.runOnce();
+    ASSERT_EQ(controller.sink->reports().size(), 1u);
+    timer.runOnce();
+    EXPECT_EQ(controller.sink->reports().size(), 2u);
+    timer.runOnce();
+    EXPECT_EQ(controller.sink->reports().size(), 2u);
+}
+
+TEST_F(RefreshTimerTest, WhatARunFindsReachesAListReplacedMeanwhile) {
+    FakeController controller(server.port(), {city("Boston, United States", Location::kPrimary)});
+    // The setup application pushes the list anew while the run works on the old one.
+    controller.replacement = std::make_shared<LocationManager>(
+        std::vector<Location>{city("Austin", Location::kPlain), city("Boston, United States", Location::kPrimary)});
+    controller.replaceAtAsk = 3;  // after the run took its list
+    RunnableTimer timer(1800, &controller);
+    timer.requestFull();
+    timer.runOnce();
+    ASSERT_EQ(controller.sink->reports().size(), 1u);
+    EXPECT_EQ(controller.sink->reports()[0].getInputHashRef()["cityName"], "Boston");
+    // The current list has the shortened name and the join time.
+    ASSERT_EQ(controller.currentLocations(), controller.replacement);
+    EXPECT_EQ(controller.location("Boston").lastUpdate, kNow);
+    EXPECT_EQ(controller.location("Boston").serviceKeys.count("nws"), 1u);
+    EXPECT_EQ(controller.location("Boston, United States").name, "");
+    EXPECT_EQ(controller.location("Austin").lastUpdate, 0);
 }
 
 TEST(RefreshTimerValues, PreferencesAndProxyAnswers) {
