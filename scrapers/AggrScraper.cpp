@@ -215,11 +215,16 @@ int AggrScraper::search(const std::string& name, std::vector<Location>& out) {
     };
     // Started in this order, merged in the order below.
     Source ug{Ug}, nws{Nws}, aol{Aol}, usa{Usa};
-    for (Source* source : {&ug, &nws, &aol, &usa}) spawnSearchThread(name, source->thread, source->service);
+    std::set<Source*> started;
+    for (Source* source : {&ug, &nws, &aol, &usa})
+        if (spawnSearchThread(name, source->thread, source->service)) started.insert(source);
 
     std::map<std::string, Location> merged;
+    lastSearchStatuses_.clear();
     for (Source* source : {&ug, &aol, &nws, &usa}) {
         source->thread.join();
+        if (started.count(source))
+            lastSearchStatuses_[serviceName(source->service)] = source->thread.getSearchSpec().status;
         const auto& cities = source->thread.getSearchSpec().cities;
         if (cities == nullptr) continue;
         const std::string& service = serviceName(source->service);

@@ -36,6 +36,8 @@ public:
     // Searches every registered source at once and appends one candidate per
     // distinct city name, carrying each source's key; always 0.
     virtual int search(const std::string& name, std::vector<Location>& out);
+    // The status of each source the last search started, by source name.
+    const std::map<std::string, int>& lastSearchStatuses() const { return lastSearchStatuses_; }
     virtual int scrape(Location& location, ServiceType service, ScrapeReport& report);
 
     // Create a site scraper from its configuration texts and register it.
@@ -87,6 +89,7 @@ private:
     std::vector<std::string> serviceNames_;
     bool advance_ = false;
     std::map<std::string, std::unique_ptr<SuperScraper>> scrapers_;
+    std::map<std::string, int> lastSearchStatuses_;
 
     // One location walk at a time; during one, the sources that could not be
     // searched just now, so that the walk asks each of them once.

@@ -9,6 +9,7 @@
 #include "platform/BusObject.h"
 #include "platform/MainLoop.h"
 #include "platform/ui/UIFile.h"
+#include "platform/ui/Alert.h"
 #include "platform/ui/Window.h"
 #include "setup/SkyvanePrefs.h"
 
@@ -89,6 +90,14 @@ bool ComTeskPlimSetup::loadUtilAndItsNib() {
         std::cerr << "Couldn't load util nib!" << std::endl;
         return false;
     }
+    // Closing the about box or the signup window from the desktop ends it as
+    // its own button does, so the program quits when nothing is left.
+    for (const WindowRef& window : {util_->aboutWindow, util_->emailWindow})
+        if (window)
+            window->setCloseRequestHandler([this](Window& w) {
+                w.close();
+                windowClosed();
+            });
     return true;
 }
 
@@ -132,6 +141,9 @@ std::string ComTeskPlimSetup::urlFor(int key) {
 void ComTeskPlimSetup::windowClosed() {
     for (const WindowRef& window : Application::shared().windows())
         if (window->isVisible()) return;
+    // An alert still on screen has something to tell; its end asks again.
+    for (const AlertRef& alert : Application::shared().alerts())
+        if (alert->isShowing()) return;
     Application::shared().terminate();
 }
 

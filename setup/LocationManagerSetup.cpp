@@ -169,8 +169,7 @@ void LocationManagerSetup::growWindow(Window& window, View& grown, double height
         inner.size.height += height;
         holder->setFrame(inner);
     }
-    if (const ViewRef& content = window.contentView(); content && content.get() != holder)
-        content->setFrameSize(frame.size);
+    // The content view follows the window's frame.
     window.setFrame(frame, true, animate);
 }
 
@@ -185,7 +184,6 @@ void LocationManagerSetup::infoDisclosureAction(Control*) {
     else
         infoBox->addSubview(infoScrollView);
     infoBox->sizeToFit();
+    // The table keeps to the top of the pane (its autoresizing); the list opens beneath it.
     growWindow(*window, *manageBox, change, false);
-    // The table stays on top; the list opens beneath it.
-    manageBox->setFrameOrigin({manageBox->frame().x(), manageBox->frame().y() + change});
 }

@@ -111,6 +111,11 @@ private:
     // Grows or shrinks a window by a view's height, top edge kept.
     static void growWindow(Window& window, View& grown, double height, bool animate);
     void showResults(bool show, bool animate);
+    // True when the search started at least one source and none of them
+    // could fetch its page.
+    static bool everySourceFailedToFetch(const AggrScraper& aggr);
+    // Logs and shows that an added city did not reach the menu program.
+    void reportCityNotDelivered(const std::string& city);
 
     std::unique_ptr<std::vector<Location>> cities_;
     std::unique_ptr<LocationManager> locMan_;

@@ -8,6 +8,7 @@
 #include "model/LocationManagerMac.h"
 #include "model/PreferenceKeys.h"
 #include "platform/Bundle.h"
+#include "platform/ui/Alert.h"
 #include "setup/ComTeskPlimSetup.h"
 #include "setup/LocationManagerSetup.h"
 #include "setup/SkyvanePrefs.h"
@@ -20,6 +21,7 @@ namespace {
 
 const char kSearchTitle[] = "Search";
 const char kChooseTitle[] = "Choose";
+const char kNoSiteReached[] = "Could not contact any weather site.";
 
 // Null: the aggregating scraper makes the site scrapers itself.
 LocationManagerSetup::ScraperFactory& scraperFactory() {
@@ -62,6 +64,13 @@ void LocationManagerSetup::newManageAction(Control*) {
                                          size.height},
                                         "Skyvane: New Location");
     newLocationWindow_->setContentView(newLocationView);
+    // Titled only: no close button. A close from the desktop still ends the
+    // window the way its own Close button does.
+    newLocationWindow_->setDeletable(false);
+    newLocationWindow_->setCloseRequestHandler([this](Window&) { closeNewLocAction(nullptr); });
+    newLocationWindow_->setInitialFirstResponder(locationTF);
+    // Return in the city field searches.
+    newLocationWindow_->setDefaultButton(newLocationButton);
     Window* manageWindow = manageTableView ? manageTableView->window() : nullptr;
     if (prefs_ && prefs_->managePaneOpen() && manageWindow && manageWindow->isVisible())
         Application::shared().beginSheet(newLocationWindow_, manageWindow);
@@ -75,18 +84,21 @@ void LocationManagerSetup::controlTextDidBeginEditing() {
 }
 
 void LocationManagerSetup::setBusy(bool busy, Control*) {
+    // The search blocks the event loop: every change is drawn at once.
     if (busy) {
         newLocationNotFoundTF->setStringValue("");
+        newLocationNotFoundTF->display();
         numLocationsFoundTF->setStringValue("");
+        numLocationsFoundTF->display();
         progressIndicator->setHidden(false);
         progressIndicator->startAnimation();
     } else {
         progressIndicator->setHidden(true);
         progressIndicator->stopAnimation();
     }
-    // The search blocks the event loop: the change is drawn at once.
     progressIndicator->display();
     newLocationButton->setEnabled(!busy);
+    newLocationButton->display();
 }
 
 void LocationManagerSetup::searchAction(Control* sender) {
@@ -155,6 +167,8 @@ void LocationManagerSetup::search(Control* sender) {
         std::string message = "Please input a complete City Name. (ex. Sunnyvale, CA)";
         if (zip) message += "Zip or Postal Codes are not supported by all weather sources.";
         std::cerr << "need to display errorString " << message << std::endl;
+        // The user sees why nothing was searched.
+        newLocationNotFoundTF->setStringValue(message);
         setBusy(false, sender);
         return;
     }
@@ -167,22 +181,44 @@ void LocationManagerSetup::search(Control* sender) {
 
     if (cities_->empty()) {
         if (resultsShown()) showResults(false, true);
-        newLocationNotFoundTF->setStringValue(newLocationNotFound_);
+        // No answer from any site says nothing about the city: that is told as such.
+        if (everySourceFailedToFetch(*aggr)) {
+            std::cerr << "No weather site could be reached for the search of " << text << std::endl;
+            newLocationNotFoundTF->setStringValue(kNoSiteReached);
+        } else {
+            newLocationNotFoundTF->setStringValue(newLocationNotFound_);
+        }
+        if (newLocationWindow_) newLocationWindow_->makeFirstResponder(locationTF);
     } else if (cities_->size() == 1) {
         if (!setCurrentLocationTo(&cities_->front(), 1)) std::cerr << "Failed to set current location!" << std::endl;
         closeNewLocAction(sender);
     } else {
         numLocationsFoundTF->setStringValue(
             formatWithArguments("Found %u cities", {std::to_string(cities_->size())}));
-        if (!resultsShown()) showResults(true, true);
-        locsTableView->reloadData();
+        if (!resultsShown()) {
+            showResults(true, true);
+            // Tab goes from the city field to the list, and on from there as it went before.
+            locsTableView->setNextKeyView(locationTF->nextKeyView());
+            locationTF->setNextKeyView(locsTableView);
+        }
         locsTableView->selectRow(0);
+        locsTableView->scrollRowToVisible(0);
         locsTableView->setTarget(this);
         locsTableView->setDoubleAction([this](Control& table) { locsAction(&table); });
+        locsTableView->reloadData();
         // The list takes the keyboard: editing of the text field ends.
         locationTF->setStringValue(locationTF->stringValue());
+        if (newLocationWindow_) newLocationWindow_->makeFirstResponder(locsTableView);
         newLocationButton->setTitle(kChooseTitle);
     }
+}
+
+bool LocationManagerSetup::everySourceFailedToFetch(const AggrScraper& aggr) {
+    const std::map<std::string, int>& statuses = aggr.lastSearchStatuses();
+    if (statuses.empty()) return false;
+    for (const auto& [source, status] : statuses)
+        if (status != SuperScraper::FetchFailed) return false;
+    return true;
 }
 
 void LocationManagerSetup::locsAction(Control* sender) {
@@ -201,8 +237,31 @@ bool LocationManagerSetup::setCurrentLocationTo(const Location* loc, long) {
     storeLocations();
     reloadManageTable();
     setupManagePopup();
-    if (prefs_ && prefs_->prefs()) prefs_->savePreferences();
+    if (prefs_ && prefs_->prefs()) {
+        prefs_->savePreferences();
+        // An open preference window carries the list with OK; without one the
+        // city would be lost with this program.
+        if (!prefs_->lastSaveDelivered() && !(prefs_->prefsWindow && prefs_->prefsWindow->isVisible()))
+            reportCityNotDelivered(loc->name);
+    } else if (prefs_) {
+        // The preference window was closed: its dictionary is gone, so the
+        // list goes to the menu program as the one preference it changes.
+        const plist::Value list = LocationManagerMac::arrayFromLocationList(locMan_->locationList());
+        if (!prefs_->pushValue(kLocations, list)) reportCityNotDelivered(loc->name);
+    } else {
+        reportCityNotDelivered(loc->name);
+    }
     return true;
+}
+
+void LocationManagerSetup::reportCityNotDelivered(const std::string& city) {
+    std::cerr << "The new city " << city << " could not be sent to Skyvane" << std::endl;
+    // The program stays until the user has read this (it quits when no window is left).
+    Alert::create("Skyvane did not receive the new city",
+                  "\"" + city + "\" could not be sent to Skyvane. Open Skyvane and add the city again.", "OK")
+        ->beginSheet(nullptr, [this](int) {
+            if (setupRef_) setupRef_->windowClosed();
+        });
 }
 
 void LocationManagerSetup::closeNewLocAction(Control*) {

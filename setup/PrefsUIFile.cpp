@@ -63,19 +63,21 @@ std::shared_ptr<ScrollView> scrolled(const std::shared_ptr<TableView>& table) {
     return scroll;
 }
 
+// Rows are 40 points apart: pop-up buttons, buttons and text fields are 34
+// points tall as the desktop draws them; labels sit level with their control.
 void buildGeneralPane(SkyvanePrefs& owner) {
-    owner.generalView = pane(260, "generalView");
+    owner.generalView = pane(316, "generalView");
     auto changed = [&owner](Control& sender) { owner.widgetChanged(sender); };
 
-    owner.unitsPopup = popup({130, 222, 190, 26}, {{"Metric", kUnitsMetric}, {"US Standard", kUnitsUSStandard},
+    owner.unitsPopup = popup({130, 272, 190, 34}, {{"Metric", kUnitsMetric}, {"US Standard", kUnitsUSStandard},
                                                     {"Both", kUnitsBoth}});
-    owner.fontSizePopup = popup({130, 192, 190, 26}, {{"Smaller", kSmaller}, {"Larger", kLarger}});
-    owner.iconSetPopup = popup({130, 162, 190, 26}, {{"Classic", kClassicIcon}, {"Sky", kSkyIcon}});
-    owner.satImageView = std::make_shared<ImageView>(Rect{336, 160, 48, 48});
-    owner.satSlider = std::make_shared<Slider>(Rect{130, 134, 190, 20}, 0, 1);
-    owner.freqSlider = std::make_shared<Slider>(Rect{130, 104, 190, 20}, 15, 120);
-    owner.freqTF = label({326, 102, 36, 22}, "");
-    owner.checkboxMatrix = std::make_shared<Matrix>(Rect{20, 6, 360, 70}, 3, 3);
+    owner.fontSizePopup = popup({130, 232, 190, 34}, {{"Smaller", kSmaller}, {"Larger", kLarger}});
+    owner.iconSetPopup = popup({130, 192, 190, 34}, {{"Classic", kClassicIcon}, {"Sky", kSkyIcon}});
+    owner.satImageView = std::make_shared<ImageView>(Rect{336, 185, 48, 48});
+    owner.satSlider = std::make_shared<Slider>(Rect{130, 154, 190, 30}, 0, 1);
+    owner.freqSlider = std::make_shared<Slider>(Rect{130, 118, 190, 30}, 15, 120);
+    owner.freqTF = label({326, 124, 30, 18}, "");
+    owner.checkboxMatrix = std::make_shared<Matrix>(Rect{20, 10, 360, 72}, 3, 3);
     const char* const titles[3][3] = {{"Forecast", "Humidity", "Visibility"},
                                       {"Feels Like", "Wind", "Sunrise/Sunset"},
                                       {"Radar", "Barometer", "Dew Point"}};
@@ -89,32 +91,37 @@ void buildGeneralPane(SkyvanePrefs& owner) {
         wire(*control, &owner, "widgetChanged:", changed);
     }
     addAll(owner.generalView,
-           {label({20, 226, 100, 18}, "Units:"), owner.unitsPopup, label({20, 196, 100, 18}, "Text size:"),
-            owner.fontSizePopup, label({20, 166, 100, 18}, "Icon style:"), owner.iconSetPopup, owner.satImageView,
-            label({20, 136, 100, 18}, "Icon color:"), owner.satSlider, label({20, 106, 100, 18}, "Update every:"),
-            owner.freqSlider, owner.freqTF, label({362, 106, 36, 18}, "min"),
-            label({20, 80, 200, 18}, "Show in the menu:"), owner.checkboxMatrix});
+           {label({20, 280, 100, 18}, "Units:"), owner.unitsPopup, label({20, 240, 100, 18}, "Text size:"),
+            owner.fontSizePopup, label({20, 200, 100, 18}, "Icon style:"), owner.iconSetPopup, owner.satImageView,
+            label({20, 160, 100, 18}, "Icon color:"), owner.satSlider, label({20, 124, 100, 18}, "Update every:"),
+            owner.freqSlider, owner.freqTF, label({358, 124, 36, 18}, "min"),
+            label({20, 90, 200, 18}, "Show in the menu:"), owner.checkboxMatrix});
 }
 
 void buildLocationsPane(SkyvanePrefs& owner, LocationManagerSetup& loc) {
     owner.locView = pane(300, "locView");
     loc.manageTableView =
-        table({10, 80, 380, 210}, {TableColumn("0", "Favorite", 72), TableColumn("1", "City", 298)}, &loc, &loc);
+        table({10, 96, 380, 194}, {TableColumn("0", "Favorite", 72), TableColumn("1", "City", 298)}, &loc, &loc);
 
-    loc.managePrimaryPopup = std::make_shared<PopUpButton>(Rect{110, 46, 200, 26});
+    loc.managePrimaryPopup = std::make_shared<PopUpButton>(Rect{110, 52, 190, 34});
     wire(*loc.managePrimaryPopup, &loc, "primaryChangedAction:", [&loc](Control& s) { loc.primaryChangedAction(&s); });
-    loc.manageDeleteButton = button({310, 46, 80, 28}, "Delete");
+    loc.manageDeleteButton = button({310, 52, 80, 34}, "Delete");
     wire(*loc.manageDeleteButton, &loc, "deleteManageAction:", [&loc](Control& s) { loc.deleteManageAction(&s); });
-    auto newButton = button({10, 10, 130, 28}, "New Location…");
+    auto newButton = button({10, 10, 150, 34}, "New Location…");
     wire(*newButton, &loc, "newManageAction:", [&loc](Control& s) { loc.newManageAction(&s); });
-    auto disclose = std::make_shared<Button>(Rect{250, 10, 140, 28}, ButtonType::Toggle);
+    auto disclose = std::make_shared<Button>(Rect{240, 10, 150, 34}, ButtonType::Toggle);
     disclose->setTitle("Sources for City");
     wire(*disclose, &loc, "infoDisclosureAction:", [&loc](Control& s) { loc.infoDisclosureAction(&s); });
 
+    // The table and its controls keep to the top of the pane; the info list
+    // opens beneath them.
     loc.manageBox = std::make_shared<Box>(Rect{0, 0, 400, 300});
-    addAll(loc.manageBox, {scrolled(loc.manageTableView), label({10, 50, 100, 18}, "Primary city:"),
+    loc.manageBox->setContentViewMargins({0, 0});
+    loc.manageBox->setAutoresizingMask(kViewMinYMargin);
+    addAll(loc.manageBox, {scrolled(loc.manageTableView), label({10, 60, 95, 18}, "Primary city:"),
                            loc.managePrimaryPopup, loc.manageDeleteButton, newButton, disclose});
     loc.infoBox = std::make_shared<Box>(Rect{0, 0, 400, 0});
+    loc.infoBox->setContentViewMargins({0, 0});
     loc.infoTextView = std::make_shared<TextView>(Rect{0, 0, 380, 70});
     loc.infoScrollView = std::make_shared<ScrollView>(Rect{10, 0, 380, 70});
     loc.infoScrollView->setDocumentView(loc.infoTextView);
@@ -125,44 +132,51 @@ void buildLocationsPane(SkyvanePrefs& owner, LocationManagerSetup& loc) {
 void buildSourcesPane(SkyvanePrefs& owner, SourceSetup& sources) {
     owner.sourceView = pane(200, "sourceView");
     sources.sourceTable =
-        table({10, 30, 380, 160}, {TableColumn("0", "Rank", 50), TableColumn("1", "Source", 320)}, &sources);
+        table({10, 34, 380, 156}, {TableColumn("0", "Rank", 50), TableColumn("1", "Source", 320)}, &sources);
     addAll(owner.sourceView,
-           {scrolled(sources.sourceTable), label({10, 6, 380, 18}, "Drag a source to change the order.")});
+           {scrolled(sources.sourceTable), label({10, 8, 380, 18}, "Drag a source to change the order.")});
 }
 
 void buildNewLocationView(LocationManagerSetup& loc) {
-    loc.newLocationView = std::make_shared<View>(Rect{0, 0, 360, 130});
+    loc.newLocationView = std::make_shared<View>(Rect{0, 0, 360, 170});
     loc.newLocationView->setIdentifier("newLocationView");
-    loc.newLocationBox = std::make_shared<Box>(Rect{0, 0, 360, 130});
-    loc.locationTF = std::make_shared<TextField>(Rect{20, 70, 230, 22});
+    // The search controls keep to the top when the result list opens beneath.
+    loc.newLocationBox = std::make_shared<Box>(Rect{0, 0, 360, 170});
+    loc.newLocationBox->setContentViewMargins({0, 0});
+    loc.newLocationBox->setAutoresizingMask(kViewMinYMargin);
+    loc.locationTF = std::make_shared<TextField>(Rect{20, 100, 230, 34});
     wire(*loc.locationTF, &loc, "searchAction:", [&loc](Control& s) { loc.searchAction(&s); });
     loc.locationTF->setBeginEditingHandler([&loc](TextField&) { loc.controlTextDidBeginEditing(); });
-    loc.newLocationButton = button({260, 66, 80, 28}, "Search");
+    loc.newLocationButton = button({260, 100, 80, 34}, "Search");
     wire(*loc.newLocationButton, &loc, "searchAction:", [&loc](Control& s) { loc.searchAction(&s); });
-    auto close = button({260, 20, 80, 28}, "Close");
+    auto close = button({260, 6, 80, 34}, "Close");
     wire(*close, &loc, "closeNewLocAction:", [&loc](Control& s) { loc.closeNewLocAction(&s); });
-    loc.progressIndicator = std::make_shared<ProgressIndicator>(Rect{230, 26, 16, 16});
+    loc.progressIndicator = std::make_shared<ProgressIndicator>(Rect{232, 15, 16, 16});
     loc.progressIndicator->setHidden(true);
-    loc.newLocationNotFoundTF = label({20, 44, 230, 18}, "No city of that name was found.");
-    loc.numLocationsFoundTF = label({20, 24, 200, 18}, "");
-    addAll(loc.newLocationBox, {label({20, 98, 320, 18}, "City name (for example Sunnyvale, CA):"),
+    // Room for three lines: the message about incomplete names is long.
+    loc.newLocationNotFoundTF = label({20, 42, 320, 54}, "No city of that name was found.");
+    loc.numLocationsFoundTF = label({20, 14, 200, 18}, "");
+    addAll(loc.newLocationBox, {label({20, 142, 320, 18}, "City name (for example Sunnyvale, CA):"),
                                 loc.locationTF, loc.newLocationButton, close, loc.progressIndicator,
                                 loc.newLocationNotFoundTF, loc.numLocationsFoundTF});
 
-    loc.locsTableView = table({10, 0, 340, 110}, {TableColumn("0", "City", 320)}, &loc, &loc);
-    loc.locsView = std::make_shared<View>(Rect{0, 0, 360, 110});
+    loc.locsTableView = table({20, 8, 320, 136}, {TableColumn("0", "City", 300)}, &loc, &loc);
+    loc.locsView = std::make_shared<View>(Rect{0, 0, 360, 150});
     loc.locsView->addSubview(scrolled(loc.locsTableView));
     loc.locsBox = std::make_shared<Box>(Rect{0, 0, 360, 0});
+    loc.locsBox->setContentViewMargins({0, 0});
     addAll(loc.newLocationView, {loc.newLocationBox, loc.locsBox});
 }
 
 bool buildPrefs(SkyvanePrefs& owner) {
-    owner.prefsWindow = Window::create({200, 300, 432, 48}, "Skyvane Preferences");
+    owner.prefsWindow = Window::create({200, 300, 432, 54}, "Skyvane Preferences");
     const ViewRef& content = owner.prefsWindow->contentView();
-    owner.box = std::make_shared<Box>(Rect{0, 48, 432, 0});
-    auto ok = button({336, 10, 80, 28}, "OK");
+    // The box takes what the window grows by; OK and Cancel stay at the bottom.
+    owner.box = std::make_shared<Box>(Rect{0, 54, 432, 0});
+    owner.box->setAutoresizingMask(kViewHeightSizable);
+    auto ok = button({336, 10, 80, 34}, "OK");
     wire(*ok, &owner, "OKAction:", [&owner](Control& s) { owner.OKAction(&s); });
-    auto cancel = button({246, 10, 80, 28}, "Cancel");
+    auto cancel = button({246, 10, 80, 34}, "Cancel");
     wire(*cancel, &owner, "cancelAction:", [&owner](Control& s) { owner.cancelAction(&s); });
     addAll(content, {owner.box, cancel, ok});
 

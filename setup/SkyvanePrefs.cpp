@@ -84,7 +84,11 @@ void SkyvanePrefs::awakeFromNib() {
     toolbar->setDelegate(this);
     toolbar->setAllowsUserCustomization(false);
     toolbar->setAutosavesConfiguration(false);
-    if (prefsWindow) prefsWindow->setToolbar(toolbar);
+    if (prefsWindow) {
+        prefsWindow->setToolbar(toolbar);
+        // Closing from the desktop is Cancel, as for a dialog.
+        prefsWindow->setCloseRequestHandler([this](Window&) { cancelAction(nullptr); });
+    }
 
     curView = nullptr;
     if (box) box->setContentViewMargins({16, 16});
@@ -158,22 +162,28 @@ void SkyvanePrefs::widgetChanged(Control& sender) {
     push(*key);
 }
 
-void SkyvanePrefs::push(const std::string& key) {
+void SkyvanePrefs::push(const std::string& key) { pushValue(key, pref(key)); }
+
+bool SkyvanePrefs::pushValue(const std::string& key, const plist::Value& value) {
     std::unique_ptr<RemoteObject> skyvane = setupRef_->vendedSkyvane();
-    if (!skyvane) return;
+    if (!skyvane) return false;
     try {
-        skyvane->call("setPreference_toValue", {key, pref(key)}, kPushTimeoutMs);
+        skyvane->call("setPreference_toValue", {key, value}, kPushTimeoutMs);
+        return true;
     } catch (const RemoteCallError& e) {
         std::cerr << "SkyvanePrefs: the change of [" << key << "] did not reach Skyvane: " << e.what() << std::endl;
+        return false;
     }
 }
 
 void SkyvanePrefs::savePreferences() {
+    lastSaveDelivered_ = false;
     if (!prefs()) return;
     std::unique_ptr<RemoteObject> skyvane = setupRef_->vendedSkyvane();
     if (!skyvane) return;
     try {
         skyvane->call("setPreferences", {plist::Value(*prefs())}, kPushTimeoutMs);
+        lastSaveDelivered_ = true;
     } catch (const RemoteCallError& e) {
         std::cerr << "SkyvanePrefs: the preferences did not reach Skyvane: " << e.what() << std::endl;
     }
@@ -186,6 +196,10 @@ void SkyvanePrefs::showPane(ToolbarItem* item) {
                    : identifier == kPrefpaneSources ? sourceView
                                                     : generalView;
     if (!pane || !box || pane == curView) return;
+    if (prefsWindow && prefsWindow->toolbar())
+        prefsWindow->toolbar()->setSelectedItemIdentifier(pane == locView      ? kPrefpaneLocations
+                                                          : pane == sourceView ? kPrefpaneSources
+                                                                               : kPrefpaneGeneral);
     resizeWindowForView(*pane);
     pane->setFrameOrigin({0, 0});
     box->setContentView(pane);
@@ -204,7 +218,6 @@ void SkyvanePrefs::resizeWindowForView(const View& view) {
     frame.size.width = view.frame().width() + 2 * margins.width;
     frame.size.height = rest + view.frame().height();
     frame.origin.y = top - frame.height();
-    // The content follows the frame, so the box stays at the top.
-    if (window->contentView()) window->contentView()->setFrameSize(frame.size);
+    // The content view follows the frame; the box stretches with it.
     window->setFrame(frame, true, true);
 }

@@ -35,6 +35,10 @@ public:
     void setupWidgets() override;
     void widgetChanged(Control& sender);
     void savePreferences() override;
+    // Whether the last savePreferences reached the menu program.
+    bool lastSaveDelivered() const { return lastSaveDelivered_; }
+    // Sends one preference to the menu program; false when it did not arrive.
+    bool pushValue(const std::string& key, const plist::Value& value);
     void showPane(ToolbarItem* item);
     void resizeWindowForView(const View& view);
     bool managePaneOpen() const { return curView && curView == locView; }
@@ -66,6 +70,7 @@ private:
     ComTeskPlimSetup* setupRef_;
     std::vector<ImageRef> iconImages_;
     std::map<std::string, ToolbarItemRef> toolbarItems_;
+    bool lastSaveDelivered_ = false;
 };
 
 // Registers the "Prefs" user-interface file (done once, before the first load).

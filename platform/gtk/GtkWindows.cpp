@@ -471,6 +471,14 @@ void GtkPresenter::syncWindow(const WindowRef& window) {
         it = entry->views.erase(it);
     }
 
+    if (View* button = window->defaultButton()) {
+        auto it = entry->views.find(button);
+        if (it != entry->views.end() && gtk_window_get_default_widget(gw) != it->second.outer) {
+            gtk_widget_set_can_default(it->second.outer, TRUE);
+            gtk_window_set_default(gw, it->second.outer);
+        }
+    }
+
     // Sheets are modal dialogs on their parent's window.
     if (Window* parent = window->sheetParent()) {
         auto p = windows_.find(parent);

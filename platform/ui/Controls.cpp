@@ -8,6 +8,7 @@
 #include "util/CLocaleScope.h"
 #include "util/DisplayText.h"
 #include "platform/UIChanges.h"
+#include "platform/ui/Window.h"
 
 void Control::setEnabled(bool enabled) {
     enabled_ = enabled;
@@ -203,7 +204,13 @@ bool TextField::userType(const std::string& text) {
 bool TextField::userPressReturn() {
     if (!isEnabled()) return false;
     editing_ = false;
-    return sendAction();
+    WindowRef window = this->window() ? this->window()->shared_from_this() : nullptr;
+    const bool sent = sendAction();
+    // Then the window's default button, as a click.
+    if (window)
+        if (auto button = dynamic_cast<Button*>(window->defaultButton()); button && button->isEnabled())
+            return button->userClick() || sent;
+    return sent;
 }
 
 void ImageView::setImage(ImageRef i) {

@@ -91,6 +91,11 @@ bool Window::performClose() {
     return true;
 }
 
+void Window::setDefaultButton(const ViewRef& button) {
+    defaultButton_ = button;
+    noteUIChange();
+}
+
 bool Window::makeFirstResponder(const ViewRef& view) {
     if (view && view->window() != this) return false;
     firstResponder_ = view;

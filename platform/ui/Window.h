@@ -57,6 +57,11 @@ public:
     // stays; false when nothing happened.
     bool performClose();
 
+    // The button that Return presses when the focused control does not use
+    // the key itself (a text field sends its own action first).
+    View* defaultButton() const { return defaultButton_.lock().get(); }
+    void setDefaultButton(const ViewRef& button);
+
     // The view that takes the keyboard; null for none.
     View* firstResponder() const { return firstResponder_.lock().get(); }
     // False for a view outside this window.
@@ -92,6 +97,7 @@ private:
     std::function<void(Window&)> closeRequest_;
     bool deletable_ = true;
     bool shownOnce_ = false;
+    std::weak_ptr<View> defaultButton_;
     std::weak_ptr<View> firstResponder_;
     std::weak_ptr<View> initialFirstResponder_;
     uint64_t firstResponderRequests_ = 0;

@@ -166,15 +166,25 @@ TEST_F(NewLocationTest, NothingFoundAndRefusedInputs) {
               std::string::npos);
     EXPECT_EQ(server.requestCount(), requests);
     EXPECT_TRUE(loc->newLocationButton->isEnabled());
+    // The window says so too.
+    EXPECT_EQ(loc->newLocationNotFoundTF->stringValue(),
+              "Please input a complete City Name. (ex. Sunnyvale, CA)Zip or Postal Codes are not supported by all "
+              "weather sources.");
     ASSERT_TRUE(search("Nowhere 12"));
     EXPECT_GT(server.requestCount(), requests);
+    EXPECT_EQ(loc->newLocationNotFoundTF->stringValue(), "No city of that name was found.");
 
     // The text field's own action and an empty field do nothing.
     const int displays = loc->progressIndicator->displayCount();
-    loc->locationTF->userPressReturn();
+    loc->searchAction(loc->locationTF.get());
     loc->locationTF->setStringValue("");
     loc->searchAction(loc->newLocationButton.get());
     EXPECT_EQ(loc->progressIndicator->displayCount(), displays);
+    // Return in the field presses the default button, Search.
+    loc->locationTF->userType("Nowhere");
+    const size_t before = server.requestCount();
+    EXPECT_TRUE(loc->locationTF->userPressReturn());
+    EXPECT_GT(server.requestCount(), before);
 
     // Double-clicking a listed city adds it.
     ASSERT_TRUE(search("Springfield"));

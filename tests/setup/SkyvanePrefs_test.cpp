@@ -65,7 +65,7 @@ TEST_F(SkyvanePrefsTest, SwitchingPanesResizesTheWindowWithItsTopEdgeKept) {
     // 400 points of pane and two margins of 16.
     EXPECT_EQ(first.width(), 432);
     const double top = first.maxY();
-    EXPECT_EQ(first.height(), 48 + 32 + prefs.generalView->frame().height());
+    EXPECT_EQ(first.height(), 54 + 32 + prefs.generalView->frame().height());
 
     open(true, "sources");
     const Rect second = prefs.prefsWindow->frame();
