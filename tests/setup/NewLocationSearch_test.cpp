@@ -1,54 +1,18 @@
+#include "LineSearchScraper.h"
 #include "SetupFixture.h"
 #include "model/LocationManager.h"
 #include "platform/EnvScope.h"
 #include "support/CaptureStream.h"
+#include "platform/ui/Alert.h"
 #include "support/FixtureServer.h"
-#include "util/http.h"
 
 namespace {
-
-// A source whose search page lists "name|key" lines; its host is its first
-// configuration text. Fetches go through the scraper's proxy.
-class LineSearchScraper : public SuperScraper {
-public:
-    explicit LineSearchScraper(std::string host) : host_(std::move(host)) {}
-    int search(const std::string& name, std::vector<City>& cities) override {
-        std::string uri = "/search?q=" + name, header, body;
-        for (char& c : uri)
-            if (c == ' ') c = '+';
-        const HttpProxy proxy = httpProxy();
-        http client(5, 0, 0);
-        if (client.get(host_, uri, 80, proxy.host, proxy.port, header, body) != 0) return FetchFailed;
-        std::istringstream lines(body);
-        for (std::string line; std::getline(lines, line);) {
-            const size_t bar = line.find('|');
-            if (bar != std::string::npos) cities.push_back({line.substr(bar + 1), line.substr(0, bar)});
-        }
-        return Success;
-    }
-    int scrape(const std::string&, ScrapeReport&) override { return Success; }
-
-private:
-    std::string host_;
-};
 
 class NewLocationTest : public SetupTest {
 protected:
     void SetUp() override {
         SetupTest::SetUp();
-        namespace fs = std::filesystem;
-        // Each source's configuration names its host; only these sources exist.
-        fs::remove_all(bundleRoot / "Resources" / "config");
-        fs::create_directories(bundleRoot / "Resources" / "config");
-        for (const char* name : {"n1", "n2", "n3", "n4", "a1", "a2", "u1", "u2", "t1", "t2"}) {
-            const std::string host = std::string(name, 1) + ".example.com";
-            std::ofstream(bundleRoot / "Resources" / "config" / (std::string(name) + ".conf")) << host;
-        }
-        LocationManagerSetup::setScraperFactory(
-            [this](AggrScraper::ServiceType service, const std::vector<std::string>& texts) {
-                made.push_back(service);
-                return std::make_unique<LineSearchScraper>(texts.at(0));
-            });
+        useLineSearchSources(bundleRoot, &made);
         env.set("http_proxy", ("http://127.0.0.1:" + std::to_string(server.port())).c_str());
         env.set("no_proxy", nullptr);
         server.route("n.example.com", "/search?q=Springfield",
@@ -215,4 +179,66 @@ TEST_F(NewLocationShipped, TheNationalWeatherServiceFindsACityThroughTheProxy) {
     EXPECT_FALSE(loc.locationManager()->primaryLocation().serviceKeys.at("nws").empty());
     EXPECT_EQ(setup.prefControl()->prefs()->at("locations").asArray().size(), 4u);
     EXPECT_FALSE(loc.newLocationWindow());
+}
+
+TEST_F(NewLocationTest, UnreachableSitesAreToldAsSuchNotAsAMissingCity) {
+    open(true, "newloc");
+    int deadPort = 0;
+    {
+        FixtureServer gone;
+        deadPort = gone.port();
+    }
+    env.set("http_proxy", ("http://127.0.0.1:" + std::to_string(deadPort)).c_str());
+    CaptureStderr err;
+    ASSERT_TRUE(search("Springfield"));
+    EXPECT_EQ(loc->newLocationNotFoundTF->stringValue(), "Could not contact any weather site.");
+    EXPECT_NE(err.text().find("No weather site could be reached for the search of Springfield"), std::string::npos);
+    EXPECT_TRUE(loc->cities().empty());
+    EXPECT_TRUE(loc->newLocationWindow());
+    EXPECT_EQ(loc->newLocationWindow()->firstResponder(), loc->locationTF.get());
+
+    // With the sites back, a city no site knows is a missing city.
+    env.set("http_proxy", ("http://127.0.0.1:" + std::to_string(server.port())).c_str());
+    ASSERT_TRUE(search("Nowhere"));
+    EXPECT_EQ(loc->newLocationNotFoundTF->stringValue(), "No city of that name was found.");
+}
+
+TEST_F(NewLocationTest, ACityAddedAfterOKStillReachesTheMenuProgram) {
+    FakeSkyvane menu;
+    ASSERT_TRUE(menu.ready);
+    open(false, "general", &menu.name);
+    // The menu program asks for New Location while the preference window is open.
+    setup.runPreferences(samplePrefs(), false, nullptr, "newloc", false);
+    ASSERT_TRUE(loc->newLocationWindow());
+    EXPECT_FALSE(loc->newLocationWindow()->isSheet());
+    p->OKAction(nullptr);
+    EXPECT_EQ(menu.nextCall().rfind("setPreferences {", 0), 0u);
+    ASSERT_EQ(p->prefs(), nullptr);
+    EXPECT_FALSE(Application::shared().isTerminated());
+
+    ASSERT_TRUE(search("Denver"));
+    // The list goes as the one preference it is.
+    const std::string pushed = menu.nextCall();
+    EXPECT_EQ(pushed.rfind("setPreference_toValue s:locations [", 0), 0u) << pushed;
+    EXPECT_NE(pushed.find("{city=s:Denver, CO;locStatus=i:1;nws=s:nws-den;}"), std::string::npos) << pushed;
+    EXPECT_NE(pushed.find("{city=s:Boston, MA;locStatus=i:2;nws=s:k-boston;ug=s:u-boston;}"), std::string::npos);
+    EXPECT_TRUE(Application::shared().isTerminated());
+}
+
+TEST_F(NewLocationTest, ACityThatCannotBeDeliveredIsLoggedAndShown) {
+    const std::string nobody = "com.tesk.SkyvaneNobody" + std::to_string(getpid());
+    open(false, "newloc", &nobody);
+    CaptureStderr err;
+    ASSERT_TRUE(search("Denver"));
+    EXPECT_NE(err.text().find("The new city Denver, CO could not be sent to Skyvane"), std::string::npos);
+    ASSERT_EQ(Application::shared().alerts().size(), 1u);
+    const AlertRef alert = Application::shared().alerts().front();
+    EXPECT_TRUE(alert->isShowing());
+    EXPECT_EQ(alert->messageText(), "Skyvane did not receive the new city");
+    EXPECT_NE(alert->informativeText().find("\"Denver, CO\""), std::string::npos);
+    // The window closed, but the program waits until the user has read it.
+    EXPECT_FALSE(loc->newLocationWindow());
+    EXPECT_FALSE(Application::shared().isTerminated());
+    ASSERT_TRUE(alert->userPressButton(kAlertDefaultReturn));
+    EXPECT_TRUE(Application::shared().isTerminated());
 }

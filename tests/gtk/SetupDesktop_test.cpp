@@ -1,0 +1,388 @@
+// The setup application as a person uses it on a real display: layout of
+// every window and state, the results list under the pointer, closing from
+// the desktop, and text that reaches GTK as UTF-8.
+
+#include <gtest/gtest.h>
+
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "model/LocationManager.h"
+#include "platform/EnvScope.h"
+#include "platform/gtk/GtkPresenter.h"
+#include "setup/LineSearchScraper.h"
+#include "setup/SetupFixture.h"
+#include "support/FixtureServer.h"
+
+namespace {
+
+void pump() {
+    for (int i = 0; i < 500 && gtk_events_pending(); ++i) gtk_main_iteration_do(FALSE);
+}
+
+// Syncs and lets GTK map, size and draw every window.
+void settle(GtkPresenter& presenter) {
+    for (int round = 0; round < 15; ++round) {
+        presenter.sync();
+        pump();
+        g_usleep(10000);
+    }
+}
+
+struct Box2 {
+    int x, y, w, h;
+};
+
+Box2 inToplevel(GtkWidget* widget) {
+    GtkAllocation a;
+    gtk_widget_get_allocation(widget, &a);
+    int x = 0, y = 0;
+    gtk_widget_translate_coordinates(widget, gtk_widget_get_toplevel(widget), 0, 0, &x, &y);
+    return {x, y, a.width, a.height};
+}
+
+bool overlap(const Box2& a, const Box2& b) {
+    return a.x < b.x + b.w && b.x < a.x + a.w && a.y < b.y + b.h && b.y < a.y + a.h;
+}
+
+std::string describeWidget(GtkWidget* w) {
+    std::string name = G_OBJECT_TYPE_NAME(w);
+    if (GTK_IS_LABEL(w)) name += " \"" + std::string(gtk_label_get_text(GTK_LABEL(w))) + "\"";
+    if (GTK_IS_BUTTON(w) && gtk_button_get_label(GTK_BUTTON(w)))
+        name += " \"" + std::string(gtk_button_get_label(GTK_BUTTON(w))) + "\"";
+    const Box2 b = inToplevel(w);
+    return name + " at " + std::to_string(b.x) + "," + std::to_string(b.y) + " " + std::to_string(b.w) + "x" +
+           std::to_string(b.h);
+}
+
+// Every visible widget inside the window, no two siblings of the window's
+// layout overlapping, every control at least as large as GTK needs to draw
+// it. Returns what is wrong, one line each.
+std::string layoutProblems(GtkWidget* window) {
+    std::ostringstream out;
+    GtkAllocation whole;
+    gtk_widget_get_allocation(window, &whole);
+    std::function<void(GtkWidget*)> walk = [&](GtkWidget* widget) {
+        if (!gtk_widget_get_visible(widget)) return;
+        const Box2 box = inToplevel(widget);
+        if (box.x < 0 || box.y < 0 || box.x + box.w > whole.width || box.y + box.h > whole.height)
+            out << "outside the window: " << describeWidget(widget) << "\n";
+        const bool layout = GTK_IS_FIXED(widget) || GTK_IS_BOX(widget) || GTK_IS_WINDOW(widget);
+        if (!layout) {
+            int minW = 0, natW = 0, minH = 0, natH = 0;
+            if (GTK_IS_LABEL(widget) && gtk_label_get_line_wrap(GTK_LABEL(widget))) {
+                gtk_widget_get_preferred_height_for_width(widget, box.w, &minH, &natH);
+                if (box.h < natH) out << "cut (" << natH << " high needed): " << describeWidget(widget) << "\n";
+            } else {
+                gtk_widget_get_preferred_width(widget, &minW, &natW);
+                gtk_widget_get_preferred_height(widget, &minH, &natH);
+                const bool cut = GTK_IS_LABEL(widget) || GTK_IS_BUTTON(widget) ? box.w < natW : box.w < minW;
+                if (cut || box.h < minH) out << "cut (" << natW << " wide needed): " << describeWidget(widget) << "\n";
+            }
+            return;
+        }
+        if (!GTK_IS_CONTAINER(widget)) return;
+        GList* children = gtk_container_get_children(GTK_CONTAINER(widget));
+        std::vector<GtkWidget*> shown;
+        for (GList* c = children; c; c = c->next)
+            if (gtk_widget_get_visible(GTK_WIDGET(c->data))) shown.push_back(GTK_WIDGET(c->data));
+        g_list_free(children);
+        for (size_t i = 0; i < shown.size(); ++i)
+            for (size_t j = i + 1; j < shown.size(); ++j)
+                if (overlap(inToplevel(shown[i]), inToplevel(shown[j])))
+                    out << "overlap: " << describeWidget(shown[i]) << " / " << describeWidget(shown[j]) << "\n";
+        for (GtkWidget* child : shown) walk(child);
+    };
+    walk(window);
+    return out.str();
+}
+
+// The first button of the tree with the title.
+std::shared_ptr<Button> findButton(const ViewRef& root, const std::string& title) {
+    if (auto b = std::dynamic_pointer_cast<Button>(root); b && b->title() == title) return b;
+    for (const ViewRef& v : root->subviews())
+        if (auto found = findButton(v, title)) return found;
+    return nullptr;
+}
+
+// Sends the window a close request as the window manager does.
+void deleteEvent(GtkWindow* window) {
+    GdkEvent* event = gdk_event_new(GDK_DELETE);
+    event->any.window = GDK_WINDOW(g_object_ref(gtk_widget_get_window(GTK_WIDGET(window))));
+    event->any.send_event = TRUE;
+    gtk_main_do_event(event);
+    gdk_event_free(event);
+}
+
+// A press or release of the first button at x, y of the tree view's rows.
+void buttonEvent(GtkTreeView* tree, GdkEventType type, int x, int y) {
+    GdkEvent* event = gdk_event_new(type);
+    event->button.window = GDK_WINDOW(g_object_ref(gtk_tree_view_get_bin_window(tree)));
+    event->button.send_event = TRUE;
+    event->button.time = static_cast<guint32>(g_get_monotonic_time() / 1000);
+    event->button.x = x;
+    event->button.y = y;
+    event->button.button = 1;
+    GdkSeat* seat = gdk_display_get_default_seat(gtk_widget_get_display(GTK_WIDGET(tree)));
+    gdk_event_set_device(event, gdk_seat_get_pointer(seat));
+    if (type == GDK_BUTTON_RELEASE) event->button.state = GDK_BUTTON1_MASK;
+    gtk_main_do_event(event);
+    gdk_event_free(event);
+}
+
+std::string rowText(GtkTreeView* tree, int row, int column) {
+    GtkTreeModel* model = gtk_tree_view_get_model(tree);
+    GtkTreeIter iter;
+    if (!gtk_tree_model_iter_nth_child(model, &iter, nullptr, row)) return "";
+    gchar* text = nullptr;
+    gtk_tree_model_get(model, &iter, column, &text, -1);
+    std::string out = text ? text : "";
+    g_free(text);
+    return out;
+}
+
+const char kTwelve[] =
+    "Springfield, AL|n-al\nSpringfield, AR|n-ar\nSpringfield, CO|n-co\nSpringfield, FL|n-fl\n"
+    "Springfield, GA|n-ga\nSpringfield, IL|n-il\nSpringfield, KY|n-ky\nSpringfield, MA|n-ma\n"
+    "Springfield, MO|n-mo\nSpringfield, OH|n-oh\nSpringfield, OR|n-or\nSpringfield, VT|n-vt\n";
+
+class SetupDesktopTest : public SetupTest {
+protected:
+    static void SetUpTestSuite() { ASSERT_TRUE(GtkPresenter::initialize()) << "no display"; }
+    void SetUp() override {
+        SetupTest::SetUp();
+        useLineSearchSources(bundleRoot);
+        env.set("http_proxy", ("http://127.0.0.1:" + std::to_string(server.port())).c_str());
+        env.set("no_proxy", nullptr);
+        server.route("n.example.com", "/search?q=Springfield", FixtureReply::page(kTwelve));
+        server.route("n.example.com", "/search?q=Paris",
+                     FixtureReply::page("Paris, KY|n-pky\nParis, TN|n-ptn\nParis, TX|n-ptx\n"));
+        server.route("n.example.com", "/search?q=Nowhere", FixtureReply::page(""));
+        server.route("n.example.com", "/search?q=Montreal",
+                     FixtureReply::page("Montr\xE9" "al, QC|n-mtl\nMontreal, WI|n-mwi\n"));
+        presenter = std::make_unique<GtkPresenter>();
+    }
+    void TearDown() override {
+        presenter.reset();
+        SetupTest::TearDown();
+    }
+
+    LocationManagerSetup& open(const std::string& pane, bool firstRun = false) {
+        setup.runPreferences(samplePrefs(), false, nullptr, pane, firstRun);
+        LocationManagerSetup& loc = *setup.prefControl()->locManSetup_;
+        settle(*presenter);
+        return loc;
+    }
+    void search(LocationManagerSetup& loc, const std::string& text) {
+        loc.locationTF->userType(text);
+        ASSERT_TRUE(loc.newLocationButton->userClick());
+        settle(*presenter);
+    }
+    GtkWidget* newLocationWindow(LocationManagerSetup& loc) {
+        return GTK_WIDGET(presenter->windowFor(loc.newLocationWindow().get()));
+    }
+
+    FixtureServer server;
+    EnvScope env;
+    ComTeskPlimSetup setup;
+    std::unique_ptr<GtkPresenter> presenter;
+};
+
+}  // namespace
+
+TEST_F(SetupDesktopTest, EveryWindowAndStateIsLaidOutWithoutOverlapOrCutText) {
+    LocationManagerSetup& loc = open("newloc");
+    GtkWidget* window = newLocationWindow(loc);
+    ASSERT_NE(window, nullptr);
+    EXPECT_EQ(layoutProblems(window), "") << "empty";
+    EXPECT_FALSE(gtk_window_get_deletable(GTK_WINDOW(window)));
+
+    // While the search holds the event loop the busy state is on screen: the
+    // window is drawn with the spinner running and Search disabled.
+    struct Busy {
+        GtkWidget* spinner;
+        GtkWidget* button;
+        bool drawn = false;
+        std::string problems;
+    } busy{presenter->widgetFor(loc.progressIndicator.get()), presenter->widgetFor(loc.newLocationButton.get()), false,
+           ""};
+    const gulong id = g_signal_connect(window, "draw", G_CALLBACK(+[](GtkWidget* w, cairo_t*, gpointer d) -> gboolean {
+        auto* b = static_cast<Busy*>(d);
+        gboolean active = FALSE;
+        g_object_get(b->spinner, "active", &active, nullptr);
+        if (!b->drawn && gtk_widget_get_visible(b->spinner) && active && !gtk_widget_get_sensitive(b->button)) {
+            b->drawn = true;
+            b->problems = layoutProblems(w);
+        }
+        return FALSE;
+    }), &busy);
+    loc.locationTF->userType("Springfield");
+    ASSERT_TRUE(loc.newLocationButton->userClick());  // no event loop runs meanwhile
+    g_signal_handler_disconnect(window, id);
+    EXPECT_TRUE(busy.drawn);
+    EXPECT_EQ(busy.problems, "") << "searching";
+    settle(*presenter);
+    ASSERT_EQ(loc.cities().size(), 12u);
+    EXPECT_EQ(layoutProblems(window), "") << "several results";
+    // The search controls stay above the list.
+    EXPECT_LT(inToplevel(presenter->widgetFor(loc.locationTF.get())).y,
+              inToplevel(gtk_widget_get_parent(presenter->widgetFor(loc.locsTableView.get()))).y);
+
+    search(loc, "Nowhere");
+    EXPECT_EQ(layoutProblems(window), "") << "no result";
+    EXPECT_STREQ(gtk_label_get_text(GTK_LABEL(presenter->widgetFor(loc.newLocationNotFoundTF.get()))),
+                 "No city of that name was found.");
+    search(loc, "Paris");
+    search(loc, "Springfield");
+    EXPECT_EQ(layoutProblems(window), "") << "second several-result search";
+    search(loc, "Nowhere");
+    EXPECT_EQ(layoutProblems(window), "") << "none after several";
+    // The longest message the field shows.
+    search(loc, "Springfield 62704");
+    EXPECT_EQ(layoutProblems(window), "") << "incomplete name";
+    loc.closeNewLocAction(nullptr);
+
+    // The preference window, pane by pane.
+    SkyvanePrefs& prefs = *setup.prefControl();
+    open("general");
+    GtkWidget* prefsWindow = GTK_WIDGET(presenter->windowFor(prefs.prefsWindow.get()));
+    ASSERT_NE(prefsWindow, nullptr);
+    EXPECT_EQ(layoutProblems(prefsWindow), "") << "general";
+    for (const char* pane : {"locations", "sources"}) {
+        ASSERT_TRUE(prefs.prefsWindow->toolbar()->userClickItem(pane));
+        settle(*presenter);
+        EXPECT_EQ(layoutProblems(prefsWindow), "") << pane;
+    }
+    ASSERT_TRUE(prefs.prefsWindow->toolbar()->userClickItem("locations"));
+    settle(*presenter);
+    auto disclose = findButton(prefs.locView, "Sources for City");
+    ASSERT_TRUE(disclose);
+    gtk_button_clicked(GTK_BUTTON(presenter->widgetFor(disclose.get())));
+    settle(*presenter);
+    ASSERT_TRUE(loc.infoShown());
+    EXPECT_EQ(layoutProblems(prefsWindow), "") << "sources for city";
+    // The table header is in view, above the text of the info list.
+    GtkWidget* manage = presenter->widgetFor(loc.manageTableView.get());
+    EXPECT_TRUE(gtk_tree_view_get_headers_visible(GTK_TREE_VIEW(manage)));
+    EXPECT_LT(inToplevel(manage).y + inToplevel(manage).h, inToplevel(presenter->widgetFor(loc.infoTextView.get())).y);
+}
+
+TEST_F(SetupDesktopTest, ADoubleClickAtTheEndOfALongListAddsTheCityClicked) {
+    LocationManagerSetup& loc = open("newloc");
+    search(loc, "Springfield");
+    ASSERT_EQ(loc.cities().size(), 12u);
+    auto* tree = GTK_TREE_VIEW(presenter->widgetFor(loc.locsTableView.get()));
+    ASSERT_NE(tree, nullptr);
+    // The list takes the keyboard, row 0 selected.
+    EXPECT_TRUE(gtk_widget_has_focus(GTK_WIDGET(tree)));
+    EXPECT_EQ(loc.locsTableView->selectedRow(), 0);
+
+    // The user scrolls to the end of the list.
+    GtkAdjustment* scroll = gtk_scrollable_get_vadjustment(GTK_SCROLLABLE(tree));
+    const double end = gtk_adjustment_get_upper(scroll) - gtk_adjustment_get_page_size(scroll);
+    ASSERT_GT(end, 0) << "the list must be longer than its view";
+    gtk_adjustment_set_value(scroll, end);
+    settle(*presenter);
+    const std::string last = rowText(tree, 11, 0);
+    EXPECT_EQ(last, "Springfield, VT");
+
+    GdkRectangle cell;
+    GtkTreePath* path = gtk_tree_path_new_from_indices(11, -1);
+    gtk_tree_view_get_cell_area(tree, path, gtk_tree_view_get_column(tree, 0), &cell);
+    gtk_tree_path_free(path);
+    const int x = cell.x + cell.width / 2, y = cell.y + cell.height / 2;
+    // The first click selects the row; the presenter syncs before the second.
+    buttonEvent(tree, GDK_BUTTON_PRESS, x, y);
+    buttonEvent(tree, GDK_BUTTON_RELEASE, x, y);
+    settle(*presenter);
+    EXPECT_EQ(loc.locsTableView->selectedRow(), 11);
+    EXPECT_DOUBLE_EQ(gtk_adjustment_get_value(scroll), end) << "the list kept its scroll position";
+    buttonEvent(tree, GDK_BUTTON_PRESS, x, y);
+    buttonEvent(tree, GDK_2BUTTON_PRESS, x, y);
+    buttonEvent(tree, GDK_BUTTON_RELEASE, x, y);
+    settle(*presenter);
+
+    LocationManager* list = loc.locationManager();
+    EXPECT_EQ(list->primaryLocation().name, "Springfield, VT");
+    EXPECT_EQ(list->primaryLocation().serviceKeys.at("nws"), "n-vt");
+    EXPECT_EQ(list->numLocations(), 4);
+    EXPECT_FALSE(loc.newLocationWindow());
+}
+
+TEST_F(SetupDesktopTest, ClosingNewLocationFromTheDesktopLetsItOpenAgain) {
+    LocationManagerSetup& loc = open("locations");
+    SkyvanePrefs& prefs = *setup.prefControl();
+    auto newButton = findButton(prefs.locView, "New Location…");
+    ASSERT_TRUE(newButton);
+    for (int round = 0; round < 2; ++round) {
+        gtk_button_clicked(GTK_BUTTON(presenter->widgetFor(newButton.get())));
+        settle(*presenter);
+        const WindowRef model = loc.newLocationWindow();
+        GtkWidget* window = newLocationWindow(loc);
+        ASSERT_NE(window, nullptr) << "round " << round;
+        EXPECT_TRUE(gtk_widget_get_visible(window));
+        // The city field takes the keyboard.
+        EXPECT_TRUE(gtk_widget_has_focus(presenter->widgetFor(loc.locationTF.get())));
+        deleteEvent(GTK_WINDOW(window));
+        settle(*presenter);
+        EXPECT_FALSE(loc.newLocationWindow()) << "round " << round;
+        EXPECT_FALSE(gtk_widget_get_visible(window));
+    }
+    // A request from the menu program opens it too.
+    setup.runPreferences(samplePrefs(), false, nullptr, "newloc", false);
+    settle(*presenter);
+    ASSERT_TRUE(loc.newLocationWindow());
+    EXPECT_TRUE(gtk_widget_get_visible(newLocationWindow(loc)));
+    EXPECT_FALSE(Application::shared().isTerminated());
+
+    // Closing the preference window from the desktop is Cancel.
+    loc.closeNewLocAction(nullptr);
+    deleteEvent(presenter->windowFor(prefs.prefsWindow.get()));
+    settle(*presenter);
+    EXPECT_FALSE(prefs.prefsWindow->isVisible());
+    EXPECT_EQ(prefs.prefs(), nullptr);
+    EXPECT_TRUE(Application::shared().isTerminated());
+}
+
+TEST_F(SetupDesktopTest, AFirstRunSetupQuitsWhenNewLocationIsClosedFromTheDesktop) {
+    LocationManagerSetup& loc = open("newloc", true);
+    GtkWidget* window = newLocationWindow(loc);
+    ASSERT_NE(window, nullptr);
+    EXPECT_FALSE(Application::shared().isTerminated());
+    deleteEvent(GTK_WINDOW(window));
+    settle(*presenter);
+    EXPECT_FALSE(loc.newLocationWindow());
+    EXPECT_TRUE(Application::shared().isTerminated());
+}
+
+TEST_F(SetupDesktopTest, CityNamesReachGtkAsUtf8) {
+    plist::Dict prefs = samplePrefs();
+    plist::Array cities = prefs["locations"].asArray();
+    cities.push_back(plist::Dict{{"city", "Montr\xE9" "al, QC"}, {"locStatus", 0}});
+    prefs["locations"] = cities;
+    setup.runPreferences(prefs, false, nullptr, "locations", false);
+    settle(*presenter);
+    LocationManagerSetup& loc = *setup.prefControl()->locManSetup_;
+    // 0xE9 read as Mac Roman, as every other text of the engine.
+    const std::string shown = "Montr\xC3\x88" "al, QC";
+    auto* manage = GTK_TREE_VIEW(presenter->widgetFor(loc.manageTableView.get()));
+    EXPECT_EQ(rowText(manage, 3, 1), shown);
+    GtkComboBox* primary = GTK_COMBO_BOX(presenter->widgetFor(loc.managePrimaryPopup.get()));
+    GtkTreeModel* items = gtk_combo_box_get_model(primary);
+    GtkTreeIter iter;
+    ASSERT_TRUE(gtk_tree_model_iter_nth_child(items, &iter, nullptr, 3));
+    gchar* item = nullptr;
+    gtk_tree_model_get(items, &iter, 0, &item, -1);
+    EXPECT_STREQ(item, shown.c_str());
+    g_free(item);
+
+    loc.newManageAction(nullptr);
+    settle(*presenter);
+    search(loc, "Montreal");
+    ASSERT_EQ(loc.cities().size(), 2u);
+    auto* results = GTK_TREE_VIEW(presenter->widgetFor(loc.locsTableView.get()));
+    const std::string first = rowText(results, 0, 0), second = rowText(results, 1, 0);
+    EXPECT_TRUE(g_utf8_validate(first.c_str(), -1, nullptr));
+    EXPECT_EQ(first == shown || second == shown, true) << first << " / " << second;
+}
