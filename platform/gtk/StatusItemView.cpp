@@ -157,9 +157,11 @@ void StatusItemView::syncTrayIcon(StatusItem& item) {
         g_object_unref(picture);
     }
     // No tool tip over the open menu, and no empty one.
+    // (Setting a text turns the tool tip on again, so the text goes first.)
     const std::string tip = trayToolTip(item);
-    gtk_status_icon_set_has_tooltip(trayIcon_, !tip.empty() && !item.isMenuDown());
-    gtk_status_icon_set_tooltip_text(trayIcon_, tip.empty() ? nullptr : tip.c_str());
+    const bool showTip = !tip.empty() && !item.isMenuDown();
+    gtk_status_icon_set_tooltip_text(trayIcon_, showTip ? tip.c_str() : nullptr);
+    gtk_status_icon_set_has_tooltip(trayIcon_, showTip);
     gtk_status_icon_set_visible(trayIcon_, TRUE);
 }
 
@@ -181,6 +183,11 @@ void StatusItemView::openMenu() {
         if (auto i = target<StatusItem>(d)) i->userCloseMenu();
     }, item_);
     item->userOpenMenu();
+    if (trayIcon_) {
+        // A tool tip already up would stay over the menu: take it away now.
+        gtk_status_icon_set_has_tooltip(trayIcon_, FALSE);
+        gtk_tooltip_trigger_tooltip_query(gdk_display_get_default());
+    }
     if (shown_ == Shown::TrayIcon && trayIcon_) {
         // Placed by the icon in the tray.
         gtk_menu_popup(GTK_MENU(popupMenu_), nullptr, nullptr, gtk_status_icon_position_menu, trayIcon_, 0,

@@ -1,0 +1,95 @@
+# The weather status item: first as a tray icon (XEmbed) in trayer, where no
+# StatusNotifierWatcher is on the bus, with its menu open; then as a
+# StatusNotifierItem in the Xfce panel's status tray, with the menu the panel
+# builds from the exported one. Des Moines, IA is the primary city.
+
+"$root/scripts/demo-preferences" "$XDG_CONFIG_HOME"
+
+# The right end of the panel at the top or bottom of the screen, enlarged
+# three times so the item can be looked at closely.
+strip() {  # FILE top|bottom HEIGHT
+  local file=$1 edge=$2 height=$3 y=0
+  [[ $edge == top ]] || y=$((800 - height))
+  convert "$OUT/$file.png" -crop "160x${height}+1120+${y}" +repage -filter point -resize 300% "$OUT/$file.png"
+}
+
+# 1. The XEmbed fallback in trayer (top right).
+start_bg "$SKYVANE_APP"
+settle 6
+shot tray-xembed-screen
+cp "$OUT/tray-xembed-screen.png" "$OUT/tray-xembed.png"
+strip tray-xembed top 40
+# The pointer rests on the icon (trayer is at the top right of the
+# 1280x800 screen): the tool tip; then a click opens the menu.
+xdotool mousemove 1264 16
+settle 3
+shot tray-xembed-tooltip
+convert "$OUT/tray-xembed-tooltip.png" -crop 560x160+720+0 +repage "$OUT/tray-xembed-tooltip.png"
+xdotool click 1
+settle 2
+shot tray-xembed-menu
+rm -f "$OUT/tray-xembed-screen.png"
+xdotool key Escape
+kill "${part_pids[@]}" 2>/dev/null || true
+wait 2>/dev/null || true
+part_pids=()
+
+# 2. A StatusNotifierItem in the Xfce panel at the bottom (a small panel
+# whose status tray is a StatusNotifierWatcher and host).
+if ! dpkg -s xfce4-panel >/dev/null 2>&1; then
+  sudo_cmd=(); [[ $(id -u) -eq 0 ]] || sudo_cmd=(sudo)
+  "${sudo_cmd[@]}" apt-get install -y --no-install-recommends xfce4-panel >/dev/null
+fi
+panel_conf="$XDG_CONFIG_HOME/xfce4/xfconf/xfce-perchannel-xml"
+mkdir -p "$panel_conf"
+cat >"$panel_conf/xfce4-panel.xml" <<'XML'
+<?xml version="1.0" encoding="UTF-8"?>
+<channel name="xfce4-panel" version="1.0">
+  <property name="configver" type="int" value="2"/>
+  <property name="panels" type="array">
+    <value type="int" value="1"/>
+    <property name="panel-1" type="empty">
+      <property name="position" type="string" value="p=8;x=640;y=780"/>
+      <property name="length" type="uint" value="100"/>
+      <property name="position-locked" type="bool" value="true"/>
+      <property name="size" type="uint" value="32"/>
+      <property name="plugin-ids" type="array">
+        <value type="int" value="1"/>
+        <value type="int" value="2"/>
+      </property>
+    </property>
+  </property>
+  <property name="plugins" type="empty">
+    <property name="plugin-1" type="string" value="separator">
+      <property name="expand" type="bool" value="true"/>
+      <property name="style" type="uint" value="0"/>
+    </property>
+    <property name="plugin-2" type="string" value="systray">
+      <property name="icon-size" type="int" value="24"/>
+      <property name="square-icons" type="bool" value="false"/>
+    </property>
+  </property>
+</channel>
+XML
+start_bg /usr/lib/x86_64-linux-gnu/xfce4/xfconf/xfconfd
+settle 1
+start_bg xfce4-panel --disable-wm-check
+for _ in $(seq 100); do
+  dbus-send --session --print-reply --dest=org.freedesktop.DBus /org/freedesktop/DBus \
+    org.freedesktop.DBus.NameHasOwner string:org.kde.StatusNotifierWatcher 2>/dev/null | grep -q true && break
+  sleep 0.1
+done
+start_bg "$SKYVANE_APP"
+settle 6
+shot tray-sni-screen
+cp "$OUT/tray-sni-screen.png" "$OUT/tray-sni.png"
+strip tray-sni bottom 40
+# The item is the last in the panel at the bottom right.
+xdotool mousemove 1266 784
+settle 3
+shot tray-sni-tooltip
+convert "$OUT/tray-sni-tooltip.png" -crop 560x160+720+640 +repage "$OUT/tray-sni-tooltip.png"
+xdotool click 1
+settle 2
+shot tray-sni-menu
+rm -f "$OUT/tray-sni-screen.png"
