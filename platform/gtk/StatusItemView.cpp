@@ -19,7 +19,11 @@ using namespace gtksignals;
 namespace {
 
 constexpr const char* kWatcher = "org.kde.StatusNotifierWatcher";
-constexpr const char* kMenuPath = "/MenuBar";
+// Each item's menu has a path of its own on the bus.
+std::string newMenuPath() {
+    static int items = 0;
+    return ++items == 1 ? "/MenuBar" : "/MenuBar/" + std::to_string(items);
+}
 
 std::string programName() {
     std::string name = Bundle::mainBundle().objectForInfoDictionaryKey("CFBundleName").stringOr("");
@@ -55,14 +59,14 @@ StatusItemView::StatusItemView(const StatusItemRef& item) : item_(item) {
         return;
     }
     cancel_ = g_cancellable_new();
-    menuExport_ = std::make_unique<DbusMenuExport>(kMenuPath);
+    menuExport_ = std::make_unique<DbusMenuExport>(newMenuPath());
     menuExport_->setOpenHandler([this](bool open) {
         auto shownItem = item_.lock();
         if (!shownItem) return;
         if (open) shownItem->userOpenMenu();
         else shownItem->userCloseMenu();
     });
-    notifier_ = std::make_unique<StatusNotifierItem>(bus_, programId(), programName(), kMenuPath);
+    notifier_ = std::make_unique<StatusNotifierItem>(bus_, programId(), programName(), menuExport_->objectPath());
     notifier_->setActivateHandler([this](int, int) { openMenu(); });
     // The first answer tells whether a watcher is there now.
     watch_ = g_bus_watch_name_on_connection(

@@ -249,7 +249,17 @@ TEST_F(StatusNotifierTest, WithAWatcherTheItemIsOnTheBusWithIconLabelToolTipAndM
     for (const MenuItemRef& item : core->menu()->items()) labelledImage |= !item->imageText().empty();
     EXPECT_TRUE(labelledImage) << "no detail or forecast line to show";
 
-    // Choosing "Update Now" through the bus refreshes the weather.
+    // Choosing "Update Now" through the bus refreshes the weather; the
+    // pictures of the refresh (animation frames, the icon with its warning
+    // badge) reach the panel as new icons.
+    int newIcons = 0;
+    const guint subscription = g_dbus_connection_signal_subscribe(
+        watcher.bus(), nullptr, "org.kde.StatusNotifierItem", "NewIcon", StatusNotifierItem::kObjectPath, nullptr,
+        G_DBUS_SIGNAL_FLAGS_NONE,
+        +[](GDBusConnection*, const gchar*, const gchar*, const gchar*, const gchar*, GVariant*, gpointer count) {
+            ++*static_cast<int*>(count);
+        },
+        &newIcons, nullptr);
     const int update = findLine(root, "Update Now");
     ASSERT_NE(update, 0);
     const size_t fetched = server.requests().size();
@@ -259,6 +269,9 @@ TEST_F(StatusNotifierTest, WithAWatcherTheItemIsOnTheBusWithIconLabelToolTipAndM
     g_variant_unref(done);
     EXPECT_TRUE(waitFor([&] { return server.requests().size() > fetched; }));
     EXPECT_TRUE(showsWeather(*core));
+    presenter->sync();
+    EXPECT_TRUE(waitFor([&] { return newIcons > 0; }, 3000));
+    g_dbus_connection_signal_unsubscribe(watcher.bus(), subscription);
 
     // The panel opens the menu: no tool tip over it.
     GVariant* opened = call(watcher.bus(), service, menuObject.c_str(), "com.canonical.dbusmenu", "Event",
