@@ -27,6 +27,7 @@ struct ViewWidget {
     uint64_t shownScrollRequests = 0;
     bool shownEnabled = true;
     std::string shownImage;
+    std::string labelFittedTo;  // wrapping labels: the width and text their lines were fitted to
 };
 
 struct GtkPresenter::WindowEntry {
@@ -38,6 +39,7 @@ struct GtkPresenter::WindowEntry {
     GtkWidget* content = nullptr;  // the content view's fixed container
     std::map<const View*, ViewWidget> views;
     uint64_t shownFirstResponderRequests = 0;
+    bool titledOnly = false;  // the window manager was told it may only move
 
     // The view a widget shows (the outer widget or the control inside it).
     ViewRef viewFor(GtkWidget* widget) const;

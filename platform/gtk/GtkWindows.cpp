@@ -321,6 +321,28 @@ void updateWidget(const ViewRef& view, ViewWidget& w) {
     }
 }
 
+// A long text wraps within the label's frame instead of widening the window:
+// the label asks for no more characters a line than the frame holds.
+void fitLabelToWidth(GtkLabel* label, int width) {
+    PangoFontMetrics* metrics =
+        pango_context_get_metrics(gtk_widget_get_pango_context(GTK_WIDGET(label)), nullptr, nullptr);
+    const int charWidth = std::max(1, pango_font_metrics_get_approximate_char_width(metrics) / PANGO_SCALE);
+    pango_font_metrics_unref(metrics);
+    int chars = std::max(1, width / charWidth);
+    // Characters differ in width: fewer a line until the text fits.
+    for (int natural = width + 1; chars > 1;) {
+        int minimum = 0;
+        gtk_label_set_max_width_chars(label, chars);
+        int oldW = -1, oldH = -1;
+        gtk_widget_get_size_request(GTK_WIDGET(label), &oldW, &oldH);
+        gtk_widget_set_size_request(GTK_WIDGET(label), -1, -1);
+        gtk_widget_get_preferred_width(GTK_WIDGET(label), &minimum, &natural);
+        gtk_widget_set_size_request(GTK_WIDGET(label), oldW, oldH);
+        if (natural <= width) break;
+        chars -= std::max(1, chars / 10);
+    }
+}
+
 // The size GTK needs to draw a control, not counting a size we asked for.
 void naturalSize(GtkWidget* widget, int width, int& naturalWidth, int& naturalHeight) {
     int oldW = -1, oldH = -1;
@@ -394,6 +416,13 @@ void GtkPresenter::syncWindow(const WindowRef& window) {
     GtkWindow* gw = GTK_WINDOW(entry->gtkWindow);
     if (!sameText(window->title(), gtk_window_get_title(gw))) gtk_window_set_title(gw, window->title().c_str());
     gtk_window_set_deletable(gw, window->isDeletable());
+    if (!window->isDeletable() && !entry->titledOnly) {
+        // GTK asks for "everything but close", which some window managers
+        // read as everything; a window without a close button may only move.
+        gtk_widget_realize(entry->gtkWindow);
+        gdk_window_set_functions(gtk_widget_get_window(entry->gtkWindow), GDK_FUNC_MOVE);
+        entry->titledOnly = true;
+    }
     syncToolbar(*entry, window);
 
     // The content view and its tree, laid out from the model's frames.
@@ -415,6 +444,11 @@ void GtkPresenter::syncWindow(const WindowRef& window) {
             gtk_widget_show_all(w.outer);  // its own parts; subviews follow their model
         }
         updateWidget(view, w);
+        if (GTK_IS_LABEL(w.outer) && gtk_label_get_line_wrap(GTK_LABEL(w.outer))) {
+            const std::string fit = std::to_string(f.width()) + "\n" + gtk_label_get_text(GTK_LABEL(w.outer));
+            if (fit != w.labelFittedTo) fitLabelToWidth(GTK_LABEL(w.outer), static_cast<int>(f.width()));
+            w.labelFittedTo = fit;
+        }
         int width = std::max(1, static_cast<int>(f.width()));
         int height = std::max(1, static_cast<int>(f.height()));
         double top = parent.insetY + parent.height - f.maxY();  // GTK counts from the top
@@ -608,6 +642,19 @@ void passEvent(GdkEvent* event, gpointer) { gtk_main_do_event(event); }
 void GtkPresenter::displayView(View& view) {
     Window* window = view.window();
     if (!window) return;
+    // No transitions: a control that just changed state is painted in its
+    // new look at once, as the event loop stops right after.
+    struct NoAnimations {
+        GtkSettings* settings = gtk_settings_get_default();
+        gboolean before = TRUE;
+        NoAnimations() {
+            g_object_get(settings, "gtk-enable-animations", &before, nullptr);
+            if (before) g_object_set(settings, "gtk-enable-animations", FALSE, nullptr);
+        }
+        ~NoAnimations() {
+            if (before) g_object_set(settings, "gtk-enable-animations", TRUE, nullptr);
+        }
+    } still;
     sync();
     auto it = windows_.find(window);
     if (it == windows_.end() || !it->second) return;

@@ -63,6 +63,17 @@ std::string layoutProblems(GtkWidget* window) {
     std::ostringstream out;
     GtkAllocation whole;
     gtk_widget_get_allocation(window, &whole);
+    // The window is as wide as its model says (a long text wraps instead).
+    GtkWidget* content = gtk_bin_get_child(GTK_BIN(window));
+    GList* parts = content ? gtk_container_get_children(GTK_CONTAINER(content)) : nullptr;
+    for (GList* p = parts; p; p = p->next)
+        if (GTK_IS_FIXED(p->data)) {
+            int requested = 0;
+            gtk_widget_get_size_request(GTK_WIDGET(p->data), &requested, nullptr);
+            if (whole.width != requested)
+                out << "window " << whole.width << " wide, its content " << requested << "\n";
+        }
+    g_list_free(parts);
     std::function<void(GtkWidget*)> walk = [&](GtkWidget* widget) {
         if (!gtk_widget_get_visible(widget)) return;
         const Box2 box = inToplevel(widget);

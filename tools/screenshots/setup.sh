@@ -1,0 +1,147 @@
+# The setup application's windows in the states a person meets them: the
+# first run's New Location window (empty, several cities, a long list
+# scrolled and double-clicked, no city, an incomplete name, a search that
+# cannot reach any site, a search in progress), the three preference panes,
+# "Sources for City" and the about box. Sourced by tools/screenshots.sh.
+
+# Clicks at x, y of a window's inside.
+click_at() { xdotool mousemove --window "$1" "$2" "$3" click 1; }
+# The height of a window's inside.
+inner_height() { xdotool getwindowgeometry --shell "$1" | awk -F= '/^HEIGHT/ {print $2}'; }
+
+# Types a city into New Location and presses Return (which searches). The
+# city field's middle lies 53 points below the top of the window; the search
+# controls keep to the top when the list of cities opens beneath them.
+search_city() {
+  local id=$1 text=$2
+  xdotool windowactivate --sync "$id" 2>/dev/null || true
+  click_at "$id" 100 53
+  xdotool key --clearmodifiers ctrl+a BackSpace
+  xdotool type --delay 20 "$text"
+  xdotool key Return
+  settle 1.5
+}
+
+# Calls the setup program the way the menu program does.
+setup_call() {
+  gdbus call --session --dest com.tesk.SkyvaneSetup --object-path /com/tesk/RootObject \
+    --method "com.tesk.SkyvaneSetupPublic.$1" "${@:2}" >/dev/null
+}
+wait_setup() {
+  for _ in $(seq 100); do
+    gdbus call --session --dest org.freedesktop.DBus --object-path /org/freedesktop/DBus \
+      --method org.freedesktop.DBus.NameHasOwner com.tesk.SkyvaneSetup 2>/dev/null | grep -q true && return 0
+    sleep 0.1
+  done
+  echo "the setup program did not appear on the bus" >&2
+  return 1
+}
+# The preferences as the menu program passes them, for pane $1.
+run_prefs() {
+  local locations='<@av [<@a{sv} {"city": <"Des Moines, IA">, "locStatus": <int64 1>, "nws": <"DMX">}>,
+    <@a{sv} {"city": <"Springfield, IL">, "locStatus": <int64 2>, "nws": <"ILX">, "ug": <"62701">}>,
+    <@a{sv} {"city": <"San Antonio, TX">, "locStatus": <int64 0>, "usa": <"">}>]>'
+  local prefs="<@a{sv} {\"units\": <int64 1>, \"font_size\": <int64 0>, \"icon_set\": <int64 1>,
+    \"icon_saturation\": <0.8>, \"update_frequency\": <int64 30>, \"five_day_forecast\": <true>,
+    \"humidity\": <true>, \"visibility\": <false>, \"feels_like\": <true>, \"wind\": <true>,
+    \"sunrise_sunset\": <true>, \"radar\": <true>, \"barometer\": <false>, \"dewpoint\": <false>,
+    \"mode\": <\"advance_mode\">, \"source_pref\": <@av [<int64 1>, <int64 5>, <int64 6>, <int64 3>]>,
+    \"locations\": $locations}>"
+  setup_call runPreferences_advanced_forApp_pane_firstRun "$prefs" "<true>" "<'com.tesk.Skyvane'>" "<'$1'>" "<false>"
+}
+
+# First run: the menu program opens New Location by itself.
+start_bg "$SKYVANE_APP"
+id=$(wait_window "Skyvane: New Location" 30)
+settle 2
+shot setup-newloc-empty "$id"
+
+search_city "$id" "Springfield"
+shot setup-newloc-several "$id"
+search_city "$id" "Nowhere"
+shot setup-newloc-none "$id"
+search_city "$id" "Springfield 62704"
+shot setup-newloc-incomplete "$id"
+search_city "$id" "Springfield"
+search_city "$id" "Franklin"
+shot setup-newloc-second-several "$id"
+
+# The long list: scrolled to its end, the last city clicked, then double-clicked.
+height=$(inner_height "$id")
+xdotool mousemove --window "$id" 180 $((height - 80)) click --repeat 12 --delay 30 5
+settle 0.5
+click_at "$id" 180 $((height - 20))
+settle 0.5
+shot setup-newloc-scrolled "$id"
+xdotool mousemove --window "$id" 180 $((height - 20)) click --repeat 2 --delay 60 1
+settle 2
+# The first-run setup quits once the city is added.
+if xdotool search --onlyvisible --name "Skyvane: New Location" >/dev/null 2>&1; then
+  echo "New Location is still open after the double-click" >&2
+fi
+
+# The preference window, as the menu program asks for it.
+start_bg "$SETUP_APP"
+wait_setup
+run_prefs general
+prefs=$(wait_window "Skyvane Preferences")
+settle 1.5
+shot setup-prefs-general "$prefs"
+run_prefs locations
+settle 1.5
+shot setup-prefs-locations "$prefs"
+# "Sources for City": the toggle at the lower right of the locations pane,
+# below the toolbar, the box's margin and the pane's table.
+toolbar=$(( $(inner_height "$prefs") - 386 ))
+click_at "$prefs" 80 $((toolbar + 16 + 40))
+click_at "$prefs" 331 $((toolbar + 16 + 273))
+settle 1.5
+shot setup-prefs-sources-for-city "$prefs"
+run_prefs sources
+settle 1.5
+shot setup-prefs-sources "$prefs"
+
+# New Location as a sheet over the locations pane.
+run_prefs locations
+settle 1
+run_prefs newloc
+sheet=$(wait_window "Skyvane: New Location")
+settle 1
+shot setup-newloc-over-prefs
+setup_call runAboutBox
+about=$(wait_window "About")
+settle 1
+shot setup-about "$about"
+kill "${part_pids[-1]}" 2>/dev/null || true
+settle 1
+
+# No site answers: the search says so.
+http_proxy=http://127.0.0.1:9 start_bg "$SETUP_APP"
+wait_setup
+run_prefs newloc
+id=$(wait_window "Skyvane: New Location")
+settle 1
+search_city "$id" "Springfield"
+# Each site is tried again before the search gives up.
+for _ in $(seq 30); do
+  xdotool search --onlyvisible --name "Skyvane: New Location" >/dev/null 2>&1 || break
+  settle 1
+  [[ -n "$(grep -l "No weather site could be reached" "$WORK/programs.log" 2>/dev/null)" ]] && break
+done
+settle 1
+shot setup-newloc-unreachable "$id"
+kill "${part_pids[-1]}" 2>/dev/null || true
+settle 1
+
+# A search that waits on a site: the busy state is on screen meanwhile.
+start_bg "$SETUP_APP"
+wait_setup
+run_prefs newloc
+id=$(wait_window "Skyvane: New Location")
+settle 1
+xdotool windowactivate --sync "$id" 2>/dev/null || true
+click_at "$id" 100 53
+xdotool type --delay 20 "Slowtown"
+xdotool key Return
+settle 1.5
+shot setup-newloc-searching "$id"
