@@ -26,6 +26,7 @@ function(skyvane_bundle)
   # bundle without relinking the program.
   add_custom_target(${B_TARGET}_resources ALL
     COMMAND ${CMAKE_COMMAND} -E copy_directory "${CMAKE_SOURCE_DIR}/resources" "${dir}/Resources"
+    COMMAND ${CMAKE_COMMAND} -E copy "${CMAKE_SOURCE_DIR}/desktop/skyvane.png" "${dir}/Resources/skyvane.png"
     VERBATIM)
   install(DIRECTORY "${dir}" DESTINATION lib/skyvane USE_SOURCE_PERMISSIONS)
 endfunction()

@@ -1,8 +1,10 @@
 #include "setup/ComTeskPlimSetup.h"
 
+#include <filesystem>
 #include <iostream>
 #include <stdexcept>
 
+#include "app/ComTeskPlim.h"
 #include "app/ComTeskUtilControl.h"
 #include "app/SkyvaneProtocols.h"
 #include "platform/Bundle.h"
@@ -15,7 +17,6 @@
 
 namespace {
 
-const char kSite[] = "http://www.skyvane.org";
 const char kSupportAddress[] = "mailto:support@skyvane.org";
 
 }  // namespace
@@ -104,7 +105,23 @@ bool ComTeskPlimSetup::loadUtilAndItsNib() {
 void ComTeskPlimSetup::runAboutBox() {
     if (!loadUtilAndItsNib()) return;
     Application::shared().activateIgnoringOtherApps(true);
+    // The box answers the menu program's "About" item, so it names that
+    // program (and shows its icon) rather than this helper.
+    aboutSubject_ = menuProgramBundle();
     util_->aboutAction(nullptr);
+    aboutSubject_.reset();
+}
+
+std::unique_ptr<Bundle> ComTeskPlimSetup::menuProgramBundle() const {
+    namespace fs = std::filesystem;
+    const fs::path folder = fs::path(Bundle::mainBundle().bundlePath()).parent_path();
+    std::error_code error;
+    for (const fs::directory_entry& entry : fs::directory_iterator(folder, error)) {
+        if (!fs::exists(entry.path() / "Info.plist", error)) continue;
+        auto candidate = std::make_unique<Bundle>(entry.path().string());
+        if (candidate->bundleIdentifier() == KVRegisteredName_) return candidate;
+    }
+    return nullptr;
 }
 
 void ComTeskPlimSetup::runEmailSignupForApp(const std::string* name) {
@@ -123,18 +140,19 @@ void ComTeskPlimSetup::runPreferences(plist::Dict prefs, bool advanced, const st
     prefControl_->runPreferences(passedPrefs_, advanced, pane, firstRun);
 }
 
-Bundle& ComTeskPlimSetup::bundle() { return Bundle::mainBundle(); }
+Bundle& ComTeskPlimSetup::bundle() { return aboutSubject_ ? *aboutSubject_ : Bundle::mainBundle(); }
 
 std::string ComTeskPlimSetup::urlFor(int key) {
     switch (key) {
+        // The maker's site is the one setting the menu program uses too.
         case 1:
             return kSupportAddress;
         case 2:
-            return std::string(kSite) + "/";
+            return ComTeskPlim::site() + "/";
         case 6:
-            return std::string(kSite) + "/products/skyvane/version.txt";
+            return ComTeskPlim::site() + "/products/skyvane/version.txt";
         default:
-            return std::string(kSite) + "/products/skyvane/";
+            return ComTeskPlim::site() + "/products/skyvane/";
     }
 }
 

@@ -8,6 +8,8 @@
 // windows closes and none is visible any more.
 
 #include <memory>
+
+#include "platform/Bundle.h"
 #include <string>
 
 #include "app/ComTeskAppControl.h"
@@ -65,6 +67,9 @@ private:
     // Answers a call that arrived on the bus.
     plist::Value serve(const std::string& method, const plist::Array& args);
     void takeName(const std::string* name);
+    // The bundle beside this program's whose identifier is the menu
+    // program's registered name; null when there is none.
+    std::unique_ptr<Bundle> menuProgramBundle() const;
 
     std::unique_ptr<ComTeskUtilControl> util_;
     std::unique_ptr<SkyvanePrefs> prefControl_;
@@ -72,6 +77,8 @@ private:
     std::unique_ptr<VendedObject> vendingConnection_;
     PrefsRef passedPrefs_;
     std::string KVRegisteredName_;
+    // While the about box is filled in: the bundle of the program it describes.
+    std::unique_ptr<Bundle> aboutSubject_;
 };
 
 // The setup application's main loop: creates and vends the setup object and

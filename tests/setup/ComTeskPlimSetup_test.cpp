@@ -1,4 +1,5 @@
 #include "SetupFixture.h"
+#include "app/ComTeskPlim.h"
 #include "app/ComTeskUtilControl.h"
 #include "support/CaptureStream.h"
 
@@ -106,4 +107,36 @@ TEST_F(PlimSetupTest, WebAddressesByKey) {
     EXPECT_EQ(setup.bundle().bundleIdentifier(), "com.tesk.SkyvaneSetup");
     EXPECT_FALSE(setup.anyUserScope());
     EXPECT_TRUE(setup.useGUI());
+
+    // The maker's site is the menu program's one setting.
+    ComTeskPlim::setSite("http://127.0.0.1:8123");
+    EXPECT_EQ(setup.urlFor(0), "http://127.0.0.1:8123/products/skyvane/");
+    EXPECT_EQ(setup.urlFor(6), "http://127.0.0.1:8123/products/skyvane/version.txt");
+    ComTeskPlim::setSite("");
+}
+
+TEST_F(PlimSetupTest, TheAboutBoxNamesTheMenuProgramBesideThisOne) {
+    namespace fs = std::filesystem;
+    const fs::path menu = bundleRoot.parent_path() / "Skyvane.app";
+    fs::create_directories(menu / "Resources");
+    std::ofstream(menu / "Info.plist")
+        << "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<plist version=\"1.0\"><dict>"
+           "<key>CFBundleIdentifier</key><string>com.tesk.Skyvane</string>"
+           "<key>CFBundleName</key><string>Skyvane</string>"
+           "<key>CFBundleVersion</key><string>0.7</string>"
+           "<key>CFBundleIconFile</key><string>skyvane.png</string></dict></plist>\n";
+    fs::copy(fs::path(SKYVANE_SOURCE_DIR) / "resources" / "en.lproj", menu / "Resources" / "en.lproj",
+             fs::copy_options::recursive);
+    fs::copy_file(fs::path(SKYVANE_SOURCE_DIR) / "desktop" / "skyvane.png", menu / "Resources" / "skyvane.png");
+
+    setup.runAboutBox();
+    ComTeskUtilControl& util = *setup.getUtil();
+    EXPECT_EQ(util.aboutWindow->title().rfind("About Skyvane", 0), 0u) << util.aboutWindow->title();
+    EXPECT_EQ(util.aboutWindow->title().find("Setup"), std::string::npos);
+    EXPECT_EQ(util.aboutTitleText->stringValue(), "Skyvane");
+    EXPECT_EQ(util.aboutVersionText->stringValue(), "v0.7");
+    ASSERT_TRUE(util.aboutImageButton->image());
+    EXPECT_GT(util.aboutImageButton->image()->size().width, 0);
+    // Everything else still comes from the setup program's own bundle.
+    EXPECT_EQ(setup.bundle().bundleIdentifier(), "com.tesk.SkyvaneSetup");
 }
