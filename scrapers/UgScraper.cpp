@@ -152,8 +152,9 @@ void UgScraper::appendUnit(StringMap& out, const std::string& key, const std::st
 void UgScraper::celsiusForecastToFahrenheit(StringMap& out) {
     for (int n = kFirstCelsiusPeriod; n <= kLastCelsiusPeriod; ++n) {
         for (const char* list : {"high", "low"}) {
-            const auto it = out.find(composeNumberedKey(list, n));
-            if (it != out.end()) it->second = UnitConverter::celsiusToFahrenheitStr(it->second);
+            // An absent value is stored empty; only a value that exists is converted.
+            const std::string key = composeNumberedKey(list, n);
+            out[key] = UnitConverter::celsiusToFahrenheitStr(getHash(out, key, ""));
         }
     }
 }
