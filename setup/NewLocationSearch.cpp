@@ -197,9 +197,12 @@ void LocationManagerSetup::search(Control* sender) {
             formatWithArguments("Found %u cities", {std::to_string(cities_->size())}));
         if (!resultsShown()) {
             showResults(true, true);
-            // Tab goes from the city field to the list, and on from there as it went before.
-            locsTableView->setNextKeyView(locationTF->nextKeyView());
-            locationTF->setNextKeyView(locsTableView);
+            // Tab goes from the city field to the list, and on from there as it
+            // went before (once: a later opening finds the loop already wired).
+            if (locationTF->nextKeyView() != locsTableView) {
+                locsTableView->setNextKeyView(locationTF->nextKeyView());
+                locationTF->setNextKeyView(locsTableView);
+            }
         }
         locsTableView->selectRow(0);
         locsTableView->scrollRowToVisible(0);

@@ -70,8 +70,11 @@ TEST_F(NewLocationTest, SeveralCitiesAreListedAndOneIsChosen) {
     open(true, "locations");
     const WindowRef window = loc->newLocationWindow();
     ASSERT_TRUE(window);
-    // Over the locations pane the window is a sheet.
+    // Over the locations pane the window is a sheet; the city field takes the keyboard.
     EXPECT_TRUE(window->isSheet());
+    EXPECT_EQ(window->firstResponder(), loc->locationTF.get());
+    const ViewRef afterField = std::make_shared<View>();
+    loc->locationTF->setNextKeyView(afterField);
     const Rect before = window->frame();
 
     ASSERT_TRUE(search("Springfield"));
@@ -87,6 +90,11 @@ TEST_F(NewLocationTest, SeveralCitiesAreListedAndOneIsChosen) {
     EXPECT_EQ(window->frame().height(), before.height() + h);
     EXPECT_EQ(window->frame().maxY(), before.maxY());
     EXPECT_EQ(loc->locsTableView->selectedRow(), 0);
+    EXPECT_EQ(loc->locsTableView->scrolledRow(), 0);
+    // The list joins the key-view loop after the field and takes the keyboard.
+    EXPECT_EQ(loc->locationTF->nextKeyView(), loc->locsTableView);
+    EXPECT_EQ(loc->locsTableView->nextKeyView(), afterField);
+    EXPECT_EQ(window->firstResponder(), loc->locsTableView.get());
     EXPECT_EQ(loc->newLocationButton->title(), "Choose");
     EXPECT_TRUE(loc->newLocationButton->isEnabled());
     EXPECT_TRUE(loc->progressIndicator->isHidden());
@@ -109,6 +117,12 @@ TEST_F(NewLocationTest, SeveralCitiesAreListedAndOneIsChosen) {
     EXPECT_EQ(p->prefs()->at("locations").asArray().size(), 4u);
     // The preference window stays open, so the application goes on.
     EXPECT_FALSE(Application::shared().isTerminated());
+
+    // Opened again, the key-view loop is not wired into itself.
+    loc->newManageAction(nullptr);
+    ASSERT_TRUE(search("Springfield"));
+    EXPECT_EQ(loc->locationTF->nextKeyView(), loc->locsTableView);
+    EXPECT_EQ(loc->locsTableView->nextKeyView(), afterField);
 }
 
 TEST_F(NewLocationTest, NothingFoundAndRefusedInputs) {

@@ -67,9 +67,12 @@ TEST_F(SkyvanePrefsTest, SwitchingPanesResizesTheWindowWithItsTopEdgeKept) {
     const double top = first.maxY();
     EXPECT_EQ(first.height(), 54 + 32 + prefs.generalView->frame().height());
 
+    EXPECT_EQ(prefs.prefsWindow->toolbar()->selectedItemIdentifier(), "general");
     open(true, "sources");
     const Rect second = prefs.prefsWindow->frame();
     EXPECT_EQ(prefs.curView, prefs.sourceView);
+    // The toolbar marks the pane shown.
+    EXPECT_EQ(prefs.prefsWindow->toolbar()->selectedItemIdentifier(), "sources");
     EXPECT_EQ(prefs.box->contentView(), prefs.sourceView);
     EXPECT_EQ(second.maxY(), top);
     const double general = prefs.generalView->frame().height(), sources = prefs.sourceView->frame().height();
