@@ -145,6 +145,10 @@ GtkWidget* makeWidget(const ViewRef& view, ViewWidget& w) {
         w.inner = gtk_text_view_new();
         gtk_text_view_set_editable(GTK_TEXT_VIEW(w.inner), FALSE);
         gtk_text_view_set_wrap_mode(GTK_TEXT_VIEW(w.inner), GTK_WRAP_WORD);
+        // The text keeps off the frame.
+        gtk_text_view_set_left_margin(GTK_TEXT_VIEW(w.inner), 6);
+        gtk_text_view_set_right_margin(GTK_TEXT_VIEW(w.inner), 6);
+        gtk_text_view_set_top_margin(GTK_TEXT_VIEW(w.inner), 4);
         gtk_container_add(GTK_CONTAINER(w.outer), w.inner);
     } else if (std::dynamic_pointer_cast<ProgressIndicator>(view)) {
         w.outer = gtk_spinner_new();

@@ -111,7 +111,7 @@ shot setup-newloc-over-prefs
 setup_call runAboutBox
 about=$(wait_window "About")
 settle 1
-shot setup-about "$about"
+shot setup-about
 kill "${part_pids[-1]}" 2>/dev/null || true
 settle 1
 
