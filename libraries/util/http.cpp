@@ -18,6 +18,7 @@
 #include <functional>
 #include <map>
 #include <mutex>
+#include <system_error>
 #include <thread>
 #include <vector>
 
@@ -58,6 +59,26 @@ bool fitsRequestLine(const std::string& text) { return text.find_first_of(std::s
 std::string hostField(const std::string& host, int port) {
     return port == http::kDefaultPort ? host : host + ":" + std::to_string(port);
 }
+
+// The first IPv4 address of host.
+bool lookUpIPv4(const std::string& host, sockaddr_in& address) {
+    addrinfo hints{};
+    hints.ai_family = AF_INET;
+    hints.ai_socktype = SOCK_STREAM;
+    addrinfo* found = nullptr;
+    if (host.empty() || ::getaddrinfo(host.c_str(), nullptr, &hints, &found) != 0 || found == nullptr) return false;
+    std::memcpy(&address, found->ai_addr, std::min<size_t>(sizeof address, found->ai_addrlen));
+    ::freeaddrinfo(found);
+    return true;
+}
+
+// One look-up on a thread of its own; the thread keeps it alive until it ends.
+struct PendingLookUp {
+    StopFlag done;  // set once the answer is in
+    std::mutex mutex;
+    bool found = false;
+    sockaddr_in address{};
+};
 
 void closeSocket(int fd) {
     while (::close(fd) != 0 && errno == EINTR) {
@@ -109,6 +130,38 @@ int http::msLeft() const {
     return static_cast<int>(std::clamp<long long>(left, 0, INT_MAX));
 }
 
+http::Wait http::resolve(const std::string& host, sockaddr_in& address) const {
+    if (!stop_) return lookUpIPv4(host, address) ? Wait::Ready : Wait::TimedOut;
+    // The resolver cannot be interrupted: it asks on a thread of its own, so
+    // that a stop need not wait for a name server that does not answer. A
+    // look-up left behind ends by itself and drops its answer.
+    auto pending = std::make_shared<PendingLookUp>();
+    try {
+        std::thread([host, pending] {
+            sockaddr_in found{};
+            const bool ok = lookUpIPv4(host, found);
+            {
+                std::lock_guard<std::mutex> lock(pending->mutex);
+                pending->found = ok;
+                pending->address = found;
+            }
+            pending->done.stop();
+        }).detach();
+    } catch (const std::system_error&) {
+        return lookUpIPv4(host, address) ? Wait::Ready : Wait::TimedOut;
+    }
+    while (!pending->done.isStopped()) {
+        if (stopped()) return Wait::Stopped;
+        pollfd fds[2] = {{pending->done.wakeFd(), POLLIN, 0}, {stop_->wakeFd(), POLLIN, 0}};
+        // The step also covers flags that got no descriptor.
+        ::poll(fds, 2, 50);
+    }
+    std::lock_guard<std::mutex> lock(pending->mutex);
+    if (!pending->found) return Wait::TimedOut;
+    address = pending->address;
+    return Wait::Ready;
+}
+
 http::Wait http::waitFor(int fd, short events, int timeoutMs) const {
     const auto until = SteadyClock::now() + std::chrono::milliseconds(std::max(timeoutMs, 0));
     const int wake = stop_ ? stop_->wakeFd() : -1;
@@ -149,16 +202,10 @@ int http::startRequest(const std::string& hostAsked, int portAsked, const std::s
     int port = portAsked;
     applyResolveOverride(host, port);
     if (port <= 0 || port > 65535) return HttpResult::NoConnect;
-    addrinfo hints{};
-    hints.ai_family = AF_INET;
-    hints.ai_socktype = SOCK_STREAM;
-    addrinfo* found = nullptr;
-    if (host.empty() || ::getaddrinfo(host.c_str(), nullptr, &hints, &found) != 0 || found == nullptr) {
-        return HttpResult::NoHost;
-    }
     sockaddr_in address{};
-    std::memcpy(&address, found->ai_addr, std::min<size_t>(sizeof address, found->ai_addrlen));
-    ::freeaddrinfo(found);
+    const Wait resolved = resolve(host, address);
+    if (resolved == Wait::Stopped) return HttpResult::Stopped;
+    if (resolved != Wait::Ready) return HttpResult::NoHost;
     address.sin_family = AF_INET;
     address.sin_port = htons(static_cast<uint16_t>(port));
 

@@ -92,6 +92,9 @@ private:
     int receiveUntilClosed(int fd, const std::function<bool(const char*, size_t)>& take);
     // Waits until fd is ready for events, timeoutMs pass or the stop flag is set.
     Wait waitFor(int fd, short events, int timeoutMs) const;
+    // The first IPv4 address of host: Ready, TimedOut when there is none, or
+    // Stopped when the stop flag was set during the look-up.
+    Wait resolve(const std::string& host, struct sockaddr_in& address) const;
     bool stopped() const;
     // Milliseconds until the request's deadline (0 when it passed).
     int msLeft() const;
