@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "platform/UIChanges.h"
 #include "platform/gtk/GtkImages.h"
 #include "platform/gtk/GtkSignals.h"
 #include "platform/gtk/GtkWindowEntry.h"
@@ -564,6 +565,9 @@ void GtkPresenter::syncToolbar(WindowEntry& entry, const WindowRef& window) {
                 if (syncing) return;
                 auto* t = static_cast<ToolbarTarget*>(d);
                 if (auto w = t->window.lock(); w && w->toolbar()) w->toolbar()->userClickItem(t->id);
+                // A click on the current pane's button leaves the pane: the next
+                // sync presses the button again.
+                noteUIChange();
             }), new ToolbarTarget{window, item->itemIdentifier()},
                                   [](gpointer d, GClosure*) { delete static_cast<ToolbarTarget*>(d); }, GConnectFlags(0));
         }

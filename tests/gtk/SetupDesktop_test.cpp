@@ -109,6 +109,22 @@ std::string layoutProblems(GtkWidget* window) {
     return out.str();
 }
 
+// The label of the toolbar button shown pressed ("" for none).
+std::string pressedToolbarItem(GtkWidget* window) {
+    std::string pressed;
+    GList* parts = gtk_container_get_children(GTK_CONTAINER(gtk_bin_get_child(GTK_BIN(window))));
+    for (GList* p = parts; p; p = p->next) {
+        if (!GTK_IS_TOOLBAR(p->data)) continue;
+        GList* items = gtk_container_get_children(GTK_CONTAINER(p->data));
+        for (GList* i = items; i; i = i->next)
+            if (GTK_IS_TOGGLE_TOOL_BUTTON(i->data) && gtk_toggle_tool_button_get_active(GTK_TOGGLE_TOOL_BUTTON(i->data)))
+                pressed = gtk_tool_button_get_label(GTK_TOOL_BUTTON(i->data));
+        g_list_free(items);
+    }
+    g_list_free(parts);
+    return pressed;
+}
+
 // The first button of the tree with the title.
 std::shared_ptr<Button> findButton(const ViewRef& root, const std::string& title) {
     if (auto b = std::dynamic_pointer_cast<Button>(root); b && b->title() == title) return b;
@@ -260,11 +276,13 @@ TEST_F(SetupDesktopTest, EveryWindowAndStateIsLaidOutWithoutOverlapOrCutText) {
     GtkWidget* prefsWindow = GTK_WIDGET(presenter->windowFor(prefs.prefsWindow.get()));
     ASSERT_NE(prefsWindow, nullptr);
     EXPECT_EQ(layoutProblems(prefsWindow), "") << "general";
+    EXPECT_EQ(pressedToolbarItem(prefsWindow), "General");
     for (const char* pane : {"locations", "sources"}) {
         ASSERT_TRUE(prefs.prefsWindow->toolbar()->userClickItem(pane));
         settle(*presenter);
         EXPECT_EQ(layoutProblems(prefsWindow), "") << pane;
     }
+    EXPECT_EQ(pressedToolbarItem(prefsWindow), "Sources");
     ASSERT_TRUE(prefs.prefsWindow->toolbar()->userClickItem("locations"));
     settle(*presenter);
     auto disclose = findButton(prefs.locView, "Sources for City");
