@@ -45,6 +45,14 @@ void ComTeskMenuExtra::changed() {
     redraw();
 }
 
+void ComTeskMenuExtra::presentInHostItem() {
+    const StatusItemRef& item = hostItem();
+    if (!item) return;
+    // Only what changed: opening the menu redraws the view but changes neither.
+    if (item->image() != image_) item->setImage(image_);
+    if (!(item->attributedTitle() == attribTitle_)) item->setAttributedTitle(attribTitle_);
+}
+
 void ComTeskMenuExtra::setAttributedTitle(const AttributedString& title) {
     attribTitle_ = title;
     changed();

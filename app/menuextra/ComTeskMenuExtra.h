@@ -2,7 +2,10 @@
 // The plug-in classes that make a menu-bar plug-in answer like a status
 // item: the application core and the status menu set its image and title as
 // they would a status item's. The view draws the image scaled to the bar's
-// thickness followed by the title, and the plug-in sizes itself to fit.
+// thickness followed by the title, and the plug-in sizes itself to fit. The
+// host's item is given the image and the title themselves: a panel shows the
+// image as the item's icon and the title as its label, as it does the
+// standalone program's item, instead of shrinking the wide drawing.
 
 #include <memory>
 #include <string>
@@ -53,6 +56,9 @@ public:
     StatusItemRef statusItem() override { return hostItem(); }
     Bundle& bundle() override { return MenuExtra::bundle(); }
     void setLength(double length) override { MenuExtra::setLength(length); }
+
+protected:
+    void presentInHostItem() override;
 
 private:
     void changed();

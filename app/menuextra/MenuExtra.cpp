@@ -18,7 +18,7 @@ void MenuExtraView::display(MenuExtra& extra) {
         ImageCanvas canvas(*picture);
         drawRect(canvas, Rect(Point{0, 0}, size), extra.isMenuDown());
     }
-    extra.hostItem()->setImage(picture);
+    picture_ = std::move(picture);
 }
 
 MenuExtra::~MenuExtra() {
@@ -49,4 +49,9 @@ void MenuExtra::setLength(double length) {
 void MenuExtra::redraw() {
     shownMenuDown_ = isMenuDown();
     if (view_) view_->display(*this);
+    presentInHostItem();
+}
+
+void MenuExtra::presentInHostItem() {
+    if (hostItem_ && view_ && view_->picture()) hostItem_->setImage(view_->picture());
 }

@@ -4,7 +4,9 @@
 // plug-in's module, makes the principal class through the module's factory,
 // and gives it a status item of the system status bar to present itself in.
 // The plug-in draws itself through a MenuExtraView: each display renders the
-// view into a picture that becomes the status item's image.
+// view into a picture, which by default becomes the status item's image. A
+// plug-in with an icon and a label of its own presents those instead, so a
+// panel can show the icon in its square slot and the label beside it.
 
 #include <memory>
 #include <string>
@@ -28,11 +30,14 @@ public:
 
     // Draws the view; the base draws the highlight while the menu is down.
     virtual void drawRect(ImageCanvas& canvas, const Rect& rect, bool menuDown);
-    // Renders the view as the picture of its menu extra's status item.
+    // Renders the view, as it looks for its menu extra now, into its picture.
     void display(MenuExtra& extra);
+    // The last rendered picture; null before the first display.
+    const ImageRef& picture() const { return picture_; }
 
 private:
     Rect frame_;
+    ImageRef picture_;
 };
 
 class MenuExtra {
@@ -55,8 +60,12 @@ public:
     double length() const { return hostItem_ ? hostItem_->length() : 0; }
     virtual void setLength(double length);
     bool isMenuDown() const { return hostItem_ && hostItem_->isMenuDown(); }
-    // Redraws the view into the status item.
+    // Redraws the view and presents the plug-in in the status item.
     void redraw();
+
+protected:
+    // Shows the plug-in in the host's status item: the view's picture.
+    virtual void presentInHostItem();
 
 private:
     std::unique_ptr<Bundle> bundle_;

@@ -66,18 +66,18 @@ TEST(ComTeskMenuExtra, AnswersLikeAStatusItemAndSizesItselfToFit) {
     extra.setAttributedTitle(title);
     EXPECT_EQ(extra.title(), "72\xC2\xB0");
     EXPECT_DOUBLE_EQ(host.item->length(), title.size().width);
-    ASSERT_TRUE(host.item->image());
+    ASSERT_TRUE(extra.view()->picture());
 
     // An image 2:1 adds the bar's thickness times its aspect.
     ImageRef wide = Image::create(Size{44, 22});
     extra.setImage(wide);
     EXPECT_DOUBLE_EQ(host.item->length(), 22.0 * 2 + title.size().width);
     // The same image again, or none, changes nothing and draws nothing.
-    ImageRef shown = host.item->image();
+    ImageRef shown = extra.view()->picture();
     extra.setImage(wide);
     extra.setImage(nullptr);
     EXPECT_EQ(extra.image(), wide);
-    EXPECT_EQ(host.item->image(), shown);
+    EXPECT_EQ(extra.view()->picture(), shown);
 
     // setTitle keeps the title's attributes.
     AttributedString big("1", TextAttributes{Font::boldSystemFont(20), Color::black()});
@@ -93,14 +93,61 @@ TEST(ComTeskMenuExtra, TheTitleIsWhiteWhileTheMenuIsDown) {
     ASSERT_TRUE(extra.initWithBundle(host.bundle().string(), host.item));
     host.item->setMenu(Menu::create());
     extra.setAttributedTitle(AttributedString("88888", TextAttributes{Font::boldSystemFont(18), Color::black()}));
-    ASSERT_TRUE(host.item->image());
-    EXPECT_TRUE(hasPixel(*host.item->image(), 0, 0, 0));
-    EXPECT_FALSE(hasPixel(*host.item->image(), 255, 255, 255));
+    const MenuExtraView& view = *extra.view();
+    ASSERT_TRUE(view.picture());
+    EXPECT_TRUE(hasPixel(*view.picture(), 0, 0, 0));
+    EXPECT_FALSE(hasPixel(*view.picture(), 255, 255, 255));
     host.item->userOpenMenu();
-    EXPECT_TRUE(hasPixel(*host.item->image(), 255, 255, 255));
-    EXPECT_FALSE(hasPixel(*host.item->image(), 0, 0, 0));
+    EXPECT_TRUE(hasPixel(*view.picture(), 255, 255, 255));
+    EXPECT_FALSE(hasPixel(*view.picture(), 0, 0, 0));
     host.item->userCloseMenu();
-    EXPECT_TRUE(hasPixel(*host.item->image(), 0, 0, 0));
+    EXPECT_TRUE(hasPixel(*view.picture(), 0, 0, 0));
+}
+
+TEST(ComTeskMenuExtra, TheHostItemShowsTheWeatherImageWithTheTitleAsItsLabel) {
+    Host host;
+    ComTeskMenuExtra extra;
+    ASSERT_TRUE(extra.initWithBundle(host.bundle().string(), host.item));
+    host.item->setMenu(Menu::create());
+    // A weather image of the status item's size, in red, and a temperature.
+    ImageRef weather = Image::create(Size{28, 19});
+    {
+        ImageCanvas canvas(*weather);
+        canvas.fillRect(Rect(0, 0, 28, 19), Color::calibratedRGB(1, 0, 0));
+    }
+    const AttributedString title("-1\xC2\xB0" "C/30\xC2\xB0" "F", TextAttributes{Font::titleBarFont(14), Color::black()});
+    extra.setImage(weather);
+    extra.setAttributedTitle(title);
+    extra.setToolTip("Des Moines, IA\nSunny, 30\xC2\xB0" "F");
+
+    // The item's icon is the weather image itself, not the wide drawing of
+    // image and title; the title is the item's label; the tool tip is there.
+    EXPECT_EQ(host.item->image(), weather);
+    EXPECT_EQ(host.item->attributedTitle(), title);
+    EXPECT_EQ(host.item->toolTip(), "Des Moines, IA\nSunny, 30\xC2\xB0" "F");
+    // The view still draws both, side by side, as the plug-in's own picture.
+    const ImageRef drawn = extra.view()->picture();
+    ASSERT_TRUE(drawn);
+    EXPECT_GT(drawn->size().width, 22.0 * 28 / 19 + title.size().width / 2);
+    EXPECT_TRUE(hasPixel(*drawn, 255, 0, 0));
+    EXPECT_TRUE(hasPixel(*drawn, 0, 0, 0));
+
+    // Opening the menu redraws the view, white title on the highlight, and
+    // leaves the item's icon and label as they are.
+    host.item->userOpenMenu();
+    EXPECT_NE(extra.view()->picture(), drawn);
+    EXPECT_TRUE(hasPixel(*extra.view()->picture(), 255, 255, 255));
+    EXPECT_EQ(host.item->image(), weather);
+    EXPECT_EQ(host.item->attributedTitle(), title);
+    host.item->userCloseMenu();
+
+    // A new image and a new title reach the item.
+    ImageRef frame = Image::create(Size{28, 19});
+    extra.setImage(frame);
+    extra.setTitle("31\xC2\xB0");
+    EXPECT_EQ(host.item->image(), frame);
+    EXPECT_EQ(host.item->title(), "31\xC2\xB0");
+    EXPECT_EQ(host.item->attributedTitle().attributes().font, title.attributes().font);
 }
 
 TEST(SkyvaneMenuExtra, StartsTheCoreWithItselfAsItsItemAndStopsItBeforeUnloading) {
@@ -120,6 +167,10 @@ TEST(SkyvaneMenuExtra, StartsTheCoreWithItselfAsItsItemAndStopsItBeforeUnloading
     // The first report (no city yet) sets the real look.
     ASSERT_TRUE(MainLoop::instance().runUntil([&] { return extra->image() != nullptr; }, 10000));
     EXPECT_NE(host.item->length(), 47.0);
+    // The host's item shows the core's weather image, title and tool tip.
+    EXPECT_EQ(host.item->image(), extra->image());
+    EXPECT_EQ(host.item->attributedTitle(), extra->attributedTitle());
+    EXPECT_EQ(host.item->toolTip(), "Skyvane");
 
     extra->willUnload();
     EXPECT_EQ(extra->core(), nullptr);

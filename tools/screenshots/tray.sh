@@ -1,9 +1,12 @@
 # The weather status item: first as a tray icon (XEmbed) in trayer, where no
 # StatusNotifierWatcher is on the bus, with its menu open; then as a
 # StatusNotifierItem in the Xfce panel's status tray, with the menu the panel
-# builds from the exported one. Des Moines, IA is the primary city.
+# builds from the exported one. In each the menu-bar plug-in host follows the
+# standalone program. Des Moines, IA is the primary city.
 
 "$root/scripts/demo-preferences" "$XDG_CONFIG_HOME"
+# The plug-in keeps its preferences under its own bundle identifier.
+cp "$XDG_CONFIG_HOME/skyvane/com.tesk.Skyvane.plist" "$XDG_CONFIG_HOME/skyvane/com.tesk.SkyvaneMenu.plist"
 
 # The right end of the panel at the top or bottom of the screen, enlarged
 # three times so the item can be looked at closely.
@@ -11,6 +14,15 @@ strip() {  # FILE top|bottom HEIGHT
   local file=$1 edge=$2 height=$3 y=0
   [[ $edge == top ]] || y=$((800 - height))
   convert "$OUT/$file.png" -crop "160x${height}+1120+${y}" +repage -filter point -resize 300% "$OUT/$file.png"
+}
+
+# Ends the last program started, the one shown in the tray.
+stop_item() {
+  xdotool key Escape
+  kill "${part_pids[-1]}" 2>/dev/null || true
+  wait "${part_pids[-1]}" 2>/dev/null || true
+  unset 'part_pids[-1]'
+  settle 1
 }
 
 # 1. The XEmbed fallback in trayer (top right).
@@ -29,7 +41,12 @@ xdotool click 1
 settle 2
 shot tray-xembed-menu
 rm -f "$OUT/tray-xembed-screen.png"
-xdotool key Escape
+stop_item
+start_bg "$BUNDLES/skyvane-menu-host"
+settle 6
+shot tray-xembed-host
+strip tray-xembed-host top 40
+stop_item
 kill "${part_pids[@]}" 2>/dev/null || true
 wait 2>/dev/null || true
 part_pids=()
@@ -93,3 +110,13 @@ xdotool click 1
 settle 2
 shot tray-sni-menu
 rm -f "$OUT/tray-sni-screen.png"
+stop_item
+start_bg "$BUNDLES/skyvane-menu-host"
+settle 6
+shot tray-sni-host-screen
+cp "$OUT/tray-sni-host-screen.png" "$OUT/tray-sni-host.png"
+strip tray-sni-host bottom 40
+xdotool mousemove 1266 784 click 1
+settle 2
+shot tray-sni-host-menu
+rm -f "$OUT/tray-sni-host-screen.png"
