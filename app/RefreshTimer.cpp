@@ -98,28 +98,29 @@ void RefreshTimer::proxyFromAnswer(const plist::Value& answer, std::string& host
         else
             p = parts[1].asInt(0);
     }
-    port = (p <= 0 || p >= INT_MAX) ? 80 : static_cast<int>(p);
+    port = (p <= 0 || p > 65535) ? 80 : static_cast<int>(p);
+}
+
+void RefreshTimer::useSystemProxy(SuperScraper& scraper, ComTeskSysConfig* config) {
+    std::string host;
+    int port = 80;
+    proxyFromAnswer(config ? config->currentProxy() : plist::Value(), host, port);
+    scraper.setHttpProxy(host, port);
+    if (!config) {
+        scraper.setProxyChooser({});
+        return;
+    }
+    scraper.setProxyChooser([config](const std::string& target) {
+        SuperScraper::HttpProxy proxy;
+        proxyFromAnswer(config->currentProxyForHost(target), proxy.host, proxy.port);
+        return proxy;
+    });
 }
 
 void RefreshTimer::setHttpProxyForScraper() {
     AggrScraper* scraper = weatherController_->getScraper();
     if (scraper == nullptr) return;
-    std::string host;
-    int port = 80;
-    ComTeskSysConfig* config = weatherController_->sysConfig();
-    proxyFromAnswer(config ? config->currentProxy() : plist::Value(), host, port);
-    scraper->setHttpProxy(host, port);
-    // Each fetch asks for its own host, so that the hosts the system exempts
-    // from the proxy are fetched directly.
-    if (config) {
-        scraper->setProxyChooser([config](const std::string& target) {
-            SuperScraper::HttpProxy proxy;
-            proxyFromAnswer(config->currentProxyForHost(target), proxy.host, proxy.port);
-            return proxy;
-        });
-    } else {
-        scraper->setProxyChooser({});
-    }
+    useSystemProxy(*scraper, weatherController_->sysConfig());
     scraper->setStopFlag(stop_);
 }
 

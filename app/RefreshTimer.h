@@ -28,6 +28,7 @@ class Location;
 class LocationManager;
 class ScraperThread;
 class StopFlag;
+class SuperScraper;
 class WeatherDataSink;
 
 // What a refresh run needs of the weather controller that owns the timer.
@@ -87,6 +88,10 @@ public:
     // The proxy host and port a proxy answer gives (["host", port], ["host"]
     // or none): no proxy is "" and 80, a missing or unusable port is 80.
     static void proxyFromAnswer(const plist::Value& answer, std::string& host, int& port);
+    // Points the scraper at the system proxy: the one in force now, and for
+    // each fetch the one for its own host, so that the hosts the system
+    // exempts are fetched directly. Without a configuration: no proxy.
+    static void useSystemProxy(SuperScraper& scraper, ComTeskSysConfig* config);
 
     // The per-report callback kept with each scraper thread; never called.
     static int RefreshTimerDrawCallback(void* thread);

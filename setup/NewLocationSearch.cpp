@@ -4,6 +4,7 @@
 #include <iostream>
 #include <typeinfo>
 
+#include "app/RefreshTimer.h"
 #include "model/LocationManager.h"
 #include "model/LocationManagerMac.h"
 #include "model/PreferenceKeys.h"
@@ -35,18 +36,6 @@ std::string configText(Bundle& bundle, const std::string& name) {
     const std::string path = bundle.pathForResource(name, "conf", "config");
     if (!path.empty()) FileUtils::readFile(path, text);
     return text;
-}
-
-// The proxy pair of a proxy answer; a missing or unusable port means the standard one.
-SuperScraper::HttpProxy proxyPairOf(const plist::Value& answer) {
-    SuperScraper::HttpProxy proxy;
-    if (!answer.isArray() || answer.asArray().empty()) return proxy;
-    const plist::Array& parts = answer.asArray();
-    int64_t port = parts.size() > 1 ? parts[1].asInt() : 0;
-    if (port <= 0 || port > 65535) port = 80;
-    proxy.host = parts[0].stringOr("");
-    proxy.port = static_cast<int>(port);
-    return proxy;
 }
 
 }  // namespace
@@ -152,14 +141,7 @@ void LocationManagerSetup::search(Control* sender) {
     auto aggr = std::make_unique<AggrScraper>();
     registerSources(*aggr);
 
-    const SuperScraper::HttpProxy proxy = proxyPairOf(sysConfig ? sysConfig->currentProxy() : plist::Value());
-    aggr->setHttpProxy(proxy.host, proxy.port);
-    // Each search asks for its own host, so the hosts the system exempts
-    // from the proxy are searched directly.
-    if (ComTeskSysConfig* config = sysConfig.get()) {
-        aggr->setProxyChooser(
-            [config](const std::string& host) { return proxyPairOf(config->currentProxyForHost(host)); });
-    }
+    RefreshTimer::useSystemProxy(*aggr, sysConfig.get());
 
     const std::string text = locationTF->stringValue();
     const bool zip = regex::match("[0-9]{5,}", text, 1);
