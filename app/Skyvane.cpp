@@ -3,6 +3,7 @@
 #include <iostream>
 #include <mutex>
 
+#include "app/BundledSources.h"
 #include "app/ComTeskPlim.h"
 #include "app/SetupLink.h"
 #include "menu/PlimMenu.h"
@@ -18,13 +19,6 @@
 Skyvane::Skyvane(ComTeskPlim* core) : plimRef_(core) {}
 
 Skyvane::~Skyvane() { deactivate(); }
-
-std::string Skyvane::configText(const std::string& name) const {
-    std::string text;
-    const std::string path = plimRef_->bundle().pathForResource(name, "conf", "config");
-    if (!path.empty()) FileUtils::readFile(path, text);
-    return text;
-}
 
 void Skyvane::initWithPlim() {
     active_ = true;
@@ -56,9 +50,9 @@ void Skyvane::initWithPlim() {
 
 void Skyvane::initScrapers() {
     scraper_ = std::make_unique<AggrScraper>();
-    const std::string n1 = configText("n1"), n2 = configText("n2"), n3 = configText("n3"), n4 = configText("n4");
-    // Without all four files the scraper has no source, and the menu shows why.
-    if (!n1.empty() && !n2.empty() && !n3.empty() && !n4.empty()) scraper_->initNwsScraper(n1, n2, n3, n4);
+    // A source without all its files is left out; without any the menu shows why.
+    registerBundledSources(*scraper_, plimRef_->bundle(), isAdvanced());
+    scraper_->setAdvance(isAdvanced());
 }
 
 void Skyvane::additionalSetup() {

@@ -39,7 +39,8 @@ public:
 
     // Builds everything and starts the refresh timer with a full refresh.
     virtual void initWithPlim();
-    virtual void initScrapers();
+    // The scraper of every source the bundle carries for this mode.
+    void initScrapers();
     virtual void additionalSetup();
     // Creates and starts the refresh timer when there is none.
     virtual void initTimer();
@@ -86,8 +87,6 @@ public:
 protected:
     // The stale age the timer starts with.
     virtual int initialFrequencySeconds() const { return kInitialFrequencySeconds; }
-    // The text of the bundle's configuration file "config/<name>.conf"; "" when missing.
-    std::string configText(const std::string& name) const;
     void replaceLocations(const plist::Value& locations);
 
     ComTeskPlim* plimRef_;

@@ -5,7 +5,6 @@
 
 #include "app/ComTeskPlim.h"
 #include "model/PreferenceKeys.h"
-#include "scrapers/AggrScraper.h"
 
 SkyvaneAdv::SkyvaneAdv(ComTeskPlim* core) : Skyvane(core) {}
 
@@ -15,24 +14,6 @@ int SkyvaneAdv::initialFrequencySeconds() const {
     const int64_t minutes = it == prefs.end() ? 0 : it->second.asInt(0);
     // A run sets the real frequency; this only has to be a sane start.
     return static_cast<int>(std::clamp<int64_t>(minutes, 0, 1000000) * 60);
-}
-
-void SkyvaneAdv::initScrapers() {
-    Skyvane::initScrapers();
-    // Each source only with both of its files present and not empty.
-    using Init = void (AggrScraper::*)(const std::string&, const std::string&);
-    const struct {
-        const char* search;
-        const char* scrape;
-        Init init;
-    } sources[] = {{"a1", "a2", &AggrScraper::initAolScraper},
-                   {"u1", "u2", &AggrScraper::initUgScraper},
-                   {"t1", "t2", &AggrScraper::initUsaScraper}};
-    for (const auto& source : sources) {
-        const std::string search = configText(source.search), scrape = configText(source.scrape);
-        if (!search.empty() && !scrape.empty()) (scraper_.get()->*source.init)(search, scrape);
-    }
-    scraper_->setAdvance(true);
 }
 
 void SkyvaneAdv::additionalSetup() {

@@ -14,7 +14,6 @@ class SkyvaneAdv : public Skyvane {
 public:
     explicit SkyvaneAdv(ComTeskPlim* core);
 
-    void initScrapers() override;
     void additionalSetup() override;
     bool isAdvanced() const override { return true; }
     void refreshData() override;

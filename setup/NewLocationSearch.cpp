@@ -4,6 +4,7 @@
 #include <iostream>
 #include <typeinfo>
 
+#include "app/BundledSources.h"
 #include "app/RefreshTimer.h"
 #include "model/LocationManager.h"
 #include "model/LocationManagerMac.h"
@@ -14,7 +15,6 @@
 #include "setup/LocationManagerSetup.h"
 #include "setup/SkyvanePrefs.h"
 #include "util/ComTeskSysConfig.h"
-#include "util/FileUtils.h"
 #include "util/LocalizedFormat.h"
 #include "util/regex.h"
 
@@ -28,14 +28,6 @@ const char kNoSiteReached[] = "Could not contact any weather site.";
 LocationManagerSetup::ScraperFactory& scraperFactory() {
     static LocationManagerSetup::ScraperFactory factory;
     return factory;
-}
-
-// The whole text of a configuration file of the bundle; "" when it is missing.
-std::string configText(Bundle& bundle, const std::string& name) {
-    std::string text;
-    const std::string path = bundle.pathForResource(name, "conf", "config");
-    if (!path.empty()) FileUtils::readFile(path, text);
-    return text;
 }
 
 }  // namespace
@@ -103,33 +95,17 @@ void LocationManagerSetup::searchAction(Control* sender) {
 
 void LocationManagerSetup::registerSources(AggrScraper& aggr) {
     Bundle& bundle = setupRef_ ? setupRef_->bundle() : Bundle::mainBundle();
-    const ScraperFactory& factory = scraperFactory();
-    auto add = [&](AggrScraper::ServiceType service, std::initializer_list<const char*> names) {
-        std::vector<std::string> t;
-        for (const char* name : names) {
-            t.push_back(configText(bundle, name));
-            if (t.back().empty()) return;
-        }
-        if (factory) {
-            if (std::unique_ptr<SuperScraper> scraper = factory(service, t))
-                aggr.registerScraper(service, std::move(scraper));
-        } else if (service == AggrScraper::Nws) {
-            aggr.initNwsScraper(t[0], t[1], t[2], t[3]);
-        } else if (service == AggrScraper::Aol) {
-            aggr.initAolScraper(t[0], t[1]);
-        } else if (service == AggrScraper::Ug) {
-            aggr.initUgScraper(t[0], t[1]);
-        } else if (service == AggrScraper::Usa) {
-            aggr.initUsaScraper(t[0], t[1]);
-        }
-    };
-    add(AggrScraper::Nws, {"n1", "n2", "n3", "n4"});
     // The other sources only in advanced mode.
-    if (setupRef_ && setupRef_->advanceMode()) {
-        add(AggrScraper::Aol, {"a1", "a2"});
-        add(AggrScraper::Ug, {"u1", "u2"});
-        add(AggrScraper::Usa, {"t1", "t2"});
+    const bool advanced = setupRef_ && setupRef_->advanceMode();
+    const ScraperFactory& factory = scraperFactory();
+    if (!factory) {
+        registerBundledSources(aggr, bundle, advanced);
+        return;
     }
+    forEachBundledSource(bundle, advanced, [&](AggrScraper::ServiceType service, const std::vector<std::string>& texts) {
+        if (std::unique_ptr<SuperScraper> scraper = factory(service, texts))
+            aggr.registerScraper(service, std::move(scraper));
+    });
 }
 
 void LocationManagerSetup::search(Control* sender) {
