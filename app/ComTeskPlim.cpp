@@ -263,10 +263,14 @@ void ComTeskPlim::createController() {
     const plist::Dict current = prefs();
     auto mode = current.find(kMode);
     const bool free = mode != current.end() && mode->second.isString() && mode->second.asString() == kFreeMode;
-    if (free)
-        kv_ = std::make_unique<Skyvane>(this);
-    else
+    startController(!free);
+}
+
+void ComTeskPlim::startController(bool advanced) {
+    if (advanced)
         kv_ = std::make_unique<SkyvaneAdv>(this);
+    else
+        kv_ = std::make_unique<Skyvane>(this);
     kv_->initWithPlim();
 }
 
@@ -328,11 +332,7 @@ void ComTeskPlim::switchModes() {
     kv_.reset();
     setPref(kMode, plist::Value(advanced ? kFreeMode : kAdvanceMode));
     prefsModified();
-    if (advanced)
-        kv_ = std::make_unique<Skyvane>(this);
-    else
-        kv_ = std::make_unique<SkyvaneAdv>(this);
-    kv_->initWithPlim();
+    startController(!advanced);
 }
 
 void ComTeskPlim::prefsModified() {

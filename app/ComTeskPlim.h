@@ -149,6 +149,8 @@ private:
     void vend();
     plist::Value serve(const std::string& method, const plist::Array& args);
     void createController();
+    // Makes and starts the weather controller of the mode.
+    void startController(bool advanced);
 
     bool isMenuExtra_ = false;
     MenuRef theMenu_;
