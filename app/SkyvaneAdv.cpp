@@ -39,10 +39,10 @@ void SkyvaneAdv::setPreference(const std::string& key, const plist::Value& value
 }
 
 void SkyvaneAdv::setPreferences(const plist::Dict& prefs) {
-    const bool refresh = prefChangedForKey(prefs, kUnits) || prefChangedForKey(prefs, kSourcePreference) ||
-                         prefChangedForKey(prefs, kLocations);
-    const bool frequency = prefChangedForKey(prefs, kUpdateFrequency);
     const bool locations = prefChangedForKey(prefs, kLocations);
+    const bool refresh =
+        locations || prefChangedForKey(prefs, kUnits) || prefChangedForKey(prefs, kSourcePreference);
+    const bool frequency = prefChangedForKey(prefs, kUpdateFrequency);
     if (locations) {
         auto it = prefs.find(kLocations);
         replaceLocations(it == prefs.end() ? plist::Value() : it->second);
