@@ -69,7 +69,11 @@ StringMap RefreshTimer::preferencesToStringMap(const plist::Dict& prefs) {
 }
 
 StringMap RefreshTimer::setControllerPreferences() {
-    StringMap map = preferencesToStringMap(weatherController_->preferencesSnapshot());
+    return applyPreferences(weatherController_->preferencesSnapshot());
+}
+
+StringMap RefreshTimer::applyPreferences(const plist::Dict& prefs) {
+    StringMap map = preferencesToStringMap(prefs);
     long minutes = 0;
     if (auto it = map.find(kUpdateFrequency); it != map.end()) minutes = std::strtol(it->second.c_str(), nullptr, 10);
     if (minutes < kShortestFrequencyMinutes) minutes = kShortestFrequencyMinutes;
@@ -279,14 +283,14 @@ void RefreshTimer::go() {
     const bool full = fullRefresh_.exchange(false);
     // A run after stopRuns() would only start fetches that fail at once.
     if (runsStopped()) return;
-    setControllerPreferences();
+    const plist::Dict prefs = weatherController_->preferencesSnapshot();
+    applyPreferences(prefs);
     setHttpProxyForScraper();
     setupApplierProxy();
 
     // The run works on the manager of its start; a replacement by the main
     // thread meanwhile frees nothing under it.
     std::shared_ptr<LocationManager> manager = weatherController_->currentLocations();
-    const plist::Dict prefs = weatherController_->preferencesSnapshot();
     Threads threads;
     if (manager) {
         if (full)

@@ -111,6 +111,8 @@ private:
     };
     using Threads = std::vector<Spawned>;
 
+    // setControllerPreferences() with preferences already taken.
+    StringMap applyPreferences(const plist::Dict& prefs);
     void setHttpProxyForScraper();
     void setupApplierProxy();
     void destroyApplierProxy();
