@@ -121,11 +121,18 @@ void PlimMenu::setMainImageOfSet(const std::string& set, const std::string& key)
 
 void PlimMenu::setMainWeatherImage(int code, int warning, int minuteOfDay, int sunrise, int sunset,
                                    float saturation) {
-    ImageRef image = Image::create({PlimWeatherIcon::kIconWidth, PlimWeatherIcon::kIconHeight});
+    ImageRef image = weatherPicture({PlimWeatherIcon::kIconWidth, PlimWeatherIcon::kIconHeight}, code, warning,
+                                    minuteOfDay, saturation, false, sunrise, sunset);
+    if (item_) item_->setImage(std::move(image));
+}
+
+ImageRef PlimMenu::weatherPicture(Size size, int code, int warning, int minuteOfDay, float saturation, bool small,
+                                  int sunrise, int sunset) const {
+    ImageRef image = Image::create(size);
     // No code, or one the style cannot draw, leaves the picture blank.
     if (code != PlimMenuItem::NoWeatherCode)
-        weatherIcon_->render(*image, code, warning, minuteOfDay, saturation, false, sunrise, sunset);
-    if (item_) item_->setImage(std::move(image));
+        weatherIcon_->render(*image, code, warning, minuteOfDay, saturation, small, sunrise, sunset);
+    return image;
 }
 
 void PlimMenu::setMainText(const std::string& text, float size) {
@@ -266,9 +273,7 @@ void PlimMenu::setForecastItem(MenuItem& item, const std::string& day, int code,
     const std::string title = condition.empty() ? hiLo : condition + ", " + hiLo;
 
     // Forecasts have no sun times: the day runs from 06:00 to 18:00.
-    ImageRef icon = Image::create({25, 16});
-    if (code != PlimMenuItem::NoWeatherCode)
-        weatherIcon_->render(*icon, code, 0, minuteOfDay, saturation, true, 360, 1080);
+    ImageRef icon = weatherPicture({25, 16}, code, 0, minuteOfDay, saturation, true, 360, 1080);
 
     showLabelImage(item, dayText, icon, 18, 4);
     item.setTitle(title);
@@ -354,9 +359,7 @@ void PlimMenu::setSeparatorItem(int index) {
 void PlimMenu::setFavoriteItem(MenuItem& item, const std::string& city, const std::string& temp, int code,
                                int warning, const std::string& url, int minuteOfDay, int sunrise, int sunset,
                                float saturation) {
-    ImageRef icon = Image::create({25, 16});
-    if (code != PlimMenuItem::NoWeatherCode)
-        weatherIcon_->render(*icon, code, warning, minuteOfDay, saturation, false, sunrise, sunset);
+    ImageRef icon = weatherPicture({25, 16}, code, warning, minuteOfDay, saturation, false, sunrise, sunset);
     item.setImage(icon);
     item.setTitle(temp + "  " + city);
     opensURL(item, url);

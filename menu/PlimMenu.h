@@ -52,6 +52,9 @@ public:
     int currentIconSet() const { return currentIconSet_; }
 
 private:
+    // A picture of the size with the weather icon of the code drawn in it.
+    ImageRef weatherPicture(Size size, int code, int warning, int minuteOfDay, float saturation, bool small,
+                            int sunrise, int sunset) const;
     void setForecastItem(MenuItem& item, const std::string& day, int code, const std::string& hiLo, int minuteOfDay,
                          float saturation);
     void setCityItem(MenuItem& item, int code, const std::string& city, const std::string& url);
