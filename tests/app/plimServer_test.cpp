@@ -36,15 +36,20 @@ int startListening(plimServer& server) {
     return listeningPort(server);
 }
 
+sockaddr_in loopback(int port) {
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_port = htons(static_cast<uint16_t>(port));
+    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    return address;
+}
+
 // A connected client socket with a five-second receive time-out, or -1.
 int connectTo(int port) {
     int fd = ::socket(AF_INET, SOCK_STREAM, 0);
     timeval timeout{5, 0};
     ::setsockopt(fd, SOL_SOCKET, SO_RCVTIMEO, &timeout, sizeof timeout);
-    sockaddr_in address{};
-    address.sin_family = AF_INET;
-    address.sin_port = htons(static_cast<uint16_t>(port));
-    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    sockaddr_in address = loopback(port);
     if (::connect(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0) {
         ::close(fd);
         return -1;
@@ -79,23 +84,34 @@ std::string fetch(int port, const std::string& request = "GET / HTTP/1.0\r\n\r\n
     return text;
 }
 
-TEST(plimServer, SendsTheWholeDocumentWhetherOrNotTheClientAsks) {
+// The whole answer around the given city elements.
+std::string document(const std::string& cities = "") { return kHeaders + "<skyv>\n" + cities + "</skyv>\n"; }
+
+TEST(plimServer, SendsTheWholeDocumentWhetherOrNotTheClientAsksUntilJoined) {
     plimServer server(0);
     int port = startListening(server);
     ASSERT_NE(port, 0);
-    const std::string empty = kHeaders + "<skyv>\n</skyv>\n";
-    EXPECT_EQ(fetch(port), empty);
-    EXPECT_EQ(fetch(port, ""), empty);  // a client that sends nothing
+    EXPECT_EQ(fetch(port), document());
+    EXPECT_EQ(fetch(port, ""), document());  // a client that sends nothing
 
     // A request far larger than the document is read and dropped, so the
     // close does not reset the connection before the document arrives.
-    EXPECT_EQ(fetch(port, "GET / HTTP/1.0\r\nX-Pad: " + std::string(200000, 'p') + "\r\n\r\n"), empty);
+    EXPECT_EQ(fetch(port, "GET / HTTP/1.0\r\nX-Pad: " + std::string(200000, 'p') + "\r\n\r\n"), document());
+
+    // Joined, it stops listening; started again, it listens anew.
+    server.join();
+    EXPECT_EQ(server.listeningPort(), 0);
+    EXPECT_EQ(fetch(port), "<refused>");
+    port = startListening(server);
+    ASSERT_NE(port, 0);
+    EXPECT_EQ(fetch(port), document());
 }
 
-TEST(plimServer, ListsCitiesAndKeysInOrderWithTheServerKeys) {
+TEST(plimServer, ListsCitiesAndKeysInOrderEscapedWithTheServerKeys) {
     plimServer server(0);
-    server.setHash("Boston", {{"temp", "12"}});
-    server.setHash("Boston", {{"temp", "50"}, {"cond", "Rain"}, {"version", "9"}});  // second table wins
+    server.setHash("Boston", {{"temp", "12"}, {"wind", "5"}});
+    server.setHash("Boston", {{"temp", "50"}, {"cond", "Rain"}, {"version", "9"}});  // replaces, does not merge
+    server.setHash("Coeur d'Alene \"ID\"", {{"a<b", "5 < 6 & 7 > 3"}, {"bell", std::string("x\x07y\tz")}});
     server.enableAdvance();
     server.setHash("Austin", {{"temp", "81"}});
 
@@ -103,43 +119,31 @@ TEST(plimServer, ListsCitiesAndKeysInOrderWithTheServerKeys) {
     ASSERT_TRUE(server.getHash("Boston", table));
     EXPECT_EQ(table, (std::map<std::string, std::string>{{"cond", "Rain"}, {"temp", "50"}, {"version", "2.0P"}}));
     EXPECT_FALSE(server.getHash("Chicago", table));
+    EXPECT_EQ(table.size(), 3u);  // left as it was
 
     int port = startListening(server);
     ASSERT_NE(port, 0);
-    EXPECT_EQ(fetch(port), kHeaders +
-                               "<skyv>\n"
-                               "<city name=\"Austin\">\n"
-                               "  <pair key=\"temp\">81</pair>\n"
-                               "  <pair key=\"version\">2.0P</pair>\n"
-                               "  <pair key=\"zva\">1</pair>\n"
-                               "</city>\n"
-                               "<city name=\"Boston\">\n"
-                               "  <pair key=\"cond\">Rain</pair>\n"
-                               "  <pair key=\"temp\">50</pair>\n"
-                               "  <pair key=\"version\">2.0P</pair>\n"
-                               "</city>\n"
-                               "</skyv>\n");
+    EXPECT_EQ(fetch(port), document("<city name=\"Austin\">\n"
+                                    "  <pair key=\"temp\">81</pair>\n"
+                                    "  <pair key=\"version\">2.0P</pair>\n"
+                                    "  <pair key=\"zva\">1</pair>\n"
+                                    "</city>\n"
+                                    "<city name=\"Boston\">\n"
+                                    "  <pair key=\"cond\">Rain</pair>\n"
+                                    "  <pair key=\"temp\">50</pair>\n"
+                                    "  <pair key=\"version\">2.0P</pair>\n"
+                                    "</city>\n"
+                                    "<city name=\"Coeur d&apos;Alene &quot;ID&quot;\">\n"
+                                    "  <pair key=\"a&lt;b\">5 &lt; 6 &amp; 7 &gt; 3</pair>\n"
+                                    "  <pair key=\"bell\">x y\tz</pair>\n"
+                                    "  <pair key=\"version\">2.0P</pair>\n"
+                                    "</city>\n"));
 
     server.clearData();
     std::vector<std::string> cities{"x"};
     server.getCities(cities);
     EXPECT_TRUE(cities.empty());
-    EXPECT_EQ(fetch(port), kHeaders + "<skyv>\n</skyv>\n");
-}
-
-TEST(plimServer, EscapesMarkupInNamesKeysAndValues) {
-    plimServer server(0);
-    server.setHash("Coeur d'Alene \"ID\"", {{"a<b", "5 < 6 & 7 > 3"}, {"bell", std::string("x\x07y\tz")}});
-    int port = startListening(server);
-    ASSERT_NE(port, 0);
-    EXPECT_EQ(fetch(port), kHeaders +
-                               "<skyv>\n"
-                               "<city name=\"Coeur d&apos;Alene &quot;ID&quot;\">\n"
-                               "  <pair key=\"a&lt;b\">5 &lt; 6 &amp; 7 &gt; 3</pair>\n"
-                               "  <pair key=\"bell\">x y\tz</pair>\n"
-                               "  <pair key=\"version\">2.0P</pair>\n"
-                               "</city>\n"
-                               "</skyv>\n");
+    EXPECT_EQ(fetch(port), document());
 }
 
 TEST(plimServer, ServesManyClientsAtOnce) {
@@ -173,9 +177,9 @@ TEST(plimServer, QueuedClientIsServedOnceASessionIsFree) {
         ASSERT_EQ(::recv(fd, &first, 1, 0), 1);
         holders.push_back(fd);
     }
-    EXPECT_EQ(fetch(port, ""), kHeaders + "<skyv>\n</skyv>\n");
+    EXPECT_EQ(fetch(port, ""), document());
     for (int fd : holders) {
-        EXPECT_EQ(readAll(fd).size(), kHeaders.size() + std::string("<skyv>\n</skyv>\n").size() - 1);
+        EXPECT_EQ(readAll(fd).size(), document().size() - 1);
         ::close(fd);
     }
 }
@@ -209,24 +213,9 @@ TEST(plimServer, DestructionStopsEveryThreadAndClosesEverySocket) {
     EXPECT_EQ(fetch(port), "<refused>");
 }
 
-TEST(plimServer, JoinStopsListeningAndStartListensAgain) {
-    plimServer server(0);
-    int port = startListening(server);
-    ASSERT_NE(port, 0);
-    server.join();
-    EXPECT_EQ(server.listeningPort(), 0);
-    EXPECT_EQ(fetch(port), "<refused>");
-
-    port = startListening(server);
-    ASSERT_NE(port, 0);
-    EXPECT_EQ(fetch(port), kHeaders + "<skyv>\n</skyv>\n");
-}
-
 TEST(plimServer, ReportsAPortItCannotBind) {
     int taken = ::socket(AF_INET, SOCK_STREAM, 0);
-    sockaddr_in address{};
-    address.sin_family = AF_INET;
-    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    sockaddr_in address = loopback(0);
     socklen_t length = sizeof address;
     ASSERT_EQ(::bind(taken, reinterpret_cast<sockaddr*>(&address), sizeof address), 0);
     ASSERT_EQ(::listen(taken, 1), 0);
@@ -250,14 +239,11 @@ TEST(plimServer, FeedsTheMenuControllersPrimaryCity) {
     ASSERT_TRUE(feed->startServer());
     int port = listeningPort(static_cast<plimServerFeed&>(*feed).server());
     ASSERT_NE(port, 0);
-    EXPECT_EQ(fetch(port), kHeaders +
-                               "<skyv>\n"
-                               "<city name=\"Boston\">\n"
-                               "  <pair key=\"temp\">50</pair>\n"
-                               "  <pair key=\"version\">2.0P</pair>\n"
-                               "  <pair key=\"zva\">1</pair>\n"
-                               "</city>\n"
-                               "</skyv>\n");
+    EXPECT_EQ(fetch(port), document("<city name=\"Boston\">\n"
+                                    "  <pair key=\"temp\">50</pair>\n"
+                                    "  <pair key=\"version\">2.0P</pair>\n"
+                                    "  <pair key=\"zva\">1</pair>\n"
+                                    "</city>\n"));
     feed.reset();  // stops and joins every thread of the server
     EXPECT_EQ(fetch(port), "<refused>");
 }
