@@ -5,8 +5,8 @@
 #include <chrono>
 #include <climits>
 #include <functional>
-#include <thread>
 #include <limits>
+#include <thread>
 #include <memory>
 #include <mutex>
 #include <string>
@@ -15,8 +15,9 @@
 #include "model/LocationManager.h"
 #include "scrapers/AggrScraper.h"
 #include "scrapers/FlexiScraper.h"
-#include "scrapers/WeatherDataSink.h"
+#include "scrapers/ScraperThreadStubs.h"
 #include "support/CaptureStream.h"
+#include "support/CommaLocale.h"
 #include "support/FastHttp.h"
 #include "support/FixtureServer.h"
 #include "support/ScraperFixtures.h"
@@ -27,22 +28,6 @@
 namespace {
 
 constexpr time_t kNow = 1796770380;  // 2026-12-08 22:53 UTC
-
-class RecordingSink : public WeatherDataSink {
-public:
-    void setWeatherData(ScrapeReport& report) override {
-        std::lock_guard<std::mutex> lock(mutex_);
-        reports_.push_back(report);
-    }
-    std::vector<ScrapeReport> reports() {
-        std::lock_guard<std::mutex> lock(mutex_);
-        return reports_;
-    }
-
-private:
-    std::mutex mutex_;
-    std::vector<ScrapeReport> reports_;
-};
 
 Location city(const std::string& name, int status, long lastUpdate = 0) {
     Location location;
@@ -68,10 +53,6 @@ public:
         config_.createSession(ComTeskSysConfig::kDynamicStoreSession);
         scraper_.registerScraper(AggrScraper::Nws, std::make_unique<FlexiScraper>(fixtureText("flexi/search.conf"),
                                                                                   fixtureText("flexi/weather.conf")));
-        prefs_["update_frequency"] = plist::Value(5);
-        prefs_["source_pref"] = plist::Value(plist::Array{plist::Value(1), plist::Value(5)});
-        prefs_["radar"] = plist::Value(false);
-        prefs_["units"] = plist::Value(1);
     }
 
     plist::Dict preferencesSnapshot() override {
@@ -132,7 +113,10 @@ private:
     AggrScraper scraper_;
     std::mutex mutex_;
     teskMutex guard_;
-    plist::Dict prefs_;
+    plist::Dict prefs_{{"update_frequency", plist::Value(5)},
+                       {"source_pref", plist::Value(plist::Array{plist::Value(1), plist::Value(5)})},
+                       {"radar", plist::Value(false)},
+                       {"units", plist::Value(1)}};
     std::shared_ptr<LocationManager> locations_;
 };
 
@@ -142,6 +126,19 @@ public:
     using RefreshTimer::RefreshTimer;
     void runOnce() { go(); }
     void requestFull() { RefreshTimer::refreshAll(); }
+};
+
+// One pass over a list, full or normal, that has handed on what it found.
+struct OnePass {
+    OnePass(int proxyPort, std::vector<Location> list, bool full, int frequency = 1800)
+        : controller(proxyPort, std::move(list)), timer(frequency, &controller) {
+        if (full) timer.requestFull();
+        timer.runOnce();
+    }
+    std::vector<ScrapeReport> reports() { return controller.sink->reports(); }
+
+    FakeController controller;
+    RunnableTimer timer;
 };
 
 class RefreshTimerTest : public ::testing::Test {
@@ -172,8 +169,6 @@ TEST_F(RefreshTimerTest, FullRefreshScrapesPrimaryAndFavoritesThroughTheProxy) {
     FakeController controller(server.port(), {city("Austin", Location::kFavorite, 100), city("Boston", Location::kPrimary, 100),
                                               city("Denver", Location::kFavorite, 100), city("Elgin", Location::kPlain, 100)});
     RefreshTimer timer(1800, &controller);
-    EXPECT_EQ(timer.getName(), "refresh");
-    EXPECT_EQ(timer.getSleepMs(), 225000);
     EXPECT_EQ(timer.updateFrequency(), 1800);
     timer.start();
     timer.refreshAll();
@@ -191,16 +186,13 @@ TEST_F(RefreshTimerTest, FullRefreshScrapesPrimaryAndFavoritesThroughTheProxy) {
         EXPECT_EQ(report.getStatus(), SuperScraper::Success) << name;
         EXPECT_EQ(report.getOutputHashRef()["temperature"], "28") << name;
         EXPECT_EQ(report.getInputHashRef()["radar"], "0");
+        // Refreshed locations carry the join time.
+        EXPECT_EQ(controller.location(name).lastUpdate, kNow) << name;
     }
+    EXPECT_EQ(controller.location("Elgin").lastUpdate, 100);
     // Every page came through the proxy.
     EXPECT_EQ(server.requestCount(), 3u);
     EXPECT_EQ(server.lastRequest().target, "http://weather.example.com/current/springfield.html?station=KSPI");
-
-    // Refreshed locations carry the join time; the plain one keeps its own.
-    EXPECT_EQ(controller.location("Boston").lastUpdate, kNow);
-    EXPECT_EQ(controller.location("Austin").lastUpdate, kNow);
-    EXPECT_EQ(controller.location("Denver").lastUpdate, kNow);
-    EXPECT_EQ(controller.location("Elgin").lastUpdate, 100);
 
     // The preferences reached the menu controller; 5 minutes count as 15.
     ASSERT_FALSE(controller.appliedPrefs().empty());
@@ -212,80 +204,56 @@ TEST_F(RefreshTimerTest, FullRefreshScrapesPrimaryAndFavoritesThroughTheProxy) {
 TEST_F(RefreshTimerTest, NormalRunsPickOneStaleLocation) {
     // Primary stale: only the primary, however stale the favorites are.
     {
-        FakeController controller(server.port(), {city("Austin", Location::kFavorite, 0), city("Boston", Location::kPrimary, kNow - 901)});
-        RunnableTimer timer(1800, &controller);
-        timer.runOnce();
-        ASSERT_TRUE(controller.waitForRunEnd(2));
-        auto reports = controller.sink->reports();
-        ASSERT_EQ(reports.size(), 1u);
-        EXPECT_EQ(reports[0].getInputHashRef()["cityName"], "Boston");
-        EXPECT_EQ(controller.location("Austin").lastUpdate, 0);
+        OnePass pass(server.port(), {city("Austin", Location::kFavorite, 0), city("Boston", Location::kPrimary, kNow - 901)}, false);
+        ASSERT_TRUE(pass.controller.waitForRunEnd(2));
+        ASSERT_EQ(pass.reports().size(), 1u);
+        EXPECT_EQ(pass.reports()[0].getInputHashRef()["cityName"], "Boston");
+        EXPECT_EQ(pass.controller.location("Austin").lastUpdate, 0);
     }
     // Two equally stale favorites: the earlier in the list; a fresher stale one loses.
     {
-        FakeController controller(server.port(), {city("Austin", Location::kFavorite, 500), city("Boston", Location::kPrimary, kNow),
-                                                  city("Chicago", Location::kFavorite, 300), city("Denver", Location::kFavorite, 300)});
-        RunnableTimer timer(1800, &controller);
-        timer.runOnce();
-        ASSERT_TRUE(controller.waitForRunEnd(2));
-        auto reports = controller.sink->reports();
-        ASSERT_EQ(reports.size(), 1u);
-        EXPECT_EQ(reports[0].getInputHashRef()["cityName"], "Chicago");
-        EXPECT_EQ(reports[0].getInputHashRef()["favIndex"], "1");
-        EXPECT_EQ(controller.location("Chicago").lastUpdate, kNow);
-        EXPECT_EQ(controller.location("Denver").lastUpdate, 300);
+        OnePass pass(server.port(), {city("Austin", Location::kFavorite, 500), city("Boston", Location::kPrimary, kNow),
+                                     city("Chicago", Location::kFavorite, 300), city("Denver", Location::kFavorite, 300)}, false);
+        ASSERT_TRUE(pass.controller.waitForRunEnd(2));
+        ASSERT_EQ(pass.reports().size(), 1u);
+        EXPECT_EQ(pass.reports()[0].getInputHashRef()["cityName"], "Chicago");
+        EXPECT_EQ(pass.reports()[0].getInputHashRef()["favIndex"], "1");
+        EXPECT_EQ(pass.controller.location("Chicago").lastUpdate, kNow);
+        EXPECT_EQ(pass.controller.location("Denver").lastUpdate, 300);
     }
     // Nothing stale (900 s is the limit for 5 minutes): no thread, no fetch,
     // only the update item enabled, but the preferences are read again.
-    {
-        FakeController controller(server.port(), {city("Boston", Location::kPrimary | Location::kFavorite, kNow - 900)});
-        RunnableTimer timer(60, &controller);
-        const size_t before = server.requestCount();
-        timer.runOnce();
-        ASSERT_TRUE(controller.waitForRunEnd(1));
-        EXPECT_EQ(controller.updateItem, (std::vector<bool>{true}));
-        EXPECT_TRUE(controller.sink->reports().empty());
-        EXPECT_EQ(server.requestCount(), before);
-        EXPECT_EQ(controller.appliedPrefs().size(), 1u);
-    }
+    const size_t before = server.requestCount();
+    OnePass pass(server.port(), {city("Boston", Location::kPrimary | Location::kFavorite, kNow - 900)}, false, 60);
+    ASSERT_TRUE(pass.controller.waitForRunEnd(1));
+    EXPECT_EQ(pass.controller.updateItem, (std::vector<bool>{true}));
+    EXPECT_TRUE(pass.reports().empty());
+    EXPECT_EQ(server.requestCount(), before);
+    EXPECT_EQ(pass.controller.appliedPrefs().size(), 1u);
 }
 
 TEST_F(RefreshTimerTest, FailuresStillCountAsUpdatesAndReachTheMenu) {
     // No source answers: the proxy port refuses connections.
     RefusedPort refused;
-    FakeController controller(refused.port(), {city("Boston", Location::kPrimary)});
-    RunnableTimer timer(1800, &controller);
-    timer.requestFull();
-    timer.runOnce();
-    ASSERT_TRUE(controller.waitForRunEnd(2));
-    auto reports = controller.sink->reports();
-    ASSERT_EQ(reports.size(), 1u);
-    EXPECT_EQ(reports[0].getStatus(), SuperScraper::FetchFailed);
-    EXPECT_EQ(controller.location("Boston").lastUpdate, kNow);
+    OnePass failed(refused.port(), {city("Boston", Location::kPrimary)}, true);
+    ASSERT_TRUE(failed.controller.waitForRunEnd(2));
+    ASSERT_EQ(failed.reports().size(), 1u);
+    EXPECT_EQ(failed.reports()[0].getStatus(), SuperScraper::FetchFailed);
+    EXPECT_EQ(failed.controller.location("Boston").lastUpdate, kNow);
 
     // A city no source knows is reported at once, and startScrape's failure logged.
-    Location unknown;
-    unknown.name = "Nowhere";
-    unknown.status = Location::kPrimary;
+    Location unknown = city("Nowhere", Location::kPrimary);
     unknown.serviceKeys["nws"] = AggrScraper::KeyNotInDb;
-    FakeController none(server.port(), {unknown});
-    RunnableTimer second(1800, &none);
-    second.requestFull();
     CaptureStdout out;
-    second.runOnce();
+    OnePass none(server.port(), {unknown}, true);
     EXPECT_NE(out.text().find("startScrape failed"), std::string::npos);
-    ASSERT_TRUE(none.waitForRunEnd(2));
-    ASSERT_EQ(none.sink->reports().size(), 1u);
-    EXPECT_EQ(none.sink->reports()[0].getStatus(), SuperScraper::NoScraper);
-
     // An empty list: the menu is told to ask for a city instead of waiting.
-    FakeController empty(server.port(), {});
-    RunnableTimer third(1800, &empty);
-    third.requestFull();
-    third.runOnce();
-    ASSERT_TRUE(empty.waitForRunEnd(2));
-    ASSERT_EQ(empty.sink->reports().size(), 1u);
-    EXPECT_EQ(empty.sink->reports()[0].getStatus(), SuperScraper::NoScraper);
+    OnePass empty(server.port(), {}, true);
+    for (OnePass* pass : {&none, &empty}) {
+        ASSERT_TRUE(pass->controller.waitForRunEnd(2));
+        ASSERT_EQ(pass->reports().size(), 1u);
+        EXPECT_EQ(pass->reports()[0].getStatus(), SuperScraper::NoScraper);
+    }
 }
 
 TEST_F(RefreshTimerTest, StoppedRunsEndAtOnceAndHandNothingOn) {
@@ -350,17 +318,15 @@ TEST_F(RefreshTimerTest, WhatARunFindsReachesAListReplacedMeanwhile) {
 }
 
 TEST(RefreshTimerValues, PreferencesAndProxyAnswers) {
-    plist::Dict prefs;
-    prefs["yes"] = plist::Value(true);
-    prefs["no"] = plist::Value(false);
-    prefs["sat"] = plist::Value(0.5);
-    prefs["freq"] = plist::Value(30);
-    prefs["neg"] = plist::Value(-2);
-    prefs["mode"] = plist::Value("free_mode");
-    prefs["locations"] = plist::Value(plist::Array{});
-    prefs["nested"] = plist::Value(plist::Dict{});
-    StringMap map = RefreshTimer::preferencesToStringMap(prefs);
-    EXPECT_EQ(map, (StringMap{{"yes", "1"}, {"no", "0"}, {"sat", "0.500000"}, {"freq", "30"}, {"neg", "-2"}, {"mode", "free_mode"}}));
+    // The menu controller reads the map with a decimal point whatever the user's locale.
+    CommaLocale german;
+    ASSERT_TRUE(german.active()) << "de_DE.UTF-8 could neither be found nor compiled";
+    const plist::Dict prefs{{"yes", plist::Value(true)},   {"no", plist::Value(false)},
+                            {"sat", plist::Value(0.5)},    {"freq", plist::Value(30)},
+                            {"neg", plist::Value(-2)},     {"mode", plist::Value("free_mode")},
+                            {"locations", plist::Value(plist::Array{})}, {"nested", plist::Value(plist::Dict{})}};
+    EXPECT_EQ(RefreshTimer::preferencesToStringMap(prefs),
+              (StringMap{{"yes", "1"}, {"no", "0"}, {"sat", "0.500000"}, {"freq", "30"}, {"neg", "-2"}, {"mode", "free_mode"}}));
 
     // A damaged file may hold reals far outside any integer: they saturate
     // rather than wrap (a huge frequency must not turn into the shortest).
@@ -370,18 +336,15 @@ TEST(RefreshTimerValues, PreferencesAndProxyAnswers) {
     EXPECT_EQ(huge, (StringMap{{"update_frequency", "9223372036854775807"}, {"low", "-9223372036854775808"},
                                {"inf", "9223372036854775807"}}));
 
+    // A proxy answer without a usable port means port 80.
     std::string host = "x";
     int port = 0;
     RefreshTimer::proxyFromAnswer(plist::Value(), host, port);
-    EXPECT_EQ(host, "");
-    EXPECT_EQ(port, 80);
+    EXPECT_EQ(host + ":" + std::to_string(port), ":80");
     RefreshTimer::proxyFromAnswer(plist::Value(plist::Array{plist::Value("proxy.lan")}), host, port);
-    EXPECT_EQ(host, "proxy.lan");
-    EXPECT_EQ(port, 80);
-    for (int64_t bad : {int64_t{0}, int64_t{INT_MAX}, int64_t{INT_MIN}, int64_t{-5}}) {
-        RefreshTimer::proxyFromAnswer(plist::Value(plist::Array{plist::Value("p"), plist::Value(bad)}), host, port);
-        EXPECT_EQ(port, 80) << bad;
+    EXPECT_EQ(host + ":" + std::to_string(port), "proxy.lan:80");
+    for (int64_t given : {int64_t{0}, int64_t{INT_MAX}, int64_t{INT_MIN}, int64_t{-5}, int64_t{3128}}) {
+        RefreshTimer::proxyFromAnswer(plist::Value(plist::Array{plist::Value("p"), plist::Value(given)}), host, port);
+        EXPECT_EQ(port, given == 3128 ? 3128 : 80) << given;
     }
-    RefreshTimer::proxyFromAnswer(plist::Value(plist::Array{plist::Value("p"), plist::Value(3128)}), host, port);
-    EXPECT_EQ(port, 3128);
 }
