@@ -21,8 +21,8 @@ using ComTeskPlimTest = CoreFixture;
 
 }  // namespace
 
-TEST_F(ComTeskPlimTest, StandaloneStartShowsTheWeatherOfThePrimaryCity) {
-    store(earlierPrefs("advance_mode", {city("Des Moines, IA", Location::kPrimary)}));
+TEST_F(ComTeskPlimTest, StandaloneStartShowsThePrimaryCityAndChoosingACityMakesItPrimary) {
+    store(earlierPrefs("advance_mode", {city("Ames, IA", Location::kFavorite), city("Des Moines, IA", Location::kPrimary)}));
     auto core = std::make_unique<ComTeskPlim>();
     EXPECT_FALSE(core->isMenuExtra());
     ASSERT_TRUE(core->statusItem());
@@ -38,8 +38,9 @@ TEST_F(ComTeskPlimTest, StandaloneStartShowsTheWeatherOfThePrimaryCity) {
     EXPECT_EQ(titles(core->menu()), skeleton);
     EXPECT_EQ(core->menu()->itemAtIndex(7)->tag(), ComTeskPlim::kQuit);
     EXPECT_EQ(titles(core->locationMenu()),
-              (std::vector<std::string>{"Des Moines, IA", "-", "New Location…", "Manage Locations…"}));
-    EXPECT_EQ(core->locationMenu()->itemAtIndex(0)->image(), core->statusImage(Location::kPrimary));
+              (std::vector<std::string>{"Ames, IA", "Des Moines, IA", "-", "New Location…", "Manage Locations…"}));
+    EXPECT_EQ(core->locationMenu()->itemAtIndex(0)->image(), core->statusImage(Location::kFavorite));
+    EXPECT_EQ(core->locationMenu()->itemAtIndex(1)->image(), core->statusImage(Location::kPrimary));
     EXPECT_FALSE(core->weatherCodeMap().empty());
     EXPECT_TRUE(core->images().count("sun"));
 
@@ -52,6 +53,15 @@ TEST_F(ComTeskPlimTest, StandaloneStartShowsTheWeatherOfThePrimaryCity) {
     EXPECT_EQ(core->menu()->itemWithTag(ComTeskPlim::kUpdate)->title(), "Update Now");
     // The keys stay stored with the location, the last update in memory.
     EXPECT_EQ(core->locMan()->primaryLocation().lastUpdate, kNow);
+
+    // Choosing a city makes it primary, stores that and refreshes.
+    const size_t requests = server.requestCount();
+    core->locationMenu()->itemAtIndex(0)->userChoose();
+    EXPECT_EQ(core->locationMenu()->itemAtIndex(0)->title(), "Ames, IA");
+    EXPECT_EQ(core->locationMenu()->itemAtIndex(0)->image(), core->statusImage(Location::kPrimaryFavorite));
+    EXPECT_EQ(core->locationMenu()->itemAtIndex(1)->image(), core->statusImage(Location::kPlain));
+    EXPECT_EQ(stored().at("locations").asArray()[0].get("locStatus").asInt(), Location::kPrimaryFavorite);
+    ASSERT_TRUE(waitFor([&] { return server.requestCount() > requests; }));
 
     // Tear-down: no status item, no name, no menu.
     const size_t items = StatusBar::systemStatusBar().items().size();
@@ -119,21 +129,6 @@ TEST_F(ComTeskPlimTest, FreeModeSecondCopyAndPushesFromTheSetupApplication) {
     core->deactivate();
 }
 
-TEST_F(ComTeskPlimTest, ChoosingACityMakesItPrimaryAndRefreshes) {
-    store(earlierPrefs("advance_mode", {city("Ames, IA", Location::kFavorite), city("Des Moines, IA", Location::kPrimary)}));
-    auto core = std::make_unique<ComTeskPlim>();
-    ASSERT_TRUE(waitFor([&] { return core->menu()->itemWithTag(ComTeskPlim::kUpdate)->isEnabled() && hasLine(core->menu(), "Des Moines"); }));
-    EXPECT_EQ(core->locationMenu()->itemAtIndex(0)->image(), core->statusImage(Location::kFavorite));
-    const size_t requests = server.requestCount();
-    core->locationMenu()->itemAtIndex(0)->userChoose();
-    EXPECT_EQ(core->locationMenu()->itemAtIndex(0)->title(), "Ames, IA");
-    EXPECT_EQ(core->locationMenu()->itemAtIndex(0)->image(), core->statusImage(Location::kPrimaryFavorite));
-    EXPECT_EQ(core->locationMenu()->itemAtIndex(1)->image(), core->statusImage(Location::kPlain));
-    EXPECT_EQ(stored().at("locations").asArray()[0].get("locStatus").asInt(), Location::kPrimaryFavorite);
-    ASSERT_TRUE(waitFor([&] { return server.requestCount() > requests; }));
-    core->deactivate();
-}
-
 TEST_F(ComTeskPlimTest, FirstRunOpensTheNewLocationWindowOfTheSetupApplication) {
     session.makeSetupBundle(apps() / "Skyvane Setup.app");
     auto core = std::make_unique<ComTeskPlim>();
@@ -157,14 +152,11 @@ TEST_F(ComTeskPlimTest, VersionCheckAndTheNewVersionItem) {
     store(earlierPrefs("advance_mode", {city("Des Moines, IA", Location::kPrimary)}));
     auto core = std::make_unique<ComTeskPlim>();
     // The first check only notes the time; a check within a week does nothing.
-    core->timedCheckForUpdate();
-    EXPECT_EQ(stored().at("date_new_version_checked").asReal(), static_cast<double>(kNow));
-    Clock::pin(kNow + 3 * 86400);
-    core->timedCheckForUpdate();
-    EXPECT_EQ(stored().at("date_new_version_checked").asReal(), static_cast<double>(kNow));
-    Clock::pin(kNow + 8 * 86400);
-    core->timedCheckForUpdate();
-    EXPECT_EQ(stored().at("date_new_version_checked").asReal(), static_cast<double>(kNow + 8 * 86400));
+    for (auto [day, noted] : {std::pair{0, 0}, {3, 0}, {8, 8}}) {
+        Clock::pin(kNow + day * 86400);
+        core->timedCheckForUpdate();
+        EXPECT_EQ(stored().at("date_new_version_checked").asReal(), static_cast<double>(kNow + noted * 86400)) << day;
+    }
 
     // Only a newer version adds the item, once, at the end of the menu.
     {

@@ -16,7 +16,6 @@
 #include <string>
 #include <thread>
 #include <vector>
-#include <string>
 
 #include "FakeSetup.h"
 #include "app/ComTeskPlim.h"

@@ -109,15 +109,13 @@ TEST_F(NetworkWorkTest, TheStandaloneProgramEndsAtOnceOnSIGTERMDuringAStalledFet
     const std::string leakSuppressions = session.dir.file("lsan.supp");
     std::ofstream(threadSuppressions) << __tsan_default_suppressions();
     std::ofstream(leakSuppressions) << __lsan_default_suppressions();
-    std::vector<std::string> env;
+    std::vector<std::string> env{"TSAN_OPTIONS=suppressions=" + threadSuppressions,
+                                 "LSAN_OPTIONS=suppressions=" + leakSuppressions};
     for (char** e = environ; *e != nullptr; ++e) {
-        const std::string entry = *e;
-        if (entry.rfind("DISPLAY=", 0) == 0 || entry.rfind("WAYLAND_DISPLAY=", 0) == 0) continue;
-        if (entry.rfind("TSAN_OPTIONS=", 0) == 0 || entry.rfind("LSAN_OPTIONS=", 0) == 0) continue;
-        env.push_back(entry);
+        const std::string entry = *e, name = entry.substr(0, entry.find('='));
+        if (name != "DISPLAY" && name != "WAYLAND_DISPLAY" && name != "TSAN_OPTIONS" && name != "LSAN_OPTIONS")
+            env.push_back(entry);
     }
-    env.push_back("TSAN_OPTIONS=suppressions=" + threadSuppressions);
-    env.push_back("LSAN_OPTIONS=suppressions=" + leakSuppressions);
     std::vector<char*> envp;
     for (std::string& entry : env) envp.push_back(entry.data());
     envp.push_back(nullptr);
