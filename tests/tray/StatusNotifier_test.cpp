@@ -10,6 +10,7 @@
 #include <gio/gio.h>
 
 #include <map>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -52,6 +53,9 @@ GVariant* call(GDBusConnection* bus, const std::string& service, const char* pat
     MainLoop::instance().runUntil([&] { return pending.done; }, 6000);
     return pending.reply;
 }
+
+using Variant = std::unique_ptr<GVariant, decltype(&g_variant_unref)>;
+Variant own(GVariant* value) { return Variant(value, g_variant_unref); }
 
 // The smallest StatusNotifierWatcher: it takes registrations and tells
 // that a host is there.
@@ -115,22 +119,15 @@ struct Line {
 
 Line readLayout(GVariant* node) {
     Line line;
-    GVariant* properties = nullptr;
-    GVariant* children = nullptr;
+    GVariant *properties = nullptr, *children = nullptr;
     g_variant_get(node, "(i@a{sv}@av)", &line.id, &properties, &children);
+    Variant ownedProperties = own(properties), ownedChildren = own(children);
     const gchar* text = nullptr;
     if (g_variant_lookup(properties, "label", "&s", &text)) line.label = text;
     if (g_variant_lookup(properties, "type", "&s", &text)) line.type = text;
-    line.hasIcon = g_variant_lookup_value(properties, "icon-data", nullptr) != nullptr;
-    for (gsize i = 0; i < g_variant_n_children(children); ++i) {
-        GVariant* boxed = g_variant_get_child_value(children, i);
-        GVariant* child = g_variant_get_variant(boxed);
-        line.children.push_back(readLayout(child));
-        g_variant_unref(child);
-        g_variant_unref(boxed);
-    }
-    g_variant_unref(properties);
-    g_variant_unref(children);
+    line.hasIcon = own(g_variant_lookup_value(properties, "icon-data", nullptr)) != nullptr;
+    for (gsize i = 0; i < g_variant_n_children(children); ++i)
+        line.children.push_back(readLayout(own(g_variant_get_variant(own(g_variant_get_child_value(children, i)).get())).get()));
     return line;
 }
 
@@ -186,20 +183,28 @@ TEST_F(StatusNotifierTest, WithAWatcherTheItemIsOnTheBusWithIconLabelToolTipAndM
     ASSERT_TRUE(showsWeather(*core));
     presenter->sync();
     const std::string service = watcher.items[0];
+    auto itemCall = [&](const char* path, const char* interface, const char* method, GVariant* parameters) {
+        return own(call(watcher.bus(), service, path, interface, method, parameters));
+    };
+    auto menuEvent = [&](const std::string& menuObject, int id, const char* event) {
+        return itemCall(menuObject.c_str(), "com.canonical.dbusmenu", "Event",
+                        g_variant_new("(isvu)", id, event, g_variant_new_int32(0), 0u)) != nullptr;
+    };
 
     // The icon: the rendered weather icon at its own pixel size first.
-    GVariant* all = call(watcher.bus(), service, StatusNotifierItem::kObjectPath, "org.freedesktop.DBus.Properties",
-                         "GetAll", g_variant_new("(s)", "org.kde.StatusNotifierItem"));
+    Variant all = itemCall(StatusNotifierItem::kObjectPath, "org.freedesktop.DBus.Properties", "GetAll",
+                           g_variant_new("(s)", "org.kde.StatusNotifierItem"));
     ASSERT_NE(all, nullptr);
-    GVariant* properties = g_variant_get_child_value(all, 0);
+    Variant properties = own(g_variant_get_child_value(all.get(), 0));
     const ImageRef icon = core->statusItem()->image();
     ASSERT_TRUE(icon);
-    GVariant* pixmaps = g_variant_lookup_value(properties, "IconPixmap", G_VARIANT_TYPE("a(iiay)"));
+    Variant pixmaps = own(g_variant_lookup_value(properties.get(), "IconPixmap", G_VARIANT_TYPE("a(iiay)")));
     ASSERT_NE(pixmaps, nullptr);
-    ASSERT_GE(g_variant_n_children(pixmaps), 1u);
+    ASSERT_GE(g_variant_n_children(pixmaps.get()), 1u);
     gint32 width = 0, height = 0;
     GVariant* bytes = nullptr;
-    g_variant_get_child(pixmaps, 0, "(ii@ay)", &width, &height, &bytes);
+    g_variant_get_child(pixmaps.get(), 0, "(ii@ay)", &width, &height, &bytes);
+    Variant ownedBytes = own(bytes);
     ASSERT_EQ(width, icon->pixelsWide());
     ASSERT_EQ(height, icon->pixelsHigh());
     gsize length = 0;
@@ -218,32 +223,25 @@ TEST_F(StatusNotifierTest, WithAWatcherTheItemIsOnTheBusWithIconLabelToolTipAndM
         }
     EXPECT_GT(visible, 100);
     EXPECT_EQ(differing, 0);
-    g_variant_unref(bytes);
-    g_variant_unref(pixmaps);
 
     // The label is the temperature title; the tool tip names the city, its conditions and temperature.
     const gchar* label = nullptr;
-    ASSERT_TRUE(g_variant_lookup(properties, "XAyatanaLabel", "&s", &label));
+    ASSERT_TRUE(g_variant_lookup(properties.get(), "XAyatanaLabel", "&s", &label));
     EXPECT_EQ(label, core->statusItem()->title());
     EXPECT_NE(std::string(label).find("30"), std::string::npos) << label;
     const gchar *tipTitle = nullptr, *tipText = nullptr;
-    ASSERT_TRUE(g_variant_lookup(properties, "ToolTip", "(&s@a(iiay)&s&s)", nullptr, nullptr, &tipTitle, &tipText));
+    ASSERT_TRUE(g_variant_lookup(properties.get(), "ToolTip", "(&s@a(iiay)&s&s)", nullptr, nullptr, &tipTitle, &tipText));
     EXPECT_EQ(std::string(tipTitle), "Des Moines, IA");
     EXPECT_NE(std::string(tipText).find(label), std::string::npos) << tipText;
     const gchar* menuPath = nullptr;
-    ASSERT_TRUE(g_variant_lookup(properties, "Menu", "&o", &menuPath));
+    ASSERT_TRUE(g_variant_lookup(properties.get(), "Menu", "&o", &menuPath));
     const std::string menuObject = menuPath;
-    g_variant_unref(properties);
-    g_variant_unref(all);
 
     // The exported menu has the model's lines and labels, images included.
-    GVariant* layout = call(watcher.bus(), service, menuObject.c_str(), "com.canonical.dbusmenu", "GetLayout",
-                            g_variant_new("(ii@as)", 0, -1, g_variant_new_strv(nullptr, 0)));
+    Variant layout = itemCall(menuObject.c_str(), "com.canonical.dbusmenu", "GetLayout",
+                              g_variant_new("(ii@as)", 0, -1, g_variant_new_strv(nullptr, 0)));
     ASSERT_NE(layout, nullptr);
-    GVariant* rootNode = g_variant_get_child_value(layout, 1);
-    const Line root = readLayout(rootNode);
-    g_variant_unref(rootNode);
-    g_variant_unref(layout);
+    const Line root = readLayout(own(g_variant_get_child_value(layout.get(), 1)).get());
     expectSameLines(*core->menu(), root);
     bool labelledImage = false;
     for (const MenuItemRef& item : core->menu()->items()) labelledImage |= !item->imageText().empty();
@@ -263,10 +261,7 @@ TEST_F(StatusNotifierTest, WithAWatcherTheItemIsOnTheBusWithIconLabelToolTipAndM
     const int update = findLine(root, "Update Now");
     ASSERT_NE(update, 0);
     const size_t fetched = server.requests().size();
-    GVariant* done = call(watcher.bus(), service, menuObject.c_str(), "com.canonical.dbusmenu", "Event",
-                          g_variant_new("(isvu)", update, "clicked", g_variant_new_int32(0), 0u));
-    ASSERT_NE(done, nullptr);
-    g_variant_unref(done);
+    ASSERT_TRUE(menuEvent(menuObject, update, "clicked"));
     EXPECT_TRUE(waitFor([&] { return server.requests().size() > fetched; }));
     EXPECT_TRUE(showsWeather(*core));
     presenter->sync();
@@ -274,21 +269,17 @@ TEST_F(StatusNotifierTest, WithAWatcherTheItemIsOnTheBusWithIconLabelToolTipAndM
     g_dbus_connection_signal_unsubscribe(watcher.bus(), subscription);
 
     // The panel opens the menu: no tool tip over it.
-    GVariant* opened = call(watcher.bus(), service, menuObject.c_str(), "com.canonical.dbusmenu", "Event",
-                            g_variant_new("(isvu)", 0, "opened", g_variant_new_int32(0), 0u));
-    ASSERT_NE(opened, nullptr);
-    g_variant_unref(opened);
+    ASSERT_TRUE(menuEvent(menuObject, 0, "opened"));
     ASSERT_TRUE(waitFor([&] { return core->statusItem()->isMenuDown(); }));
     presenter->sync();
-    GVariant* tip = call(watcher.bus(), service, StatusNotifierItem::kObjectPath, "org.freedesktop.DBus.Properties",
-                         "Get", g_variant_new("(ss)", "org.kde.StatusNotifierItem", "ToolTip"));
+    Variant tip = itemCall(StatusNotifierItem::kObjectPath, "org.freedesktop.DBus.Properties", "Get",
+                           g_variant_new("(ss)", "org.kde.StatusNotifierItem", "ToolTip"));
     ASSERT_NE(tip, nullptr);
     GVariant* tipValue = nullptr;
-    g_variant_get(tip, "(v)", &tipValue);
+    g_variant_get(tip.get(), "(v)", &tipValue);
+    Variant ownedTip = own(tipValue);
     g_variant_get(tipValue, "(&s@a(iiay)&s&s)", nullptr, nullptr, &tipTitle, &tipText);
     EXPECT_STREQ(tipTitle, "");
-    g_variant_unref(tipValue);
-    g_variant_unref(tip);
 
     core->deactivate();
     core.reset();
