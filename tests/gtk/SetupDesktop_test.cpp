@@ -4,10 +4,13 @@
 
 #include <gtest/gtest.h>
 
+#include <cstring>
+#include <functional>
 #include <sstream>
 #include <string>
 #include <vector>
 
+#include "app/ComTeskUtilControl.h"
 #include "model/LocationManager.h"
 #include "platform/EnvScope.h"
 #include "platform/gtk/GtkPresenter.h"
@@ -17,43 +20,38 @@
 
 namespace {
 
-void pump() {
-    for (int i = 0; i < 500 && gtk_events_pending(); ++i) gtk_main_iteration_do(FALSE);
-}
-
 // Syncs and lets GTK map, size and draw every window.
 void settle(GtkPresenter& presenter) {
     for (int round = 0; round < 15; ++round) {
         presenter.sync();
-        pump();
+        for (int i = 0; i < 500 && gtk_events_pending(); ++i) gtk_main_iteration_do(FALSE);
         g_usleep(10000);
     }
 }
 
-struct Box2 {
-    int x, y, w, h;
-};
-
-Box2 inToplevel(GtkWidget* widget) {
-    GtkAllocation a;
-    gtk_widget_get_allocation(widget, &a);
-    int x = 0, y = 0;
-    gtk_widget_translate_coordinates(widget, gtk_widget_get_toplevel(widget), 0, 0, &x, &y);
-    return {x, y, a.width, a.height};
+GdkRectangle inToplevel(GtkWidget* widget) {
+    GdkRectangle box;
+    gtk_widget_get_allocation(widget, &box);
+    gtk_widget_translate_coordinates(widget, gtk_widget_get_toplevel(widget), 0, 0, &box.x, &box.y);
+    return box;
 }
 
-bool overlap(const Box2& a, const Box2& b) {
-    return a.x < b.x + b.w && b.x < a.x + a.w && a.y < b.y + b.h && b.y < a.y + a.h;
+std::vector<GtkWidget*> children(GtkWidget* widget) {
+    std::vector<GtkWidget*> out;
+    if (!widget || !GTK_IS_CONTAINER(widget)) return out;
+    GList* list = gtk_container_get_children(GTK_CONTAINER(widget));
+    for (GList* c = list; c; c = c->next) out.push_back(GTK_WIDGET(c->data));
+    g_list_free(list);
+    return out;
 }
 
 std::string describeWidget(GtkWidget* w) {
-    std::string name = G_OBJECT_TYPE_NAME(w);
-    if (GTK_IS_LABEL(w)) name += " \"" + std::string(gtk_label_get_text(GTK_LABEL(w))) + "\"";
-    if (GTK_IS_BUTTON(w) && gtk_button_get_label(GTK_BUTTON(w)))
-        name += " \"" + std::string(gtk_button_get_label(GTK_BUTTON(w))) + "\"";
-    const Box2 b = inToplevel(w);
-    return name + " at " + std::to_string(b.x) + "," + std::to_string(b.y) + " " + std::to_string(b.w) + "x" +
-           std::to_string(b.h);
+    const char* text = GTK_IS_LABEL(w)    ? gtk_label_get_text(GTK_LABEL(w))
+                       : GTK_IS_BUTTON(w) ? gtk_button_get_label(GTK_BUTTON(w))
+                                          : nullptr;
+    const GdkRectangle b = inToplevel(w);
+    return std::string(G_OBJECT_TYPE_NAME(w)) + " \"" + (text ? text : "") + "\" at " + std::to_string(b.x) + "," +
+           std::to_string(b.y) + " " + std::to_string(b.width) + "x" + std::to_string(b.height);
 }
 
 // Every visible widget inside the window, no two siblings of the window's
@@ -64,45 +62,38 @@ std::string layoutProblems(GtkWidget* window) {
     GtkAllocation whole;
     gtk_widget_get_allocation(window, &whole);
     // The window is as wide as its model says (a long text wraps instead).
-    GtkWidget* content = gtk_bin_get_child(GTK_BIN(window));
-    GList* parts = content ? gtk_container_get_children(GTK_CONTAINER(content)) : nullptr;
-    for (GList* p = parts; p; p = p->next)
-        if (GTK_IS_FIXED(p->data)) {
+    for (GtkWidget* part : children(gtk_bin_get_child(GTK_BIN(window))))
+        if (GTK_IS_FIXED(part)) {
             int requested = 0;
-            gtk_widget_get_size_request(GTK_WIDGET(p->data), &requested, nullptr);
-            if (whole.width != requested)
-                out << "window " << whole.width << " wide, its content " << requested << "\n";
+            gtk_widget_get_size_request(part, &requested, nullptr);
+            if (whole.width != requested) out << "window " << whole.width << " wide, its content " << requested << "\n";
         }
-    g_list_free(parts);
     std::function<void(GtkWidget*)> walk = [&](GtkWidget* widget) {
-        if (!gtk_widget_get_visible(widget)) return;
-        const Box2 box = inToplevel(widget);
-        if (box.x < 0 || box.y < 0 || box.x + box.w > whole.width || box.y + box.h > whole.height)
+        const GdkRectangle box = inToplevel(widget);
+        if (box.x < 0 || box.y < 0 || box.x + box.width > whole.width || box.y + box.height > whole.height)
             out << "outside the window: " << describeWidget(widget) << "\n";
-        const bool layout = GTK_IS_FIXED(widget) || GTK_IS_BOX(widget) || GTK_IS_WINDOW(widget);
-        if (!layout) {
+        if (!GTK_IS_FIXED(widget) && !GTK_IS_BOX(widget) && !GTK_IS_WINDOW(widget)) {
             int minW = 0, natW = 0, minH = 0, natH = 0;
             if (GTK_IS_LABEL(widget) && gtk_label_get_line_wrap(GTK_LABEL(widget))) {
-                gtk_widget_get_preferred_height_for_width(widget, box.w, &minH, &natH);
-                if (box.h < natH) out << "cut (" << natH << " high needed): " << describeWidget(widget) << "\n";
+                gtk_widget_get_preferred_height_for_width(widget, box.width, &minH, &natH);
+                if (box.height < natH) out << "cut (" << natH << " high needed): " << describeWidget(widget) << "\n";
             } else {
                 gtk_widget_get_preferred_width(widget, &minW, &natW);
                 gtk_widget_get_preferred_height(widget, &minH, &natH);
-                const bool cut = GTK_IS_LABEL(widget) || GTK_IS_BUTTON(widget) ? box.w < natW : box.w < minW;
-                if (cut || box.h < minH) out << "cut (" << natW << " wide needed): " << describeWidget(widget) << "\n";
+                const bool cut = GTK_IS_LABEL(widget) || GTK_IS_BUTTON(widget) ? box.width < natW : box.width < minW;
+                if (cut || box.height < minH)
+                    out << "cut (" << natW << " wide needed): " << describeWidget(widget) << "\n";
             }
             return;
         }
-        if (!GTK_IS_CONTAINER(widget)) return;
-        GList* children = gtk_container_get_children(GTK_CONTAINER(widget));
-        std::vector<GtkWidget*> shown;
-        for (GList* c = children; c; c = c->next)
-            if (gtk_widget_get_visible(GTK_WIDGET(c->data))) shown.push_back(GTK_WIDGET(c->data));
-        g_list_free(children);
+        std::vector<GtkWidget*> shown = children(widget);
+        std::erase_if(shown, [](GtkWidget* w) { return !gtk_widget_get_visible(w); });
         for (size_t i = 0; i < shown.size(); ++i)
-            for (size_t j = i + 1; j < shown.size(); ++j)
-                if (overlap(inToplevel(shown[i]), inToplevel(shown[j])))
+            for (size_t j = i + 1; j < shown.size(); ++j) {
+                const GdkRectangle a = inToplevel(shown[i]), b = inToplevel(shown[j]);
+                if (gdk_rectangle_intersect(&a, &b, nullptr))
                     out << "overlap: " << describeWidget(shown[i]) << " / " << describeWidget(shown[j]) << "\n";
+            }
         for (GtkWidget* child : shown) walk(child);
     };
     walk(window);
@@ -112,17 +103,28 @@ std::string layoutProblems(GtkWidget* window) {
 // The label of the toolbar button shown pressed ("" for none).
 std::string pressedToolbarItem(GtkWidget* window) {
     std::string pressed;
-    GList* parts = gtk_container_get_children(GTK_CONTAINER(gtk_bin_get_child(GTK_BIN(window))));
-    for (GList* p = parts; p; p = p->next) {
-        if (!GTK_IS_TOOLBAR(p->data)) continue;
-        GList* items = gtk_container_get_children(GTK_CONTAINER(p->data));
-        for (GList* i = items; i; i = i->next)
-            if (GTK_IS_TOGGLE_TOOL_BUTTON(i->data) && gtk_toggle_tool_button_get_active(GTK_TOGGLE_TOOL_BUTTON(i->data)))
-                pressed = gtk_tool_button_get_label(GTK_TOOL_BUTTON(i->data));
-        g_list_free(items);
-    }
-    g_list_free(parts);
+    for (GtkWidget* part : children(gtk_bin_get_child(GTK_BIN(window))))
+        if (GTK_IS_TOOLBAR(part))
+            for (GtkWidget* item : children(part))
+                if (GTK_IS_TOGGLE_TOOL_BUTTON(item) && gtk_toggle_tool_button_get_active(GTK_TOGGLE_TOOL_BUTTON(item)))
+                    pressed = gtk_tool_button_get_label(GTK_TOOL_BUTTON(item));
     return pressed;
+}
+
+// Whether the window's picture holds more than one colour.
+bool drawsSomething(GtkWindow* window) {
+    GdkWindow* gdk = gtk_widget_get_window(GTK_WIDGET(window));
+    GdkPixbuf* shot =
+        gdk ? gdk_pixbuf_get_from_window(gdk, 0, 0, gdk_window_get_width(gdk), gdk_window_get_height(gdk)) : nullptr;
+    if (!shot) return false;
+    const guchar* pixels = gdk_pixbuf_get_pixels(shot);
+    const int stride = gdk_pixbuf_get_rowstride(shot), channels = gdk_pixbuf_get_n_channels(shot);
+    bool varied = false;
+    for (int y = 0; y < gdk_pixbuf_get_height(shot) && !varied; ++y)
+        for (int x = 0; x < gdk_pixbuf_get_width(shot) && !varied; ++x)
+            varied = std::memcmp(pixels + y * stride + x * channels, pixels, 3) != 0;
+    g_object_unref(shot);
+    return varied;
 }
 
 // The first button of the tree with the title.
@@ -158,8 +160,7 @@ void buttonEvent(GtkTreeView* tree, GdkEventType type, int x, int y) {
     gdk_event_free(event);
 }
 
-std::string rowText(GtkTreeView* tree, int row, int column) {
-    GtkTreeModel* model = gtk_tree_view_get_model(tree);
+std::string rowText(GtkTreeModel* model, int row, int column) {
     GtkTreeIter iter;
     if (!gtk_tree_model_iter_nth_child(model, &iter, nullptr, row)) return "";
     gchar* text = nullptr;
@@ -186,8 +187,6 @@ protected:
         server.route("n.example.com", "/search?q=Paris",
                      FixtureReply::page("Paris, KY|n-pky\nParis, TN|n-ptn\nParis, TX|n-ptx\n"));
         server.route("n.example.com", "/search?q=Nowhere", FixtureReply::page(""));
-        server.route("n.example.com", "/search?q=Montreal",
-                     FixtureReply::page("Montr\xE9" "al, QC|n-mtl\nMontreal, WI|n-mwi\n"));
         presenter = std::make_unique<GtkPresenter>();
     }
     void TearDown() override {
@@ -223,17 +222,16 @@ TEST_F(SetupDesktopTest, EveryWindowAndStateIsLaidOutWithoutOverlapOrCutText) {
     GtkWidget* window = newLocationWindow(loc);
     ASSERT_NE(window, nullptr);
     EXPECT_EQ(layoutProblems(window), "") << "empty";
+    EXPECT_TRUE(drawsSomething(GTK_WINDOW(window)));
     EXPECT_FALSE(gtk_window_get_deletable(GTK_WINDOW(window)));
 
     // While the search holds the event loop the busy state is on screen: the
     // window is drawn with the spinner running and Search disabled.
     struct Busy {
-        GtkWidget* spinner;
-        GtkWidget* button;
-        bool drawn = false;
+        GtkWidget *spinner, *button;
+        bool drawn;
         std::string problems;
-    } busy{presenter->widgetFor(loc.progressIndicator.get()), presenter->widgetFor(loc.newLocationButton.get()), false,
-           ""};
+    } busy{presenter->widgetFor(loc.progressIndicator.get()), presenter->widgetFor(loc.newLocationButton.get()), false};
     const gulong id = g_signal_connect(window, "draw", G_CALLBACK(+[](GtkWidget* w, cairo_t*, gpointer d) -> gboolean {
         auto* b = static_cast<Busy*>(d);
         gboolean active = FALSE;
@@ -294,7 +292,18 @@ TEST_F(SetupDesktopTest, EveryWindowAndStateIsLaidOutWithoutOverlapOrCutText) {
     // The table header is in view, above the text of the info list.
     GtkWidget* manage = presenter->widgetFor(loc.manageTableView.get());
     EXPECT_TRUE(gtk_tree_view_get_headers_visible(GTK_TREE_VIEW(manage)));
-    EXPECT_LT(inToplevel(manage).y + inToplevel(manage).h, inToplevel(presenter->widgetFor(loc.infoTextView.get())).y);
+    EXPECT_LT(inToplevel(manage).y + inToplevel(manage).height,
+              inToplevel(presenter->widgetFor(loc.infoTextView.get())).y);
+    EXPECT_TRUE(drawsSomething(GTK_WINDOW(prefsWindow)));
+
+    // The about box is drawn; the signup window made with it stays hidden.
+    setup.runAboutBox();
+    settle(*presenter);
+    GtkWindow* about = presenter->windowFor(setup.getUtil()->aboutWindow.get());
+    ASSERT_NE(about, nullptr);
+    EXPECT_TRUE(gtk_widget_get_visible(GTK_WIDGET(about)));
+    EXPECT_TRUE(drawsSomething(about));
+    EXPECT_EQ(presenter->windowFor(setup.getUtil()->emailWindow.get()), nullptr);
 }
 
 TEST_F(SetupDesktopTest, ADoubleClickAtTheEndOfALongListAddsTheCityClicked) {
@@ -313,8 +322,7 @@ TEST_F(SetupDesktopTest, ADoubleClickAtTheEndOfALongListAddsTheCityClicked) {
     ASSERT_GT(end, 0) << "the list must be longer than its view";
     gtk_adjustment_set_value(scroll, end);
     settle(*presenter);
-    const std::string last = rowText(tree, 11, 0);
-    EXPECT_EQ(last, "Springfield, VT");
+    EXPECT_EQ(rowText(gtk_tree_view_get_model(tree), 11, 0), "Springfield, VT");
 
     GdkRectangle cell;
     GtkTreePath* path = gtk_tree_path_new_from_indices(11, -1);
@@ -395,23 +403,11 @@ TEST_F(SetupDesktopTest, CityNamesReachGtkAsUtf8) {
     LocationManagerSetup& loc = *setup.prefControl()->locManSetup_;
     // 0xE9 read as Mac Roman, as every other text of the engine.
     const std::string shown = "Montr\xC3\x88" "al, QC";
-    auto* manage = GTK_TREE_VIEW(presenter->widgetFor(loc.manageTableView.get()));
-    EXPECT_EQ(rowText(manage, 3, 1), shown);
-    GtkComboBox* primary = GTK_COMBO_BOX(presenter->widgetFor(loc.managePrimaryPopup.get()));
-    GtkTreeModel* items = gtk_combo_box_get_model(primary);
-    GtkTreeIter iter;
-    ASSERT_TRUE(gtk_tree_model_iter_nth_child(items, &iter, nullptr, 3));
-    gchar* item = nullptr;
-    gtk_tree_model_get(items, &iter, 0, &item, -1);
-    EXPECT_STREQ(item, shown.c_str());
-    g_free(item);
-
-    loc.newManageAction(nullptr);
-    settle(*presenter);
-    search(loc, "Montreal");
-    ASSERT_EQ(loc.cities().size(), 2u);
-    auto* results = GTK_TREE_VIEW(presenter->widgetFor(loc.locsTableView.get()));
-    const std::string first = rowText(results, 0, 0), second = rowText(results, 1, 0);
-    EXPECT_TRUE(g_utf8_validate(first.c_str(), -1, nullptr));
-    EXPECT_EQ(first == shown || second == shown, true) << first << " / " << second;
+    auto model = [&](const ViewRef& view) {
+        GtkWidget* widget = presenter->widgetFor(view.get());
+        return GTK_IS_COMBO_BOX(widget) ? gtk_combo_box_get_model(GTK_COMBO_BOX(widget))
+                                        : gtk_tree_view_get_model(GTK_TREE_VIEW(widget));
+    };
+    EXPECT_EQ(rowText(model(loc.manageTableView), 3, 1), shown);
+    EXPECT_EQ(rowText(model(loc.managePrimaryPopup), 3, 0), shown);
 }
