@@ -10,18 +10,14 @@ protected:
     ComTeskPlimSetup setup;
 };
 
-// Serves the bus until the peer says its line.
-std::string answerOf(PeerProcess& peer) {
+// Serves the bus until a caller peer with PEER_CASE `which` says its line.
+std::string callFromPeer(const std::string& which, const std::string& name = "") {
+    PeerProcess peer("SetupPeer.DISABLED_Caller", {{"PEER_CASE", which}, {"PEER_NAME", name}});
     std::string line;
     // The peer's pipe is no event of the loop: a short timer wakes it to look.
     MainLoop& loop = MainLoop::instance();
     const unsigned waker = loop.addTimer(10, [] { return true; });
-    loop.runUntil(
-        [&] {
-            line = peer.readLine(0);
-            return !line.empty();
-        },
-        10000);
+    loop.runUntil([&] { return !(line = peer.readLine(0)).empty(); }, 10000);
     loop.removeTimer(waker);
     return line;
 }
@@ -30,8 +26,14 @@ std::string answerOf(PeerProcess& peer) {
 
 TEST_F(PlimSetupTest, TheMenuProgramReachesTheVendedObject) {
     ASSERT_TRUE(setup.awakeFromNib());
-    PeerProcess caller("SetupPeer.DISABLED_Caller", {{"PEER_CASE", "locations"}, {"PEER_NAME", "com.tesk.Skyvane7"}});
-    EXPECT_EQ(answerOf(caller), "ok");
+
+    // The about box as first call leaves the default name.
+    EXPECT_EQ(callFromPeer("about"), "ok");
+    ASSERT_TRUE(setup.getUtil());
+    EXPECT_TRUE(setup.getUtil()->aboutWindow->isVisible());
+    EXPECT_EQ(setup.registeredName(), "com.tesk.Skyvane");
+
+    EXPECT_EQ(callFromPeer("locations", "com.tesk.Skyvane7"), "ok");
     ASSERT_TRUE(setup.prefControl());
     EXPECT_TRUE(setup.advanceMode());
     EXPECT_EQ(setup.registeredName(), "com.tesk.Skyvane7");
@@ -41,24 +43,12 @@ TEST_F(PlimSetupTest, TheMenuProgramReachesTheVendedObject) {
 
     // A malformed request is refused to the caller and opens nothing.
     setup.prefControl()->prefsWindow->orderOut();
-    PeerProcess bad("SetupPeer.DISABLED_Caller", {{"PEER_CASE", "bad"}});
-    const std::string answer = answerOf(bad);
+    const std::string answer = callFromPeer("bad");
     EXPECT_EQ(answer.rfind("error ", 0), 0u) << answer;
     EXPECT_NE(answer.find("must be a dictionary"), std::string::npos) << answer;
     EXPECT_FALSE(setup.prefControl()->prefsWindow->isVisible());
-}
 
-TEST_F(PlimSetupTest, TheAboutBoxAsFirstCallLeavesTheName) {
-    ASSERT_TRUE(setup.awakeFromNib());
-    PeerProcess about("SetupPeer.DISABLED_Caller", {{"PEER_CASE", "about"}});
-    EXPECT_EQ(answerOf(about), "ok");
-    ASSERT_TRUE(setup.getUtil());
-    EXPECT_TRUE(setup.getUtil()->aboutWindow->isVisible());
-    EXPECT_EQ(setup.registeredName(), "com.tesk.Skyvane");
-}
-
-TEST_F(PlimSetupTest, ASecondSetupApplicationCannotTakeTheName) {
-    ASSERT_TRUE(setup.awakeFromNib());
+    // A second setup application cannot take the name.
     ComTeskPlimSetup second;
     CaptureStderr err;
     EXPECT_FALSE(second.awakeFromNib());
@@ -66,7 +56,6 @@ TEST_F(PlimSetupTest, ASecondSetupApplicationCannotTakeTheName) {
 }
 
 TEST_F(PlimSetupTest, NamesAreKeptUntilACallerPassesItsOwn) {
-    EXPECT_EQ(setup.registeredName(), "com.tesk.Skyvane");
     EXPECT_FALSE(setup.getUtil());
     const std::string mine = "com.tesk.Skyvane3";
     setup.runEmailSignupForApp(&mine);
@@ -90,41 +79,30 @@ TEST_F(PlimSetupTest, NamesAreKeptUntilACallerPassesItsOwn) {
 TEST_F(PlimSetupTest, TheApplicationEndsWhenItsLastVisibleWindowCloses) {
     setup.runAboutBox();
     setup.runPreferences(samplePrefs(), true, nullptr, "general", false);
-    // The about box is still up.
     setup.prefControl()->OKAction(nullptr);
-    EXPECT_FALSE(Application::shared().isTerminated());
+    EXPECT_FALSE(Application::shared().isTerminated()) << "the about box is still up";
     setup.getUtil()->aboutWindow->orderOut();
     setup.windowClosed();
     EXPECT_TRUE(Application::shared().isTerminated());
 }
 
-TEST_F(PlimSetupTest, WebAddressesByKey) {
-    EXPECT_EQ(setup.urlFor(0), "http://www.skyvane.org/products/skyvane/");
-    EXPECT_EQ(setup.urlFor(1).rfind("mailto:", 0), 0u);
-    EXPECT_EQ(setup.urlFor(2), "http://www.skyvane.org/");
+TEST_F(PlimSetupTest, WebAddressesComeFromTheMenuProgramsSite) {
     EXPECT_EQ(setup.urlFor(6), "http://www.skyvane.org/products/skyvane/version.txt");
+    EXPECT_EQ(setup.urlFor(1).rfind("mailto:", 0), 0u);
     for (int key : {4, 5, 7, -1}) EXPECT_EQ(setup.urlFor(key), setup.urlFor(0)) << key;
-    EXPECT_EQ(setup.bundle().bundleIdentifier(), "com.tesk.SkyvaneSetup");
-    EXPECT_FALSE(setup.anyUserScope());
-    EXPECT_TRUE(setup.useGUI());
-
-    // The maker's site is the menu program's one setting.
     ComTeskPlim::setSite("http://127.0.0.1:8123");
     EXPECT_EQ(setup.urlFor(0), "http://127.0.0.1:8123/products/skyvane/");
-    EXPECT_EQ(setup.urlFor(6), "http://127.0.0.1:8123/products/skyvane/version.txt");
+    EXPECT_EQ(setup.urlFor(2), "http://127.0.0.1:8123/");
     ComTeskPlim::setSite("");
 }
 
 TEST_F(PlimSetupTest, TheAboutBoxNamesTheMenuProgramBesideThisOne) {
     namespace fs = std::filesystem;
     const fs::path menu = bundleRoot.parent_path() / "Skyvane.app";
-    fs::create_directories(menu / "Resources");
-    std::ofstream(menu / "Info.plist")
-        << "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<plist version=\"1.0\"><dict>"
-           "<key>CFBundleIdentifier</key><string>com.tesk.Skyvane</string>"
-           "<key>CFBundleName</key><string>Skyvane</string>"
-           "<key>CFBundleVersion</key><string>0.7</string>"
-           "<key>CFBundleIconFile</key><string>skyvane.png</string></dict></plist>\n";
+    makeBundle(menu, {{"CFBundleIdentifier", "com.tesk.Skyvane"},
+                      {"CFBundleName", "Skyvane"},
+                      {"CFBundleVersion", "0.7"},
+                      {"CFBundleIconFile", "skyvane.png"}});
     fs::copy(fs::path(SKYVANE_SOURCE_DIR) / "resources" / "en.lproj", menu / "Resources" / "en.lproj",
              fs::copy_options::recursive);
     fs::copy_file(fs::path(SKYVANE_SOURCE_DIR) / "desktop" / "skyvane.png", menu / "Resources" / "skyvane.png");

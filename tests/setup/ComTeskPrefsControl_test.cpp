@@ -55,8 +55,7 @@ TEST_F(PrefsControlTest, ControlsAreLoadedFromTheDictionaryAndAbsentKeysReadAsZe
     EXPECT_EQ(prefs.matrix->cellAtRow(0, 1)->state(), kOffState);
     // Nothing is written until a control changes.
     EXPECT_EQ(*other, (plist::Dict{{"choice", 3}, {"first", true}}));
-    auto empty = std::make_shared<plist::Dict>();
-    prefs.runPreferences(empty, false);
+    prefs.runPreferences(std::make_shared<plist::Dict>(), false);
     EXPECT_EQ(prefs.popup->titleOfSelectedItem(), "Zero");
 }
 
@@ -65,17 +64,15 @@ TEST_F(PrefsControlTest, ChangedControlsStoreValuesOfTheirKind) {
     prefs.runPreferences(dict, false);
     prefs.popup->selectItemAtIndex(2);
     EXPECT_EQ(prefs.updatePrefForChangedWidget(*prefs.popup), "choice");
-    EXPECT_EQ(dict->at("choice").type(), plist::Value::Type::Integer);
-    EXPECT_EQ(dict->at("choice").asInt(), 7);
+    EXPECT_EQ(describe(dict->at("choice")), "i:7");
     // Minutes from a slider are stored as a floating-point number.
     prefs.slider->setFloatValue(45);
     EXPECT_EQ(prefs.updatePrefForChangedWidget(*prefs.slider), "minutes");
-    EXPECT_EQ(dict->at("minutes").type(), plist::Value::Type::Real);
+    EXPECT_EQ(describe(dict->at("minutes")), "r:45");
     // A plain check box in the mixed state counts as on.
     prefs.check->setState(kMixedState);
     EXPECT_EQ(prefs.updatePrefForChangedWidget(*prefs.check), "flag");
-    EXPECT_EQ(dict->at("flag"), plist::Value(true));
-    EXPECT_EQ(dict->at("flag").type(), plist::Value::Type::Boolean);
+    EXPECT_EQ(describe(dict->at("flag")), "b:1");
 
     // Two cells changed before one call: the lower one first, then the other.
     prefs.matrix->cellAtRow(0, 0)->setState(kOnState);
@@ -97,10 +94,10 @@ TEST_F(PrefsControlTest, ChangedControlsStoreValuesOfTheirKind) {
     EXPECT_EQ(prefs.updatePrefForChangedWidget(*field), "text");
     prefs.setupWidgets();
     const std::string log = err.text();
-    EXPECT_NE(log.find("PrefsControl: widgetChanged not implemented for pref text widget of class TextField"),
-              std::string::npos);
-    EXPECT_NE(log.find("PrefsControl: setupWidgets not implemented for pref text widget of class TextField"),
-              std::string::npos);
+    for (const char* step : {"widgetChanged", "setupWidgets"})
+        EXPECT_NE(log.find(std::string("PrefsControl: ") + step +
+                                  " not implemented for pref text widget of class TextField"),
+                  std::string::npos);
     EXPECT_FALSE(dict->count("text"));
 }
 

@@ -1,7 +1,7 @@
 #pragma once
-// A stand-in weather source for the New Location search: its search page
-// lists "name|key" lines.
+// A stand-in weather source for the New Location search.
 
+#include <algorithm>
 #include <filesystem>
 #include <fstream>
 #include <sstream>
@@ -20,16 +20,13 @@ public:
     explicit LineSearchScraper(std::string host) : host_(std::move(host)) {}
     int search(const std::string& name, std::vector<City>& cities) override {
         std::string uri = "/search?q=" + name, header, body;
-        for (char& c : uri)
-            if (c == ' ') c = '+';
+        std::replace(uri.begin(), uri.end(), ' ', '+');
         const HttpProxy proxy = httpProxy();
-        http client(5, 0, 0);
-        if (client.get(host_, uri, 80, proxy.host, proxy.port, header, body) != 0) return FetchFailed;
+        if (http(5, 0, 0).get(host_, uri, 80, proxy.host, proxy.port, header, body) != 0) return FetchFailed;
         std::istringstream lines(body);
-        for (std::string line; std::getline(lines, line);) {
-            const size_t bar = line.find('|');
-            if (bar != std::string::npos) cities.push_back({line.substr(bar + 1), line.substr(0, bar)});
-        }
+        for (std::string line; std::getline(lines, line);)
+            if (const size_t bar = line.find('|'); bar != std::string::npos)
+                cities.push_back({line.substr(bar + 1), line.substr(0, bar)});
         return Success;
     }
     int scrape(const std::string&, ScrapeReport&) override { return Success; }
@@ -38,18 +35,16 @@ private:
     std::string host_;
 };
 
-// Gives the bundle one configuration per source that names the source's host
-// ("n.example.com" for the National Weather Service, "a.", "u.", "t." for the
-// others) and makes the search use line sources; `made` hears of each.
+// Gives the bundle one configuration per source naming its host ("n.example.com"
+// for the National Weather Service, "a.", "u.", "t." for the others) and makes
+// the search use line sources; `made` hears of each.
 inline void useLineSearchSources(const std::filesystem::path& bundleRoot,
                                  std::vector<AggrScraper::ServiceType>* made = nullptr) {
-    namespace fs = std::filesystem;
-    fs::remove_all(bundleRoot / "Resources" / "config");
-    fs::create_directories(bundleRoot / "Resources" / "config");
-    for (const char* name : {"n1", "n2", "n3", "n4", "a1", "a2", "u1", "u2", "t1", "t2"}) {
-        const std::string host = std::string(name, 1) + ".example.com";
-        std::ofstream(bundleRoot / "Resources" / "config" / (std::string(name) + ".conf")) << host;
-    }
+    const std::filesystem::path config = bundleRoot / "Resources" / "config";
+    std::filesystem::remove_all(config);
+    std::filesystem::create_directories(config);
+    for (const char* name : {"n1", "n2", "n3", "n4", "a1", "a2", "u1", "u2", "t1", "t2"})
+        std::ofstream(config / (std::string(name) + ".conf")) << name[0] << ".example.com";
     LocationManagerSetup::setScraperFactory(
         [made](AggrScraper::ServiceType service, const std::vector<std::string>& texts) {
             if (made) made->push_back(service);

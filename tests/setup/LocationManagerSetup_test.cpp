@@ -24,31 +24,16 @@ protected:
     TableView* table = nullptr;
 };
 
+// Cities "City A", "City B", ...: the first primary, the first `favorites` favorite.
 plist::Dict manyCities(int cities, int favorites) {
-    plist::Array list(static_cast<size_t>(cities));
-    for (int i = 0; i < cities; ++i) {
-        plist::Value& city = list[static_cast<size_t>(i)];
-        city["city"] = "City " + std::string(1, static_cast<char>('A' + i));
-        int status = i == 0 ? 1 : 0;
-        if (i < favorites) status |= 2;
-        city["locStatus"] = status;
-    }
-    plist::Dict prefs;
-    prefs["locations"] = list;
-    prefs["source_pref"] = plist::Array{1, 5, 6, 3};
-    return prefs;
+    plist::Array list;
+    for (int i = 0; i < cities; ++i)
+        list.push_back(plist::Dict{{"city", "City " + std::string(1, static_cast<char>('A' + i))},
+                                   {"locStatus", (i == 0 ? 1 : 0) | (i < favorites ? 2 : 0)}});
+    return plist::Dict{{"locations", list}, {"source_pref", plist::Array{1, 5, 6, 3}}};
 }
 
 }  // namespace
-
-TEST_F(LocationPaneTest, TheTableAndThePopupShowTheList) {
-    run(samplePrefs());
-    EXPECT_EQ(table->renderedRows(), (std::vector<std::vector<std::string>>{
-                                         {"[ ]", "Austin, TX"}, {"[x]", "Boston, MA"}, {"[ ]", "Chicago, IL"}}));
-    EXPECT_EQ(loc->managePrimaryPopup->numberOfItems(), 3);
-    EXPECT_EQ(loc->managePrimaryPopup->titleOfSelectedItem(), "Austin, TX");
-    EXPECT_FALSE(loc->infoShown());
-}
 
 TEST_F(LocationPaneTest, ASeventhFavoriteIsRefusedWithASheet) {
     run(manyCities(7, 6));
@@ -69,8 +54,14 @@ TEST_F(LocationPaneTest, ASeventhFavoriteIsRefusedWithASheet) {
     EXPECT_EQ(p->prefs()->at("locations").asArray()[2].get("locStatus").asInt(), 0);
 }
 
-TEST_F(LocationPaneTest, DeleteAndPrimaryEditTheStoredList) {
+TEST_F(LocationPaneTest, TheTableShowsTheListAndDeleteAndPrimaryEditIt) {
     run(samplePrefs());
+    EXPECT_EQ(table->renderedRows(), (std::vector<std::vector<std::string>>{
+                                         {"[ ]", "Austin, TX"}, {"[x]", "Boston, MA"}, {"[ ]", "Chicago, IL"}}));
+    EXPECT_EQ(loc->managePrimaryPopup->numberOfItems(), 3);
+    EXPECT_EQ(loc->managePrimaryPopup->titleOfSelectedItem(), "Austin, TX");
+    EXPECT_FALSE(loc->infoShown());
+
     // Deleting the primary city hands the primary mark to the first favorite.
     ASSERT_TRUE(table->userSelectRow(0));
     EXPECT_TRUE(loc->manageDeleteButton->isEnabled());

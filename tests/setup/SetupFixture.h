@@ -13,6 +13,7 @@
 #include <memory>
 #include <sstream>
 #include <string>
+#include <utility>
 
 #include "app/SkyvaneProtocols.h"
 #include "platform/Bundle.h"
@@ -35,12 +36,9 @@ inline std::string describe(const plist::Value& v) {
         case plist::Value::Type::Real: out << "r:" << v.asReal(); break;
         case plist::Value::Type::Boolean: out << "b:" << v.asBool(); break;
         case plist::Value::Type::Array: {
+            const char* separator = "";
             out << "[";
-            bool first = true;
-            for (const auto& e : v.asArray()) {
-                out << (first ? "" : ",") << describe(e);
-                first = false;
-            }
+            for (const auto& e : v.asArray()) out << std::exchange(separator, ",") << describe(e);
             out << "]";
             break;
         }
@@ -78,6 +76,16 @@ public:
     bool ready = false;
 };
 
+// A bundle folder with its Resources folder and an Info.plist of `keys`.
+inline void makeBundle(const std::filesystem::path& root,
+                       std::initializer_list<std::pair<const char*, const char*>> keys) {
+    std::filesystem::create_directories(root / "Resources");
+    std::ofstream info(root / "Info.plist");
+    info << "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<plist version=\"1.0\"><dict>";
+    for (const auto& [key, value] : keys) info << "<key>" << key << "</key><string>" << value << "</string>";
+    info << "</dict></plist>\n";
+}
+
 // A bundle for the setup application and a clean application model.
 class SetupTest : public ::testing::Test {
 protected:
@@ -85,13 +93,10 @@ protected:
         namespace fs = std::filesystem;
         Application::shared().reset();
         bundleRoot = dir.path() / "Skyvane Setup.app";
-        fs::create_directories(bundleRoot / "Resources");
-        std::ofstream(bundleRoot / "Info.plist")
-            << "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<plist version=\"1.0\"><dict>"
-               "<key>CFBundleIdentifier</key><string>com.tesk.SkyvaneSetup</string>"
-               "<key>CFBundleName</key><string>Skyvane Setup</string>"
-               "<key>CFBundleVersion</key><string>1.0</string>"
-               "<key>CFBundleDevelopmentRegion</key><string>en</string></dict></plist>\n";
+        makeBundle(bundleRoot, {{"CFBundleIdentifier", "com.tesk.SkyvaneSetup"},
+                                {"CFBundleName", "Skyvane Setup"},
+                                {"CFBundleVersion", "1.0"},
+                                {"CFBundleDevelopmentRegion", "en"}});
         fs::copy(fs::path(SKYVANE_SOURCE_DIR) / "resources", bundleRoot / "Resources",
                  fs::copy_options::recursive | fs::copy_options::overwrite_existing);
         Bundle::setMainBundlePath(bundleRoot.string());

@@ -18,41 +18,34 @@ protected:
 
 }  // namespace
 
-TEST_F(SourceSetupTest, RowsShowRankAndSourceName) {
+TEST_F(SourceSetupTest, DraggingARowMovesItAboveTheDropRow) {
     EXPECT_EQ(table->renderedRows(), (std::vector<std::vector<std::string>>{{"1", "weather.gov"},
                                                                              {"2", "wunderground.com"},
                                                                              {"3", "usatoday.com"},
                                                                              {"4", "aol.com"}}));
-    EXPECT_EQ(table->registeredDraggedTypes(), (std::vector<std::string>{"toMoveIndex", "toMove"}));
-}
+    // Drops that change nothing or are malformed are refused.
+    EXPECT_FALSE(table->userDrag({1}, 1, DropOperation::Above));
+    EXPECT_FALSE(table->userDrag({1}, 2, DropOperation::Above));
+    EXPECT_FALSE(table->userDrag({0}, 3, DropOperation::On));
+    EXPECT_FALSE(table->userDrag({0, 1}, 3, DropOperation::Above));
+    EXPECT_FALSE(table->userDrag({0}, 9, DropOperation::Above));
+    Pasteboard foreign;
+    foreign.declareTypes({"toMoveIndex", "toMove"});
+    foreign.setString("x", "toMoveIndex");
+    DraggingInfo info{foreign};
+    EXPECT_EQ(prefs->sourceSetup_->validateDrop(*table, info, 0, DropOperation::Above), kDragOperationNone);
+    EXPECT_EQ(order(), (std::vector<int>{1, 5, 6, 3}));
 
-TEST_F(SourceSetupTest, DraggingOneRowMovesItAboveTheDropRow) {
-    // [1, 5, 6, 3]: row 0 above row 3.
     ASSERT_TRUE(table->userDrag({0}, 3, DropOperation::Above));
     EXPECT_EQ(table->dragPasteboard().stringForType("toMoveIndex"), "0");
     EXPECT_EQ(table->dragPasteboard().stringForType("toMove"), "1");
     EXPECT_EQ(order(), (std::vector<int>{5, 6, 1, 3}));
     // The edited array is the dictionary's own.
     EXPECT_EQ(prefs->prefs()->at("source_pref"), plist::Value(plist::Array{5, 6, 1, 3}));
-    // Row 2 (the 1) to the end, then row 3 to the top.
+    // To the end, then to the top.
     ASSERT_TRUE(table->userDrag({2}, 4, DropOperation::Above));
     EXPECT_EQ(order(), (std::vector<int>{5, 6, 3, 1}));
     ASSERT_TRUE(table->userDrag({3}, 0, DropOperation::Above));
-    EXPECT_EQ(order(), (std::vector<int>{1, 5, 6, 3}));
-}
-
-TEST_F(SourceSetupTest, DropsThatChangeNothingOrAreMalformedAreRefused) {
-    EXPECT_FALSE(table->userDrag({1}, 1, DropOperation::Above));
-    EXPECT_FALSE(table->userDrag({1}, 2, DropOperation::Above));
-    EXPECT_FALSE(table->userDrag({0}, 3, DropOperation::On));
-    EXPECT_FALSE(table->userDrag({0, 1}, 3, DropOperation::Above));
-    EXPECT_FALSE(table->userDrag({0}, 9, DropOperation::Above));
-    // A drag of text that is not ours moves nothing.
-    Pasteboard foreign;
-    foreign.declareTypes({"toMoveIndex", "toMove"});
-    foreign.setString("x", "toMoveIndex");
-    DraggingInfo info{foreign};
-    EXPECT_EQ(prefs->sourceSetup_->validateDrop(*table, info, 0, DropOperation::Above), kDragOperationNone);
     EXPECT_EQ(order(), (std::vector<int>{1, 5, 6, 3}));
 }
 
