@@ -30,6 +30,17 @@ private:
     plist::Dict map_;
 };
 
+// A sunny midday line of the given kind at saturation 0.5.
+PlimMenuItem item(PlimMenuItem::Type type, const std::vector<std::pair<std::string, std::string>>& values) {
+    PlimMenuItem line;
+    line.set(PlimMenuItem::TypeKey, type);
+    for (const auto& [key, value] : values) line.set(key, value);
+    line.set(PlimMenuItem::WeatherCodeKey, "32");
+    line.set(PlimMenuItem::CurMinKey, "720");
+    line.setFloat(PlimMenuItem::SaturationKey, 0.5f);
+    return line;
+}
+
 // The largest difference between the colour samples of any visible pixel:
 // 0 for a gray picture.
 int colourfulness(const Image& image) {
@@ -56,24 +67,13 @@ TEST(CommaLocale, IconsAtHalfSaturationKeepTheirColour) {
     CommaLocale german;
     ASSERT_TRUE(german.active()) << "de_DE.UTF-8 could neither be found nor compiled";
 
-    PlimMenuItem favorite;
-    favorite.set(PlimMenuItem::TypeKey, PlimMenuItem::Favorite);
-    favorite.set(PlimMenuItem::WeatherCodeKey, "32");
-    favorite.set(PlimMenuItem::TemperatureKey, "72");
-    favorite.set(PlimMenuItem::CityNameKey, "Austin, TX");
-    favorite.set(PlimMenuItem::CurMinKey, "720");
-    favorite.set(PlimMenuItem::RiseMinKey, "360");
-    favorite.set(PlimMenuItem::SetMinKey, "1080");
-    favorite.setFloat(PlimMenuItem::SaturationKey, 0.5f);
+    PlimMenuItem favorite = item(PlimMenuItem::Favorite, {{PlimMenuItem::TemperatureKey, "72"},
+                                                          {PlimMenuItem::CityNameKey, "Austin, TX"},
+                                                          {PlimMenuItem::RiseMinKey, "360"},
+                                                          {PlimMenuItem::SetMinKey, "1080"}});
     EXPECT_EQ(favorite.get(PlimMenuItem::SaturationKey), "0.500000");
-
-    PlimMenuItem forecast;
-    forecast.set(PlimMenuItem::TypeKey, PlimMenuItem::Forecast);
-    forecast.set(PlimMenuItem::ForecastDayKey, "Monday");
-    forecast.set(PlimMenuItem::WeatherCodeKey, "32");
-    forecast.set(PlimMenuItem::ForecastHiLoKey, "75/50");
-    forecast.set(PlimMenuItem::CurMinKey, "720");
-    forecast.setFloat(PlimMenuItem::SaturationKey, 0.5f);
+    PlimMenuItem forecast =
+        item(PlimMenuItem::Forecast, {{PlimMenuItem::ForecastDayKey, "Monday"}, {PlimMenuItem::ForecastHiLoKey, "75/50"}});
 
     plim.setMenuItem(0, PlimMenuWrapper::toDictionary(favorite));
     plim.setMenuItem(1, PlimMenuWrapper::toDictionary(forecast));

@@ -3,16 +3,10 @@
 
 #include <gtest/gtest.h>
 
-#include <string>
-#include <vector>
-
 #include "LogCapture.h"
 #include "NwsTestSupport.h"
 #include "ScraperThreadStubs.h"
 #include "scrapers/AggrScraper.h"
-#include "support/FixtureServer.h"
-#include "support/ScraperFixtures.h"
-#include "util/Clock.h"
 
 using nwstest::key;
 
@@ -27,7 +21,7 @@ const char* const kDesMoinesPage = "http://www.crh.noaa.gov/ifps/MapClick.php?Ci
 class AggrScraperSites : public ::testing::Test {
 protected:
     void SetUp() override {
-        Clock::pin(1796752800);  // 2026-12-08 18:00 UTC
+        Clock::pin(nwstest::kPinnedNow);
         server_.mapHost(kAolHost, "aol");
         server_.mapHost(kUgHost, "ug");
         server_.mapHost(kUsaHost, "usa");

@@ -23,78 +23,58 @@ std::string nameOf(NwsScraper& scraper, const std::string& joined) {
 
 }  // namespace
 
-TEST(NwsKeys, PointForecastLinksBecomeIfpsKeys) {
+TEST(NwsKeys, ForecastLinksBecomeKeysWithTheirNames) {
     auto scraper = nwstest::makeScraper();
-    std::string k;
-    ASSERT_TRUE(scraper->urlToKey("http://www.crh.noaa.gov/ifps/MapClick.php?CityName=Des+Moines&state=IA&site=DMX",
-                                  "ignored", k, ""));
-    EXPECT_EQ(partsOf(k), (std::vector<std::string>{"ifps", "crh", "Des+Moines", "IA", "DMX"}));
-    EXPECT_EQ(nameOf(*scraper, k), "Des Moines, IA");
-
-    // A city name of 51 letters or a one-letter state is no point-forecast
-    // link, and no later pattern takes it either.
-    const std::string longName(51, 'a');
-    EXPECT_FALSE(scraper->urlToKey("http://www.crh.noaa.gov/ifps/MapClick.php?CityName=" + longName +
-                                       "&state=IA&site=DMX",
-                                   "", k, ""));
-    EXPECT_TRUE(scraper->urlToKey("http://www.crh.noaa.gov/ifps/MapClick.php?CityName=" + longName.substr(1) +
-                                      "&state=IA&site=DMX",
-                                  "", k, ""));
-    EXPECT_FALSE(scraper->urlToKey("http://www.crh.noaa.gov/ifps/MapClick.php?CityName=Ames&state=I&site=DMX", "",
-                                   k, ""));
-    // Another domain, or a region label of six letters, is not the service.
-    EXPECT_FALSE(scraper->urlToKey("http://www.crh.example.gov/ifps/MapClick.php?CityName=Ames&state=IA&site=DMX",
-                                   "", k, ""));
-    EXPECT_FALSE(scraper->urlToKey("http://www.abcdef.noaa.gov/ifps/MapClick.php?CityName=Ames&state=IA&site=DMX",
-                                   "", k, ""));
-}
-
-TEST(NwsKeys, ZoneForecastLinksKeepTheSearchName) {
-    auto scraper = nwstest::makeScraper();
-    std::string k;
-    ASSERT_TRUE(scraper->urlToKey(
-        "http://www.crh.noaa.gov/total_forecast/index.php?wfo=sgf&zone=MOZ082&county=MOC077", "springfield, mo", k,
-        ""));
-    EXPECT_EQ(partsOf(k),
-              (std::vector<std::string>{"total_forecast", "springfield, mo", "crh", "sgf", "MOZ082", "MOC077"}));
-    // A name with a comma carries its own state.
-    EXPECT_EQ(nameOf(*scraper, k), "Springfield, MO");
-    // One without gets the zone's state letters.
+    const std::string ifps = "http://www.crh.noaa.gov/ifps/MapClick.php?CityName=";
+    const std::string zone = "http://www.crh.noaa.gov/total_forecast/index.php?wfo=sgf&zone=MOZ082&county=MOC077";
+    const std::string data = "http://www.nws.noaa.gov/data/forecasts/";
+    const std::string name50(50, 'a');
+    struct Case {
+        std::string url, searchName;
+        std::vector<std::string> parts;
+        std::string name;
+    };
+    for (const Case& c : std::vector<Case>{
+             {ifps + "Des+Moines&state=IA&site=DMX", "ignored", {"ifps", "crh", "Des+Moines", "IA", "DMX"},
+              "Des Moines, IA"},
+             {ifps + name50 + "&state=IA&site=DMX", "", {"ifps", "crh", name50, "IA", "DMX"}, ""},
+             // The search name is kept; with a comma it carries its own state.
+             {zone, "springfield, mo", {"total_forecast", "springfield, mo", "crh", "sgf", "MOZ082", "MOC077"},
+              "Springfield, MO"},
+             {data + "TXZ205.php?warncounty=TXC029&city=San+Antonio%28Downtown%29", "",
+              {"TXZ205", "TXC029", "San+Antonio%28Downtown%29"}, "San Antonio(Downtown), TX"},
+             // The city runs to the next "&".
+             {data + "MAZ011.php?warncounty=MAC013&city=Salem&x=1", "", {"MAZ011", "MAC013", "Salem"}, ""},
+         }) {
+        std::string k;
+        ASSERT_TRUE(scraper->urlToKey(c.url, c.searchName, k, "")) << c.url;
+        EXPECT_EQ(partsOf(k), c.parts) << c.url;
+        if (!c.name.empty()) EXPECT_EQ(nameOf(*scraper, k), c.name);
+    }
+    // A zone key whose name has no comma gets the zone's state letters.
     EXPECT_EQ(nameOf(*scraper, key({"total_forecast", "west springfield", "erh", "box", "maz011", "MAC013"})),
               "West Springfield, MA");
-    // A zone of five characters is no zone.
-    EXPECT_FALSE(scraper->urlToKey("http://www.crh.noaa.gov/total_forecast/index.php?wfo=sgf&zone=MOZ08&county=MOC077",
-                                   "x", k, ""));
-}
 
-TEST(NwsKeys, DataForecastLinksBecomeZoneKeys) {
-    auto scraper = nwstest::makeScraper();
-    std::string k;
-    ASSERT_TRUE(scraper->urlToKey(
-        "http://www.nws.noaa.gov/data/forecasts/TXZ205.php?warncounty=TXC029&city=San+Antonio%28Downtown%29", "", k,
-        ""));
-    EXPECT_EQ(partsOf(k), (std::vector<std::string>{"TXZ205", "TXC029", "San+Antonio%28Downtown%29"}));
-    EXPECT_EQ(nameOf(*scraper, k), "San Antonio(Downtown), TX");
-
-    // The city runs to the next "&".
-    ASSERT_TRUE(scraper->urlToKey("http://www.nws.noaa.gov/data/forecasts/MAZ011.php?warncounty=MAC013&city=Salem&x=1",
-                                  "", k, ""));
-    EXPECT_EQ(partsOf(k).back(), "Salem");
-    EXPECT_FALSE(scraper->urlToKey("http://www.nws.noaa.gov/data/forecasts/maz011.php?warncounty=MAC013&city=Salem",
-                                   "", k, ""));
-    EXPECT_FALSE(scraper->urlToKey("http://www.example.com/travel/springfield.html", "Springfield", k, ""));
-}
-
-TEST(NwsKeys, NoLinkCanSmuggleTheKeySeparator) {
-    auto scraper = nwstest::makeScraper();
+    // Refused: a city name of 51 letters or a one-letter state, another
+    // domain or a six-letter region label, a zone of five characters, a
+    // lower-case zone, a page that is no forecast, the key separator in the
+    // link or the search name, and an empty last part (it would vanish when
+    // the key is read back). No later pattern takes any of them.
     std::string k = "before";
-    EXPECT_FALSE(scraper->urlToKey(
-        "http://www.nws.noaa.gov/data/forecasts/MAZ011.php?warncounty=MAC013&city=Sa\x01lem", "", k, ""));
-    EXPECT_FALSE(scraper->urlToKey(
-        "http://www.crh.noaa.gov/total_forecast/index.php?wfo=sgf&zone=MOZ082&county=MOC077", "a\x01" "b", k, ""));
-    // An empty last part would vanish when the key is read back.
-    EXPECT_FALSE(scraper->urlToKey("http://www.nws.noaa.gov/data/forecasts/MAZ011.php?warncounty=MAC013&city=", "",
-                                   k, ""));
+    for (const auto& [url, searchName] : std::vector<std::pair<std::string, std::string>>{
+             {ifps + name50 + "a&state=IA&site=DMX", ""},
+             {ifps + "Ames&state=I&site=DMX", ""},
+             {"http://www.crh.example.gov/ifps/MapClick.php?CityName=Ames&state=IA&site=DMX", ""},
+             {"http://www.abcdef.noaa.gov/ifps/MapClick.php?CityName=Ames&state=IA&site=DMX", ""},
+             {"http://www.crh.noaa.gov/total_forecast/index.php?wfo=sgf&zone=MOZ08&county=MOC077", "x"},
+             {data + "maz011.php?warncounty=MAC013&city=Salem", ""},
+             {"http://www.example.com/travel/springfield.html", "Springfield"},
+             {data + "MAZ011.php?warncounty=MAC013&city=Sa\x01lem", ""},
+             {zone, "a\x01" "b"},
+             {data + "MAZ011.php?warncounty=MAC013&city=", ""},
+         }) {
+        EXPECT_FALSE(scraper->urlToKey(url, searchName, k, "")) << url;
+    }
     EXPECT_EQ(k, "before");
 }
 

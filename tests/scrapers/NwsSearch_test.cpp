@@ -47,56 +47,41 @@ TEST_F(NwsSearch, ResultsListGivesOneCityPerRecognisedLink) {
     EXPECT_TRUE(requested("http://www.srh.noaa.gov/zipcity.php?inputstring=Springfield"));
 }
 
-TEST_F(NwsSearch, SearchTermsAreEncodedAndSurplusLinksGetEmptyNames) {
+TEST_F(NwsSearch, RedirectsAndShortListsGiveTheirCities) {
+    const std::string citySearch = "http://www.srh.noaa.gov/citysearch.php?inputstring=";
+    answerSearch("Des+Moines", FixtureReply::redirect(
+                                   "http://www.crh.noaa.gov/ifps/MapClick.php?CityName=Des+Moines&state=IA&site=DMX"));
+    answerSearch("Atlantis", FixtureReply::redirect("http://www.weather.gov/notfound.html"));
+    answerSearch("Kansas+City", FixtureReply::redirect(citySearch + "Kansas+City"));
+    answerSearch("Portland", FixtureReply::redirect(citySearch + "Portland"));
+    server.routeFile(kSearchHost, "/citysearch.php?inputstring=Kansas+City", "search/citysearch_replace.html");
+    server.routeFile(kSearchHost, "/citysearch.php?inputstring=Portland", "search/citysearch_list.html");
     server.routeFile(kSearchHost, "/zipcity.php?inputstring=Salem+Town", "search/results_short_names.html");
-    std::vector<SuperScraper::City> cities;
-    EXPECT_EQ(scraper->search("Salem Town", cities), 0);
-    // Three links, one name: every link still becomes a city.
-    ASSERT_EQ(cities.size(), 3u);
-    EXPECT_EQ(cities[0].name, "Salem, MA");
-    EXPECT_EQ(cities[1].name, "Salem, OR");
-    EXPECT_EQ(cities[2].name, "Salem, IL");
-}
-
-TEST_F(NwsSearch, RedirectToAForecastPageGivesThatCity) {
-    answerSearch("Des+Moines",
-                 FixtureReply::redirect(
-                     "http://www.crh.noaa.gov/ifps/MapClick.php?CityName=Des+Moines&state=IA&site=DMX"));
-    std::vector<SuperScraper::City> cities;
-    EXPECT_EQ(scraper->search("Des Moines", cities), 0);
-    ASSERT_EQ(cities.size(), 1u);
-    EXPECT_EQ(cities[0].key, key({"ifps", "crh", "Des+Moines", "IA", "DMX"}));
-    EXPECT_EQ(cities[0].name, "Des Moines, IA");
+    struct Case {
+        std::string query;
+        std::vector<SuperScraper::City> expected;  // keys checked where not empty
+    };
+    // A redirect to a forecast page gives that city; one to a page that is no
+    // forecast link gives none. A city-search page's relative link is
+    // resolved against that page. The search term is encoded, and links
+    // beyond the names on the page still become cities.
+    for (const Case& c : std::vector<Case>{
+             {"Des Moines", {{key({"ifps", "crh", "Des+Moines", "IA", "DMX"}), "Des Moines, IA"}}},
+             {"Atlantis", {}},
+             {"Kansas City", {{key({"ifps", "srh", "Kansas+City", "MO", "EAX"}), "Kansas City, MO"}}},
+             {"Portland", {{"", "Portland, OR"}, {key({"ifps", "erh", "Portland", "ME", "GYX"}), "Portland, ME"}}},
+             {"Salem Town", {{"", "Salem, MA"}, {"", "Salem, OR"}, {"", "Salem, IL"}}},
+         }) {
+        std::vector<SuperScraper::City> cities;
+        EXPECT_EQ(scraper->search(c.query, cities), 0) << c.query;
+        ASSERT_EQ(cities.size(), c.expected.size()) << c.query;
+        for (size_t i = 0; i < cities.size(); ++i) {
+            EXPECT_EQ(cities[i].name, c.expected[i].name) << c.query;
+            if (!c.expected[i].key.empty()) EXPECT_EQ(cities[i].key, c.expected[i].key) << c.query;
+        }
+    }
     // Redirects of the search are read, not followed.
     EXPECT_FALSE(requested("http://www.crh.noaa.gov/ifps/MapClick.php?CityName=Des+Moines&state=IA&site=DMX"));
-
-    // A redirect to a page that is no forecast link adds nothing.
-    answerSearch("Atlantis", FixtureReply::redirect("http://www.weather.gov/notfound.html"));
-    EXPECT_EQ(scraper->search("Atlantis", cities), 0);
-    EXPECT_EQ(cities.size(), 1u);
-}
-
-TEST_F(NwsSearch, RedirectToACitySearchPageThatMovesOn) {
-    answerSearch("Kansas+City",
-                 FixtureReply::redirect("http://www.srh.noaa.gov/citysearch.php?inputstring=Kansas+City"));
-    server.routeFile(kSearchHost, "/citysearch.php", "search/citysearch_replace.html");
-    std::vector<SuperScraper::City> cities;
-    EXPECT_EQ(scraper->search("Kansas City", cities), 0);
-    // The relative link is resolved against the city-search page.
-    ASSERT_EQ(cities.size(), 1u);
-    EXPECT_EQ(cities[0].key, key({"ifps", "srh", "Kansas+City", "MO", "EAX"}));
-    EXPECT_EQ(cities[0].name, "Kansas City, MO");
-}
-
-TEST_F(NwsSearch, RedirectToACitySearchPageThatLists) {
-    answerSearch("Portland", FixtureReply::redirect("http://www.srh.noaa.gov/citysearch.php?inputstring=Portland"));
-    server.routeFile(kSearchHost, "/citysearch.php", "search/citysearch_list.html");
-    std::vector<SuperScraper::City> cities;
-    EXPECT_EQ(scraper->search("Portland", cities), 0);
-    ASSERT_EQ(cities.size(), 2u);
-    EXPECT_EQ(cities[0].name, "Portland, OR");
-    EXPECT_EQ(cities[1].name, "Portland, ME");
-    EXPECT_EQ(cities[1].key, key({"ifps", "erh", "Portland", "ME", "GYX"}));
 }
 
 TEST_F(NwsSearch, FailedFetchesReportStatus3) {
