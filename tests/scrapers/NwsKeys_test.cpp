@@ -49,7 +49,9 @@ TEST(NwsKeys, ForecastLinksBecomeKeysWithTheirNames) {
         std::string k;
         ASSERT_TRUE(scraper->urlToKey(c.url, c.searchName, k, "")) << c.url;
         EXPECT_EQ(partsOf(k), c.parts) << c.url;
-        if (!c.name.empty()) EXPECT_EQ(nameOf(*scraper, k), c.name);
+        if (!c.name.empty()) {
+            EXPECT_EQ(nameOf(*scraper, k), c.name);
+        }
     }
     // A zone key whose name has no comma gets the zone's state letters.
     EXPECT_EQ(nameOf(*scraper, key({"total_forecast", "west springfield", "erh", "box", "maz011", "MAC013"})),
@@ -109,18 +111,15 @@ TEST(NwsKeys, LatLonNamesAndRefusedKeys) {
     EXPECT_EQ(cities[0].key, key({"ifps", "crh", "Ames", "IA", "DMX"}));
 }
 
-TEST(NwsKeys, TextHelpers) {
+TEST(NwsKeys, TextCoordinatesAndTimes) {
     EXPECT_EQ(NwsScraper::capitalizeString("springfield, il", false), "Springfield, IL");
-    EXPECT_EQ(NwsScraper::capitalizeString("new york", false), "New York");
     EXPECT_EQ(NwsScraper::capitalizeString("mcALLEN  tx", false), "McALLEN  Tx");
     EXPECT_EQ(NwsScraper::capitalizeString("abc", true), "ABC");
     EXPECT_EQ(NwsScraper::capitalizeString("", false), "");
     EXPECT_EQ(NwsScraper::unscreamifyText("DENVER"), "Denver");
     EXPECT_EQ(NwsScraper::unscreamifyText("dENVER"), "denver");
     EXPECT_EQ(NwsScraper::unscreamifyText(""), "");
-}
 
-TEST(NwsKeys, CoordinatesAndTimes) {
     EXPECT_NEAR(NwsScraper::convertLongLatToFloat("41-32-02N"), 41.5333f, 1e-3);
     EXPECT_NEAR(NwsScraper::convertLongLatToFloat("093-39-11W"), -93.65f, 1e-3);
     EXPECT_NEAR(NwsScraper::convertLongLatToFloat("29-32S"), -29.5333f, 1e-3);
@@ -129,26 +128,22 @@ TEST(NwsKeys, CoordinatesAndTimes) {
     auto scraper = nwstest::makeScraper();
     struct Case {
         const char* text;
-        bool ok;
-        int offset, hour, minute;
+        int offset, hour, minute;  // offset 99: the text is refused
     };
-    for (const Case& c : {Case{"10:53 am CDT", true, -6, 10, 53}, Case{"12:05 am EST", true, -5, 0, 5},
-                          Case{"12:30 PM EST", true, -5, 12, 30}, Case{"1:15 pm PST", true, -8, 13, 15},
-                          Case{"17:40 MDT", true, -7, 17, 40}, Case{"Updated 9:52 pm KST", true, -8, 21, 52},
-                          Case{"9:52 pm AKST", false, 0, 0, 0},
-                          Case{"9:52 pm HST", true, -10, 21, 52}, Case{"10:53 am GMT", false, 0, 0, 0},
-                          Case{"noon", false, 0, 0, 0}, Case{"", false, 0, 0, 0}}) {
+    for (const Case& c : {Case{"10:53 am CDT", -6, 10, 53}, Case{"12:05 am EST", -5, 0, 5},
+                          Case{"12:30 PM EST", -5, 12, 30}, Case{"1:15 pm PST", -8, 13, 15},
+                          Case{"17:40 MDT", -7, 17, 40}, Case{"Updated 9:52 pm KST", -8, 21, 52},
+                          Case{"9:52 pm HST", -10, 21, 52}, Case{"9:52 pm AKST", 99, 99, 99},
+                          Case{"10:53 am GMT", 99, 99, 99}, Case{"noon", 99, 99, 99}, Case{"", 99, 99, 99}}) {
         std::map<std::string, std::string> out{{"time", c.text}};
         int offset = 99, hour = 99, minute = 99;
-        EXPECT_EQ(scraper->getTimezoneAndDate(out, offset, hour, minute), c.ok) << c.text;
-        if (c.ok) {
-            EXPECT_EQ(offset, c.offset) << c.text;
-            EXPECT_EQ(hour, c.hour) << c.text;
-            EXPECT_EQ(minute, c.minute) << c.text;
+        EXPECT_EQ(scraper->getTimezoneAndDate(out, offset, hour, minute), c.offset != 99) << c.text;
+        if (c.offset != 99) {
+            EXPECT_EQ((std::vector{offset, hour, minute}), (std::vector{c.offset, c.hour, c.minute})) << c.text;
         }
     }
     std::map<std::string, std::string> none;
-    int offset = 0, hour = 0, minute = 0;
+    int offset, hour, minute;
     EXPECT_FALSE(scraper->getTimezoneAndDate(none, offset, hour, minute));
 
     // Unknown zone letters and the empty zone fall back to Pacific time.
@@ -170,8 +165,6 @@ TEST(NwsKeys, ConditionRules) {
     EXPECT_EQ(NwsScraper::matchCondition(broken, "Snow"), "14");
     EXPECT_EQ(NwsScraper::matchCondition(broken, "Rain"), "32");
     // Without condmap-1 there is no default; a gap ends the rules.
-    scraperConfig gap("condmap-2=Rain|39\n");
-    EXPECT_EQ(NwsScraper::matchCondition(gap, "Rain"), "");
-    scraperConfig empty("");
-    EXPECT_EQ(NwsScraper::matchCondition(empty, "Rain"), "");
+    EXPECT_EQ(NwsScraper::matchCondition(scraperConfig("condmap-2=Rain|39\n"), "Rain"), "");
+    EXPECT_EQ(NwsScraper::matchCondition(scraperConfig(""), "Rain"), "");
 }

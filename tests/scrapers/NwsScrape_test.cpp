@@ -62,7 +62,7 @@ struct NwsScrape : ::testing::Test, nwstest::NwsFixture {
 
 }  // namespace
 
-TEST_F(NwsScrape, PointForecastPageByDay) {
+TEST_F(NwsScrape, PointForecastPageByDayAsPrimaryAndFavorite) {
     serveDesMoines(readFixture("forecast/point_des_moines.html"));
     ScrapeReport report;
     ASSERT_EQ(scraper->scrape(desMoines, report), 0);
@@ -90,6 +90,22 @@ TEST_F(NwsScrape, PointForecastPageByDay) {
                        {"day-3", "Wednesday"}, {"code-3", "14"}, {"high-3", "29"}, {"low-3", "12"},
                        {"day-4", "Thursday"}, {"code-4", "34"}, {"high-4", "25"}, {"low-4", "5"}, {"day-5", ""}});
     EXPECT_EQ(report.score(), 100);
+
+    // A favourite scores only its own tokens; the station report still adds
+    // visibility and sun times.
+    ScrapeReport favorite;
+    favorite.setInput("isFavorite", "1");
+    ASSERT_EQ(scraper->scrape(desMoines, favorite), 0);
+    EXPECT_EQ(valueOf(favorite.getInputHashRef(), "in_tokens"), "time,metar,weatherCode,temperature,warninglink");
+    expectValues(favorite.getOutputHashRef(),
+                 {{"temperature", "30"}, {"weatherCode", "30"}, {"warn-type", "flood"}, {"humidity", "<absent>"},
+                  {"forecast-info-1", "<absent>"}, {"day-1", ""}, {"visibility", "10 mi"}, {"nighttime", "no"}});
+    EXPECT_EQ(favorite.score(), 100);
+    // A primary scrape with the same report scores every chunk again.
+    favorite.setInput("isFavorite", "0");
+    ASSERT_EQ(scraper->scrape(desMoines, favorite), 0);
+    EXPECT_EQ(valueOf(favorite.getInputHashRef(), "in_tokens"), "");
+    EXPECT_EQ(valueOf(favorite.getOutputHashRef(), "humidity"), "69%");
 }
 
 TEST_F(NwsScrape, ZoneTotalForecastAndLatLonPages) {
@@ -137,26 +153,6 @@ TEST_F(NwsScrape, ZoneTotalForecastAndLatLonPages) {
     EXPECT_TRUE(isClockText(valueOf(out, "sunset")));
     EXPECT_EQ(server.requestCount(), 1u);
     EXPECT_EQ(log.output().find("no metar key"), std::string::npos);
-}
-
-TEST_F(NwsScrape, FavoriteScoresOnlyItsTokens) {
-    serveDesMoines(readFixture("forecast/point_des_moines.html"));
-    ScrapeReport report;
-    report.setInput("isFavorite", "1");
-    ASSERT_EQ(scraper->scrape(desMoines, report), 0);
-    const StringMap& out = report.getOutputHashRef();
-
-    EXPECT_EQ(valueOf(report.getInputHashRef(), "in_tokens"), "time,metar,weatherCode,temperature,warninglink");
-    // The station report still adds visibility and sun times.
-    expectValues(out, {{"temperature", "30"}, {"weatherCode", "30"}, {"warn-type", "flood"}, {"humidity", "<absent>"},
-                       {"forecast-info-1", "<absent>"}, {"day-1", ""}, {"visibility", "10 mi"}, {"nighttime", "no"}});
-    EXPECT_EQ(report.score(), 100);
-
-    // A primary scrape with the same report scores every chunk again.
-    report.setInput("isFavorite", "0");
-    ASSERT_EQ(scraper->scrape(desMoines, report), 0);
-    EXPECT_EQ(valueOf(report.getInputHashRef(), "in_tokens"), "");
-    EXPECT_EQ(valueOf(report.getOutputHashRef(), "humidity"), "69%");
 }
 
 TEST_F(NwsScrape, StationProblemsOnlyLeaveOutTheirValues) {

@@ -3,6 +3,7 @@
 // the shipped configurations, fetching through the loopback fixture server as
 // its proxy, with the clock pinned to an early December afternoon.
 
+#include <algorithm>
 #include <memory>
 #include <string>
 #include <vector>
@@ -37,10 +38,8 @@ public:
     ~NwsFixture() { Clock::unpin(); }
 
     bool requested(const std::string& target) const {
-        for (const FixtureRequest& request : server.requests()) {
-            if (request.target == target) return true;
-        }
-        return false;
+        const auto requests = server.requests();
+        return std::any_of(requests.begin(), requests.end(), [&](const auto& r) { return r.target == target; });
     }
 
     FixtureServer server;
