@@ -6,10 +6,10 @@
 #include <climits>
 #include <functional>
 #include <limits>
-#include <thread>
 #include <memory>
 #include <mutex>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "model/LocationManager.h"
