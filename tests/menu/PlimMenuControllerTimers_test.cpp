@@ -21,13 +21,19 @@ struct RefresherProbe : IconRefresher {
     using IconRefresher::IconRefresher;
 };
 
-}  // namespace
+// A recording menu behind the facade the timers draw through.
+struct MenuTimers : ::testing::Test {
+    MenuTimers() { new PlimMenuWrapper(channel.poster(), &menu); }
+    ~MenuTimers() override { deletePlimMenuWrapperSingleton(); }
 
-TEST(ScrapingAnimation, FramesGoUpAndDownAndOnlyTheScrapingTypeDraws) {
-    MainLoop::instance();
+    MainLoop& loop = MainLoop::instance();
     FakeMenuTarget menu;
     MainThreadChannel channel;
-    new PlimMenuWrapper(channel.poster(), &menu);
+};
+
+}  // namespace
+
+TEST_F(MenuTimers, ScrapingFramesGoUpAndDownAndOnlyTheScrapingTypeDraws) {
     teskTimerThread idle;  // never started: the test fires the timers itself
     AnimationProbe scraping("scraping", &idle);
     AnimationProbe other("flashing", &idle);
@@ -61,25 +67,18 @@ TEST(ScrapingAnimation, FramesGoUpAndDownAndOnlyTheScrapingTypeDraws) {
     EXPECT_EQ(orphan.getFrame(), 2);
 }
 
-TEST(IconRefresher, StartCancelsAPendingFullRebuild) {
-    MainLoop::instance();
-    FakeMenuTarget menu;
-    MainThreadChannel channel;
-    new PlimMenuWrapper(channel.poster(), &menu);
-    {
-        PlimMenuController controller;
-        RefresherProbe refresher(&controller, 1);
-        refresher.fullRefresh();
-        refresher.go();  // a full rebuild: it chooses the icon set
-        EXPECT_EQ(menu.takeLog(), Names{"iconset 0"});
-        refresher.go();  // the request was used up: icon only, nothing to draw yet
-        EXPECT_EQ(menu.takeLog(), Names{});
+TEST_F(MenuTimers, IconRefresherStartCancelsAPendingFullRebuild) {
+    PlimMenuController controller;
+    RefresherProbe refresher(&controller, 1);
+    refresher.fullRefresh();
+    refresher.go();  // a full rebuild: it chooses the icon set
+    EXPECT_EQ(menu.takeLog(), Names{"iconset 0"});
+    refresher.go();  // the request was used up: icon only, nothing to draw yet
+    EXPECT_EQ(menu.takeLog(), Names{});
 
-        refresher.fullRefresh();
-        refresher.start(1);
-        EXPECT_EQ(refresher.getSleepMs(), 60000);
-        refresher.go();
-        EXPECT_EQ(menu.takeLog(), Names{});
-    }
-    deletePlimMenuWrapperSingleton();
+    refresher.fullRefresh();
+    refresher.start(1);
+    EXPECT_EQ(refresher.getSleepMs(), 60000);
+    refresher.go();
+    EXPECT_EQ(menu.takeLog(), Names{});
 }

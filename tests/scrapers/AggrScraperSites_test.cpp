@@ -18,6 +18,13 @@ const char* const kUsaHost = "www.usatoday.com";
 const char* const kAolHost = "weather.aol.com";
 const char* const kDesMoinesPage = "http://www.crh.noaa.gov/ifps/MapClick.php?CityName=Des+Moines&state=IA&site=DMX";
 
+Location place(const std::string& name, StringMap keys = {}) {
+    Location location;
+    location.name = name;
+    location.serviceKeys = std::move(keys);
+    return location;
+}
+
 class AggrScraperSites : public ::testing::Test {
 protected:
     void SetUp() override {
@@ -81,8 +88,7 @@ TEST_F(AggrScraperSites, KeysAreFoundBySearchingOnceThenReused) {
     server_.route(kUsaHost, "/weather/forecast/wsearch.aspx",
                   FixtureReply::redirect("http://www.usatoday.com/weather/forecast/wcurrent.aspx?LocationID=USNY0996"));
 
-    Location desMoines;
-    desMoines.name = "Des Moines, IA, United States";
+    Location desMoines = place("Des Moines, IA, United States");
     bool started = false;
     ScraperThread::LocationSpec spec = refresh(desMoines, {1, 5, 6}, &started);
     EXPECT_TRUE(started);
@@ -119,9 +125,7 @@ TEST_F(AggrScraperSites, UnreachablePrimaryFallsBackToTheBackupSite) {
     initAll();
     // Weather Underground's page cannot be had; USA Today's can.
     server_.route(kUgHost, "/US/CO/Denver.html", FixtureReply::page("<html>Service Unavailable</html>", 503));
-    Location denver;
-    denver.name = "Denver, CO";
-    denver.serviceKeys = {{"ug", key({"US", "CO", "Denver"})}, {"usa", "USCA0987"}};
+    Location denver = place("Denver, CO", {{"ug", key({"US", "CO", "Denver"})}, {"usa", "USCA0987"}});
 
     ScraperThread::LocationSpec spec = refresh(denver, {5, 6});
     EXPECT_EQ(spec.primaryScraper, aggr_.scraperFor("ug"));
@@ -167,9 +171,7 @@ TEST_F(AggrScraperSites, AnAolOnlySearchFindsNothing) {
     EXPECT_EQ(server_.lastRequest().target, "http://weather.aol.com/search.adp?query=Springfield");
 
     // An AOL key comes only with the stored location, and is used as it is.
-    Location phoenix;
-    phoenix.name = "Phoenix, AZ";
-    phoenix.serviceKeys = {{"aol", "USAZ0166"}};
+    Location phoenix = place("Phoenix, AZ", {{"aol", "USAZ0166"}});
     ScraperThread::LocationSpec spec = refresh(phoenix, {3});
     EXPECT_EQ(spec.primaryKey, "USAZ0166");
     ASSERT_EQ(sink_.reports().size(), 1u);
@@ -179,8 +181,7 @@ TEST_F(AggrScraperSites, AnAolOnlySearchFindsNothing) {
     // A city without one gets no AOL key from searching: the search page is
     // read and scored, and names no city.
     server_.routeFile(kAolHost, "/search.adp", "aol/search.adp?query=Springfield");
-    Location boston;
-    boston.name = "Boston, MA";
+    Location boston = place("Boston, MA");
     refresh(boston, {3});
     EXPECT_EQ(boston.serviceKeys["aol"], AggrScraper::KeyNotInDb);
     ASSERT_EQ(sink_.reports().size(), 2u);
