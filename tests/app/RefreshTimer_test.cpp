@@ -151,12 +151,6 @@ protected:
     }
     ~RefreshTimerTest() override { Clock::unpin(); }
 
-    std::map<std::string, ScrapeReport> byCity(RecordingSink& sink) {
-        std::map<std::string, ScrapeReport> out;
-        for (ScrapeReport& r : sink.reports()) out[r.getInputHashRef()["cityName"]] = r;
-        return out;
-    }
-
     FastHttp fast;
     FixtureServer server;
     TempDir home;
@@ -175,7 +169,8 @@ TEST_F(RefreshTimerTest, FullRefreshScrapesPrimaryAndFavoritesThroughTheProxy) {
     ASSERT_TRUE(controller.waitForRunEnd(2));
     EXPECT_EQ(controller.updateItem, (std::vector<bool>{false, true}));
 
-    auto reports = byCity(*controller.sink);
+    std::map<std::string, ScrapeReport> reports;
+    for (ScrapeReport& report : controller.sink->reports()) reports[report.getInputHashRef()["cityName"]] = report;
     ASSERT_EQ(reports.size(), 3u);
     EXPECT_EQ(reports["Boston"].getInputHashRef().count("isFavorite"), 0u);
     EXPECT_EQ(reports["Austin"].getInputHashRef()["isFavorite"], "1");

@@ -36,7 +36,7 @@ protected:
     static constexpr time_t kNow = 1796752800;  // 2026-12-08 18:00 UTC
     static constexpr const char* kDesMoinesPath = "/ifps/MapClick.php?CityName=Des+Moines&state=IA&site=DMX";
 
-    CoreFixture() : domain_("org.skyvane.core" + std::to_string(++counter())) {
+    CoreFixture() : domain_("org.skyvane.core" + std::to_string(++instances)) {
         namespace fs = std::filesystem;
         MainLoop::instance();
         Application::shared().reset();
@@ -66,10 +66,7 @@ protected:
         unsetenv("http_proxy");
     }
 
-    static int& counter() {
-        static int n = 0;
-        return n;
-    }
+    static inline int instances = 0;  // each test its own preference domain
     std::filesystem::path apps() const { return session.dir.path() / "apps"; }
     void setProxyPort(int port) { setenv("http_proxy", ("http://127.0.0.1:" + std::to_string(port)).c_str(), 1); }
 

@@ -25,12 +25,7 @@ struct MenuProgram {
 
     SetupLink::Peer peer() const {
         SetupLink::Peer p;
-        p.preferences = [] {
-            plist::Dict prefs;
-            prefs["mode"] = plist::Value("free_mode");
-            prefs["units"] = plist::Value(1);
-            return prefs;
-        };
+        p.preferences = [] { return plist::Dict{{"mode", plist::Value("free_mode")}, {"units", plist::Value(1)}}; };
         p.registeredName = [] { return std::string("com.tesk.Skyvane0"); };
         p.bundlePath = [this] { return bundle().string(); };
         p.bundledSetupPath = [this] { return fs::exists(inside()) ? inside().string() : std::string(); };
