@@ -48,15 +48,3 @@ TEST_F(SourceSetupTest, DraggingARowMovesItAboveTheDropRow) {
     ASSERT_TRUE(table->userDrag({3}, 0, DropOperation::Above));
     EXPECT_EQ(order(), (std::vector<int>{1, 5, 6, 3}));
 }
-
-TEST_F(SourceSetupTest, CancelRestoresTheOrderAndOKKeepsIt) {
-    ASSERT_TRUE(table->userDrag({0}, 4, DropOperation::Above));
-    prefs->cancelAction(nullptr);
-    EXPECT_EQ(setup.passedPrefs()->at("source_pref"), plist::Value(plist::Array{1, 5, 6, 3}));
-
-    setup.runPreferences(samplePrefs(), true, nullptr, "sources", false);
-    ASSERT_TRUE(table->userDrag({0}, 4, DropOperation::Above));
-    PrefsRef edited = prefs->prefs();
-    prefs->OKAction(nullptr);
-    EXPECT_EQ(edited->at("source_pref"), plist::Value(plist::Array{5, 6, 3, 1}));
-}
