@@ -3,6 +3,9 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <regex>
+
 #include "LogCapture.h"
 #include "NwsTestSupport.h"
 #include "ScraperThreadStubs.h"
@@ -49,14 +52,10 @@ protected:
                           "nws/observations/KDSM.TXT");
     }
     size_t searchesMade() const {
-        size_t n = 0;
-        for (const FixtureRequest& request : server_.requests()) {
-            const std::string& path = request.path;
-            if (path.find("zipcity.php") != std::string::npos || path.find("getForecast") != std::string::npos ||
-                path.find("wsearch.aspx") != std::string::npos || path.find("search.adp") != std::string::npos)
-                ++n;
-        }
-        return n;
+        const std::regex search("zipcity\\.php|getForecast|wsearch\\.aspx|search\\.adp");
+        const auto requests = server_.requests();
+        return std::count_if(requests.begin(), requests.end(),
+                             [&](const FixtureRequest& r) { return std::regex_search(r.path, search); });
     }
     // startScrape into a fresh thread, joined before returning.
     ScraperThread::LocationSpec refresh(Location& location, std::vector<int> order, bool* started = nullptr) {
