@@ -231,7 +231,7 @@ TEST_F(SetupDesktopTest, EveryWindowAndStateIsLaidOutWithoutOverlapOrCutText) {
         GtkWidget *spinner, *button;
         bool drawn;
         std::string problems;
-    } busy{presenter->widgetFor(loc.progressIndicator.get()), presenter->widgetFor(loc.newLocationButton.get()), false};
+    } busy{presenter->widgetFor(loc.progressIndicator.get()), presenter->widgetFor(loc.newLocationButton.get()), false, {}};
     const gulong id = g_signal_connect(window, "draw", G_CALLBACK(+[](GtkWidget* w, cairo_t*, gpointer d) -> gboolean {
         auto* b = static_cast<Busy*>(d);
         gboolean active = FALSE;

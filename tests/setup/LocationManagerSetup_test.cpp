@@ -26,11 +26,16 @@ protected:
 
 // Cities "City A", "City B", ...: the first primary, the first `favorites` favorite.
 plist::Dict manyCities(int cities, int favorites) {
-    plist::Array list;
-    for (int i = 0; i < cities; ++i)
-        list.push_back(plist::Dict{{"city", "City " + std::string(1, static_cast<char>('A' + i))},
-                                   {"locStatus", (i == 0 ? 1 : 0) | (i < favorites ? 2 : 0)}});
-    return plist::Dict{{"locations", list}, {"source_pref", plist::Array{1, 5, 6, 3}}};
+    plist::Array list(static_cast<size_t>(cities));
+    for (int i = 0; i < cities; ++i) {
+        plist::Value& city = list[static_cast<size_t>(i)];
+        city["city"] = "City " + std::string(1, static_cast<char>('A' + i));
+        city["locStatus"] = (i == 0 ? 1 : 0) | (i < favorites ? 2 : 0);
+    }
+    plist::Dict prefs;
+    prefs["locations"] = list;
+    prefs["source_pref"] = plist::Array{1, 5, 6, 3};
+    return prefs;
 }
 
 }  // namespace
