@@ -6,6 +6,7 @@
 #include "scrapers/NwsScraper.h"
 #include "scrapers/scraperLog.h"
 #include "util/GeneralUtils.h"
+#include "util/StringMap.h"
 #include "util/UrlUtils.h"
 #include "util/regex.h"
 
@@ -28,11 +29,6 @@ bool joinParts(const std::vector<std::string>& parts, std::string& key) {
     key.clear();
     SuperScraper::joinKey(parts, key);
     return true;
-}
-
-std::string argOrEmpty(const std::map<std::string, std::string>& args, const std::string& name) {
-    auto it = args.find(name);
-    return it == args.end() ? std::string() : it->second;
 }
 
 // A state as the state service writes it: letters and blanks ("IA",
@@ -95,7 +91,7 @@ bool NwsScraper::latLonUrlToKey(const std::string& url, std::string& key, const 
         scraperLog::print(std::string("Couldn't gather args from url[") + url + "]\n");
         return false;
     }
-    std::string searchName = argOrEmpty(args, "input");
+    std::string searchName = getHash(args, "input", "");
     args.clear();
 
     // The link may come as script text, "location = <link>".
@@ -127,9 +123,9 @@ bool NwsScraper::latLonUrlToKey(const std::string& url, std::string& key, const 
         scraperLog::print(std::string("Couldn't gather args from link[") + link + "]\n");
         return false;
     }
-    const std::string latitude = argOrEmpty(args, "textField1");
-    const std::string longitude = argOrEmpty(args, "textField2");
-    const std::string site = argOrEmpty(args, "site");
+    const std::string latitude = getHash(args, "textField1", "");
+    const std::string longitude = getHash(args, "textField2", "");
+    const std::string site = getHash(args, "site", "");
 
     if (searchName.find("%2C") == std::string::npos && !appendStateOf(latitude, longitude, searchName)) {
         return false;

@@ -9,6 +9,7 @@
 #include "scrapers/NwsScraper.h"
 #include "scrapers/scraperLog.h"
 #include "util/GeneralUtils.h"
+#include "util/StringMap.h"
 #include "util/regex.h"
 
 namespace {
@@ -57,15 +58,11 @@ int NwsScraper::scrape(const std::string& key, ScrapeReport& report) {
         pageConfig = &latLonConfig_;
     }
     const std::map<std::string, std::string>& global = scrapeConfig_.getGlobalConfig();
-    auto templateOf = [&global](const std::string& name) {
-        auto it = global.find(name);
-        return it == global.end() ? std::string() : it->second;
-    };
 
     std::string header;
     std::string page;
-    const int fetchStatus = fetchURLWithHostAndUri(header, page, templateOf(prefix + "host"),
-                                                   templateOf(prefix + "uri"), key, display, true);
+    const int fetchStatus = fetchURLWithHostAndUri(header, page, getHash(global, prefix + "host", ""),
+                                                   getHash(global, prefix + "uri", ""), key, display, true);
     if (fetchStatus != 0) {
         scraperLog::print(std::string("nws failed to retrieve data for key=[") + key + "]\n");
         return fetchStatus;
