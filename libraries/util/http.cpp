@@ -150,12 +150,9 @@ http::Wait http::resolve(const std::string& host, sockaddr_in& address) const {
     } catch (const std::system_error&) {
         return lookUpIPv4(host, address) ? Wait::Ready : Wait::TimedOut;
     }
-    while (!pending->done.isStopped()) {
-        if (stopped()) return Wait::Stopped;
-        pollfd fds[2] = {{pending->done.wakeFd(), POLLIN, 0}, {stop_->wakeFd(), POLLIN, 0}};
-        // The step also covers flags that got no descriptor.
-        ::poll(fds, 2, 50);
-    }
+    // In short steps, which also cover a look-up flag that got no descriptor.
+    while (!pending->done.isStopped())
+        if (waitFor(pending->done.wakeFd(), POLLIN, 50) == Wait::Stopped) return Wait::Stopped;
     std::lock_guard<std::mutex> lock(pending->mutex);
     if (!pending->found) return Wait::TimedOut;
     address = pending->address;
