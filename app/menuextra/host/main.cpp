@@ -1,13 +1,12 @@
 // The menu-bar host: loads a menu-bar plug-in bundle (default: "Skyvane
 // Menu.menu" beside this program), makes its principal class through the
 // module's factory and presents it as a status item of the desktop's status
-// bar until it is interrupted.
+// bar until it is told to end.
 //
 //   skyvane-menu-host ["path/to/Skyvane Menu.menu"]
 
 #include <dlfcn.h>
 
-#include <atomic>
 #include <clocale>
 #include <csignal>
 #include <filesystem>
@@ -19,20 +18,10 @@
 #include "platform/gtk/GtkPresenter.h"
 #include "platform/ui/Window.h"
 
-namespace {
-
-std::atomic<bool> interrupted{false};
-
-void interrupt(int) { interrupted = true; }
-
-}  // namespace
-
 int main(int argc, char** argv) {
     MainLoop& loop = MainLoop::instance();
     std::setlocale(LC_ALL, "");
     std::signal(SIGPIPE, SIG_IGN);
-    std::signal(SIGINT, interrupt);
-    std::signal(SIGTERM, interrupt);
 
     namespace fs = std::filesystem;
     const std::string path = argc > 1 ? argv[1]
@@ -59,10 +48,8 @@ int main(int argc, char** argv) {
     std::unique_ptr<GtkPresenter> presenter;
     if (GtkPresenter::initialize()) presenter = std::make_unique<GtkPresenter>();
     Application::shared().setTerminateHandler([&loop] { loop.quit(); });
-    loop.addTimer(200, [&loop] {
-        if (interrupted) loop.quit();
-        return !interrupted;
-    });
+    // Logging out (SIGTERM) or ^C end the host through the plug-in's unloading.
+    loop.onTerminationSignal([&loop] { loop.quit(); });
 
     StatusItemRef item = StatusBar::systemStatusBar().statusItemWithLength(kVariableStatusItemLength);
     std::unique_ptr<MenuExtra> extra(factory());
