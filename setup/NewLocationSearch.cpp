@@ -109,15 +109,14 @@ void LocationManagerSetup::registerSources(AggrScraper& aggr) {
 }
 
 void LocationManagerSetup::search(Control* sender) {
-    std::unique_ptr<ComTeskSysConfig> sysConfig = std::make_unique<ComTeskSysConfig>();
-    if (!sysConfig->createSession(ComTeskSysConfig::kDynamicStoreSession)) {
-        std::cerr << "Couldn't create dynamic store session.  Won't be able to use Proxy settings." << std::endl;
-        sysConfig.reset();
-    }
+    // The environment's proxy settings, read afresh at each fetch; they
+    // outlive the scrapers that ask them.
+    ComTeskSysConfig sysConfig;
+    sysConfig.createSession(ComTeskSysConfig::kDynamicStoreSession);
     auto aggr = std::make_unique<AggrScraper>();
     registerSources(*aggr);
 
-    RefreshTimer::useSystemProxy(*aggr, sysConfig.get());
+    RefreshTimer::useSystemProxy(*aggr, &sysConfig);
 
     const std::string text = locationTF->stringValue();
     const bool zip = regex::match("[0-9]{5,}", text, 1);
