@@ -191,15 +191,12 @@ void SkyvanePrefs::savePreferences() {
 
 void SkyvanePrefs::showPane(ToolbarItem* item) {
     if (item) item->setEnabled(true);
-    const std::string identifier = item ? item->itemIdentifier() : "";
-    ViewRef pane = identifier == kPrefpaneLocations ? locView
-                   : identifier == kPrefpaneSources ? sourceView
-                                                    : generalView;
+    // Any other item (or none) shows the general pane.
+    const std::string asked = item ? item->itemIdentifier() : "";
+    const std::string shown = asked == kPrefpaneLocations || asked == kPrefpaneSources ? asked : kPrefpaneGeneral;
+    ViewRef pane = shown == kPrefpaneLocations ? locView : shown == kPrefpaneSources ? sourceView : generalView;
     if (!pane || !box || pane == curView) return;
-    if (prefsWindow && prefsWindow->toolbar())
-        prefsWindow->toolbar()->setSelectedItemIdentifier(pane == locView      ? kPrefpaneLocations
-                                                          : pane == sourceView ? kPrefpaneSources
-                                                                               : kPrefpaneGeneral);
+    if (prefsWindow && prefsWindow->toolbar()) prefsWindow->toolbar()->setSelectedItemIdentifier(shown);
     resizeWindowForView(*pane);
     pane->setFrameOrigin({0, 0});
     box->setContentView(pane);
