@@ -121,6 +121,20 @@ void RefreshTimer::useSystemProxy(SuperScraper& scraper, ComTeskSysConfig* confi
     });
 }
 
+RefreshTimer::RunSettings RefreshTimer::runSettings(const plist::Dict& prefs) {
+    RunSettings settings;
+    if (auto it = prefs.find(kSourcePreference); it != prefs.end() && it->second.isArray()) {
+        for (const plist::Value& source : it->second.asArray()) {
+            const int64_t id = source.asInt(-1);
+            // The aggregating scraper reads only identifiers 0 to 6.
+            if (id >= 0 && id < AggrScraper::kServiceTypes) settings.order.push_back(static_cast<int>(id));
+        }
+    }
+    auto radar = prefs.find(kRadar);
+    settings.radar = radar != prefs.end() && radar->second.isNumber() && radar->second.asInt() == 1;
+    return settings;
+}
+
 void RefreshTimer::setHttpProxyForScraper() {
     AggrScraper* scraper = weatherController_->getScraper();
     if (scraper == nullptr) return;
@@ -144,7 +158,7 @@ void RefreshTimer::postUpdateItemEnabled(bool enabled) {
 }
 
 void RefreshTimer::spawnScraperThread(Threads& threads, LocationManager& manager, int index, bool isFavorite,
-                                      int favIndex, const plist::Dict& prefs) {
+                                      int favIndex, const RunSettings& settings) {
     auto thread = std::make_unique<ScraperThread>(ScraperThread::ScrapeType::Location);
     ScraperThread::LocationSpec& spec = thread->getLocationSpec();
     spec.controllerProxy = nullptr;
@@ -158,17 +172,7 @@ void RefreshTimer::spawnScraperThread(Threads& threads, LocationManager& manager
         report.setInput("isFavorite", "1");
         report.setInput("favIndex", std::to_string(favIndex));
     }
-    std::vector<int> order;
-    if (auto it = prefs.find(kSourcePreference); it != prefs.end() && it->second.isArray()) {
-        for (const plist::Value& source : it->second.asArray()) {
-            const int64_t id = source.asInt(-1);
-            // The aggregating scraper reads only identifiers 0 to 6.
-            if (id >= 0 && id < AggrScraper::kServiceTypes) order.push_back(static_cast<int>(id));
-        }
-    }
-    report.setInput("radar", "0");
-    if (auto it = prefs.find(kRadar); it != prefs.end() && it->second.isNumber() && it->second.asInt() == 1)
-        report.setInput("radar", "1");
+    report.setInput("radar", settings.radar ? "1" : "0");
 
     // The manager's own entry, so the names and keys found reach the core's list.
     Location& location = manager.locationAtIndex(static_cast<unsigned>(index));
@@ -179,7 +183,7 @@ void RefreshTimer::spawnScraperThread(Threads& threads, LocationManager& manager
     }
     AggrScraper* scraper = weatherController_->getScraper();
     const bool started = scraper != nullptr &&
-                         scraper->startScrape(thread.get(), location, order, &RefreshTimer::RefreshTimerDrawCallback,
+                         scraper->startScrape(thread.get(), location, settings.order, &RefreshTimer::RefreshTimerDrawCallback,
                                               report, &weatherController_->locationsGuard());
     if (!started) std::cout << "startScrape failed" << std::endl;
     mergeIntoCurrentList(manager, nameBefore, spec.location);
@@ -218,7 +222,7 @@ void RefreshTimer::joinAndDeleteThreads(Threads& threads) {
     threads.clear();
 }
 
-void RefreshTimer::fullRefresh(LocationManager& manager, const plist::Dict& prefs, Threads& threads) {
+void RefreshTimer::fullRefresh(LocationManager& manager, const RunSettings& settings, Threads& threads) {
     postUpdateItemEnabled(false);
     if (manager.numLocations() == 0) {
         // Nothing to refresh: the menu asks the user to choose a city instead
@@ -240,12 +244,12 @@ void RefreshTimer::fullRefresh(LocationManager& manager, const plist::Dict& pref
              i = manager.nextFavoriteIndexAtOrAfter(static_cast<unsigned>(i) + 1))
             favorites.push_back(i);
     }
-    spawnScraperThread(threads, manager, primary, false, 0, prefs);
+    spawnScraperThread(threads, manager, primary, false, 0, settings);
     for (size_t ordinal = 0; ordinal < favorites.size(); ++ordinal)
-        spawnScraperThread(threads, manager, favorites[ordinal], true, static_cast<int>(ordinal), prefs);
+        spawnScraperThread(threads, manager, favorites[ordinal], true, static_cast<int>(ordinal), settings);
 }
 
-void RefreshTimer::normalRun(LocationManager& manager, const plist::Dict& prefs, Threads& threads) {
+void RefreshTimer::normalRun(LocationManager& manager, const RunSettings& settings, Threads& threads) {
     if (manager.numLocations() == 0) return;
     const long now = static_cast<long>(Clock::now());
     const int frequency = updateFrequency_.load();
@@ -273,7 +277,7 @@ void RefreshTimer::normalRun(LocationManager& manager, const plist::Dict& prefs,
     }
     if (chosen < 0) return;
     postUpdateItemEnabled(false);
-    spawnScraperThread(threads, manager, chosen, !primary, primary ? 0 : chosenOrdinal, prefs);
+    spawnScraperThread(threads, manager, chosen, !primary, primary ? 0 : chosenOrdinal, settings);
 }
 
 void RefreshTimer::go() {
@@ -285,6 +289,7 @@ void RefreshTimer::go() {
     if (runsStopped()) return;
     const plist::Dict prefs = weatherController_->preferencesSnapshot();
     applyPreferences(prefs);
+    const RunSettings settings = runSettings(prefs);
     setHttpProxyForScraper();
     setupApplierProxy();
 
@@ -294,9 +299,9 @@ void RefreshTimer::go() {
     Threads threads;
     if (manager) {
         if (full)
-            fullRefresh(*manager, prefs, threads);
+            fullRefresh(*manager, settings, threads);
         else
-            normalRun(*manager, prefs, threads);
+            normalRun(*manager, settings, threads);
     }
     joinAndDeleteThreads(threads);
     postUpdateItemEnabled(true);

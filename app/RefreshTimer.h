@@ -110,6 +110,12 @@ private:
         std::string nameBefore;
     };
     using Threads = std::vector<Spawned>;
+    // What every scrape of a run takes from the preferences.
+    struct RunSettings {
+        std::vector<int> order;  // the source order, known sources only
+        bool radar = false;
+    };
+    static RunSettings runSettings(const plist::Dict& prefs);
 
     // setControllerPreferences() with preferences already taken.
     StringMap applyPreferences(const plist::Dict& prefs);
@@ -118,14 +124,14 @@ private:
     void destroyApplierProxy();
     void postUpdateItemEnabled(bool enabled);
     void spawnScraperThread(Threads& threads, LocationManager& manager, int index, bool isFavorite, int favIndex,
-                            const plist::Dict& prefs);
+                            const RunSettings& settings);
     void joinAndDeleteThreads(Threads& threads);
     // What the walk found for a location of the run's list (a shortened
     // name, new source keys) goes into the core's list of this moment too,
     // which the main thread may have replaced meanwhile; matched by name.
     void mergeIntoCurrentList(const LocationManager& runList, const std::string& nameBefore, const Location& found);
-    void fullRefresh(LocationManager& manager, const plist::Dict& prefs, Threads& threads);
-    void normalRun(LocationManager& manager, const plist::Dict& prefs, Threads& threads);
+    void fullRefresh(LocationManager& manager, const RunSettings& settings, Threads& threads);
+    void normalRun(LocationManager& manager, const RunSettings& settings, Threads& threads);
 
     RefreshTimerClient* weatherController_;
     std::atomic<bool> fullRefresh_{false};
