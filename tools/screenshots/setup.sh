@@ -93,7 +93,7 @@ shot setup-prefs-locations "$prefs"
 # "Sources for City": the toggle at the lower right of the locations pane,
 # below the toolbar, the box's margin and the pane's table.
 toolbar=$(( $(inner_height "$prefs") - 386 ))
-click_at "$prefs" 80 $((toolbar + 16 + 40))
+click_at "$prefs" 200 $((toolbar + 16 + 40))
 click_at "$prefs" 331 $((toolbar + 16 + 273))
 settle 1.5
 shot setup-prefs-sources-for-city "$prefs"
