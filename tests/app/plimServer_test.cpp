@@ -21,13 +21,17 @@ namespace {
 
 const std::string kHeaders = "HTTP/1.1 200 OK\r\nContent-Type: text/plain\r\nServer: ZVA/2.0Preview\r\n\r\n";
 
-// Waits until the server listens; the port, or 0 when it did not come up
-// within five seconds.
-int listeningPort(plimServer& server) {
-    auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(5);
-    while (server.listeningPort() == 0 && std::chrono::steady_clock::now() < deadline) {
+// Polls for up to five seconds until done() holds.
+template <typename Done>
+void waitFor(Done done) {
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(5);
+    while (!done() && std::chrono::steady_clock::now() < deadline)
         std::this_thread::sleep_for(std::chrono::milliseconds(1));
-    }
+}
+
+// The port once the server listens, or 0.
+int listeningPort(plimServer& server) {
+    waitFor([&] { return server.listeningPort() != 0; });
     return server.listeningPort();
 }
 
@@ -36,20 +40,15 @@ int startListening(plimServer& server) {
     return listeningPort(server);
 }
 
-sockaddr_in loopback(int port) {
-    sockaddr_in address{};
-    address.sin_family = AF_INET;
-    address.sin_port = htons(static_cast<uint16_t>(port));
-    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    return address;
-}
-
 // A connected client socket with a five-second receive time-out, or -1.
 int connectTo(int port) {
     int fd = ::socket(AF_INET, SOCK_STREAM, 0);
     timeval timeout{5, 0};
     ::setsockopt(fd, SOL_SOCKET, SO_RCVTIMEO, &timeout, sizeof timeout);
-    sockaddr_in address = loopback(port);
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_port = htons(static_cast<uint16_t>(port));
+    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
     if (::connect(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0) {
         ::close(fd);
         return -1;
@@ -76,9 +75,7 @@ std::string readAll(int fd) {
 std::string fetch(int port, const std::string& request = "GET / HTTP/1.0\r\n\r\n") {
     int fd = connectTo(port);
     if (fd < 0) return "<refused>";
-    if (!request.empty()) {
-        ::send(fd, request.data(), request.size(), MSG_NOSIGNAL);
-    }
+    if (!request.empty()) ::send(fd, request.data(), request.size(), MSG_NOSIGNAL);
     std::string text = readAll(fd);
     ::close(fd);
     return text;
@@ -156,9 +153,8 @@ TEST(plimServer, ServesManyClientsAtOnceAndQueuesTheRest) {
 
     std::vector<std::string> answers(24);
     std::vector<std::thread> clients;
-    for (size_t i = 0; i < answers.size(); ++i) {
+    for (size_t i = 0; i < answers.size(); ++i)
         clients.emplace_back([&, i] { answers[i] = fetch(port, i % 2 ? "" : "GET / HTTP/1.0\r\n\r\n"); });
-    }
     for (auto& client : clients) client.join();
     for (const auto& answer : answers) EXPECT_EQ(answer, expected);
 
@@ -201,28 +197,22 @@ TEST(plimServer, DestructionStopsEveryThreadAndClosesEverySocket) {
     EXPECT_EQ(err, "cleanup!\ncleanup!\ncleanup!\n");
     // Served or not, every connection has been closed: no read times out.
     for (int fd : clients) {
-        std::string answer = readAll(fd);
-        EXPECT_NE(answer, "<timed out>");
+        EXPECT_NE(readAll(fd), "<timed out>");
         ::close(fd);
     }
     EXPECT_EQ(fetch(port), "<refused>");
 }
 
 TEST(plimServer, ReportsAPortItCannotBind) {
-    int taken = ::socket(AF_INET, SOCK_STREAM, 0);
-    sockaddr_in address = loopback(0);
-    socklen_t length = sizeof address;
-    ASSERT_EQ(::bind(taken, reinterpret_cast<sockaddr*>(&address), sizeof address), 0);
-    ASSERT_EQ(::listen(taken, 1), 0);
-    ASSERT_EQ(::getsockname(taken, reinterpret_cast<sockaddr*>(&address), &length), 0);
-
-    plimServer server(ntohs(address.sin_port));
+    plimServer first(0);
+    const int taken = startListening(first);
+    ASSERT_NE(taken, 0);
+    plimServer server(taken);
     CaptureStderr capture;
     EXPECT_TRUE(server.start());
     server.join();
     EXPECT_EQ(capture.text(), "Bind failed with error=[" + std::to_string(EADDRINUSE) + "] sizeof=[16]\n");
     EXPECT_EQ(server.listeningPort(), 0);
-    ::close(taken);
 }
 
 TEST(plimServer, FeedsTheMenuControllersPrimaryCity) {
@@ -244,8 +234,7 @@ TEST(plimServer, FeedsTheMenuControllersPrimaryCity) {
 }
 
 // Counts the documents the sessions have started to build.
-class CountingServer : public plimServer {
-public:
+struct CountingServer : plimServer {
     CountingServer() : plimServer(0) {}
     void getCities(std::vector<std::string>& cities) override {
         plimServer::getCities(cities);
@@ -265,10 +254,7 @@ TEST(plimServer, AClientThatHungUpDoesNotEndTheProgram) {
         ::close(pair[1]);
         CaptureStderr capture;
         server->pushRequest(pair[0]);
-        auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(5);
-        while (server->documents == 0 && std::chrono::steady_clock::now() < deadline) {
-            std::this_thread::sleep_for(std::chrono::milliseconds(1));
-        }
+        waitFor([&] { return server->documents != 0; });
         EXPECT_EQ(server->documents, 1);
         server.reset();  // waits for the session that is sending
         err = capture.text();
