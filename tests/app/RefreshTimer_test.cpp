@@ -265,28 +265,17 @@ TEST_F(RefreshTimerTest, StoppedRunsEndAtOnceAndHandNothingOn) {
     EXPECT_EQ(controller.appliedPrefs().size(), applied);
 }
 
-TEST_F(RefreshTimerTest, AFullRefreshAskedForDuringARunIsKept) {
-    // Nothing is stale: only a full run scrapes.
-    FakeController controller(server.port(), {city("Boston", Location::kPrimary, kNow)});
-    RunnableTimer timer(1800, &controller);
-    // The second request arrives after the first run took its own.
-    controller.onApply = [&, again = true]() mutable {
-        if (std::exchange(again, false)) timer.requestFull();
-    };
-    timer.requestFull();
-    for (size_t reports : {1u, 2u, 2u}) {
-        timer.runOnce();
-        EXPECT_EQ(controller.sink->reports().size(), reports);
-    }
-}
-
-TEST_F(RefreshTimerTest, WhatARunFindsReachesAListReplacedMeanwhile) {
+TEST_F(RefreshTimerTest, RequestsAndListsArrivingDuringARunAreKept) {
     FakeController controller(server.port(), {city("Boston, United States", Location::kPrimary)});
     // The setup application pushes the list anew while the run works on the old one.
     controller.replacement = std::make_shared<LocationManager>(
         std::vector<Location>{city("Austin", Location::kPlain), city("Boston, United States", Location::kPrimary)});
     controller.replaceAtAsk = 3;  // after the run took its list
     RunnableTimer timer(1800, &controller);
+    // A second full refresh arrives after the first run took its request.
+    controller.onApply = [&, again = true]() mutable {
+        if (std::exchange(again, false)) timer.requestFull();
+    };
     timer.requestFull();
     timer.runOnce();
     ASSERT_EQ(controller.sink->reports().size(), 1u);
@@ -296,6 +285,11 @@ TEST_F(RefreshTimerTest, WhatARunFindsReachesAListReplacedMeanwhile) {
     EXPECT_EQ(controller.location("Boston").lastUpdate, kNow);
     EXPECT_EQ(controller.location("Boston, United States").name, "");
     EXPECT_EQ(controller.location("Austin").lastUpdate, 0);
+    // Only the full run asked for meanwhile scrapes again: Boston is fresh now.
+    for (size_t reports : {2u, 2u}) {
+        timer.runOnce();
+        EXPECT_EQ(controller.sink->reports().size(), reports);
+    }
 }
 
 TEST(RefreshTimerValues, PreferencesAndProxyAnswers) {

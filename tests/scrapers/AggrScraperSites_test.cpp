@@ -159,18 +159,11 @@ TEST_F(AggrScraperSites, SearchMergesTheSitesAnswersByName) {
     EXPECT_EQ(searchesMade(), 4u);  // the AOL source was asked too
 }
 
-TEST_F(AggrScraperSites, AnAolOnlySearchFindsNothing) {
+TEST_F(AggrScraperSites, AnAolKeyComesOnlyWithTheStoredLocation) {
     aggr_.initAolScraper(shippedConfig("a1"), shippedConfig("a2"));
-    std::vector<Location> found;
-    EXPECT_EQ(aggr_.search("Springfield", found), 0);
-    EXPECT_TRUE(found.empty());
-    ASSERT_EQ(server_.requestCount(), 1u);
-    EXPECT_EQ(server_.lastRequest().target, "http://weather.aol.com/search.adp?query=Springfield");
-
-    // An AOL key comes only with the stored location, and is used as it is.
+    // A stored key is used as it is.
     Location phoenix = place("Phoenix, AZ", {{"aol", "USAZ0166"}});
-    ScraperThread::LocationSpec spec = refresh(phoenix, {3});
-    EXPECT_EQ(spec.primaryKey, "USAZ0166");
+    refresh(phoenix, {3});
     ASSERT_EQ(sink_.reports().size(), 1u);
     EXPECT_EQ(sink_.reports()[0].getStatus(), SuperScraper::Success);
     EXPECT_EQ(server_.lastRequest().target, "http://weather.aol.com/main.adp?location=USAZ0166");
