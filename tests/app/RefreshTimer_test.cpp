@@ -122,14 +122,13 @@ class RunnableTimer : public RefreshTimer {
 public:
     using RefreshTimer::RefreshTimer;
     void runOnce() { go(); }
-    void requestFull() { RefreshTimer::refreshAll(); }
 };
 
 // One pass over a list, full or normal, that has handed on what it found.
 struct OnePass {
     OnePass(int proxyPort, std::vector<Location> list, bool full, int frequency = 1800)
         : controller(proxyPort, std::move(list)), timer(frequency, &controller) {
-        if (full) timer.requestFull();
+        if (full) timer.refreshAll();
         timer.runOnce();
     }
     std::vector<ScrapeReport> reports() { return controller.sink->reports(); }
@@ -248,7 +247,7 @@ TEST_F(RefreshTimerTest, StoppedRunsEndAtOnceAndHandNothingOn) {
     server.route("weather.example.com", "/current/springfield.html", FixtureReply::stall());
     FakeController controller(server.port(), {city("Boston", Location::kPrimary)});
     RunnableTimer timer(1800, &controller);
-    timer.requestFull();
+    timer.refreshAll();
     std::thread run([&] { timer.runOnce(); });
     ASSERT_TRUE(server.waitForRequests(1, 10000));
     const auto start = std::chrono::steady_clock::now();
@@ -259,7 +258,7 @@ TEST_F(RefreshTimerTest, StoppedRunsEndAtOnceAndHandNothingOn) {
     EXPECT_TRUE(controller.sink->reports().empty());
     // A later run fetches nothing and reads nothing.
     const size_t applied = controller.appliedPrefs().size();
-    timer.requestFull();
+    timer.refreshAll();
     timer.runOnce();
     EXPECT_EQ(server.requestCount(), 1u);
     EXPECT_EQ(controller.appliedPrefs().size(), applied);
@@ -274,9 +273,9 @@ TEST_F(RefreshTimerTest, RequestsAndListsArrivingDuringARunAreKept) {
     RunnableTimer timer(1800, &controller);
     // A second full refresh arrives after the first run took its request.
     controller.onApply = [&, again = true]() mutable {
-        if (std::exchange(again, false)) timer.requestFull();
+        if (std::exchange(again, false)) timer.refreshAll();
     };
-    timer.requestFull();
+    timer.refreshAll();
     timer.runOnce();
     ASSERT_EQ(controller.sink->reports().size(), 1u);
     EXPECT_EQ(controller.sink->reports()[0].getInputHashRef()["cityName"], "Boston");
