@@ -45,6 +45,9 @@ std::vector<GtkWidget*> children(GtkWidget* widget) {
     return out;
 }
 
+// The children of the window's content (its fixed layout and toolbar).
+std::vector<GtkWidget*> parts(GtkWidget* window) { return children(gtk_bin_get_child(GTK_BIN(window))); }
+
 std::string describeWidget(GtkWidget* w) {
     const char* text = GTK_IS_LABEL(w)    ? gtk_label_get_text(GTK_LABEL(w))
                        : GTK_IS_BUTTON(w) ? gtk_button_get_label(GTK_BUTTON(w))
@@ -62,9 +65,8 @@ std::string layoutProblems(GtkWidget* window) {
     GtkAllocation whole;
     gtk_widget_get_allocation(window, &whole);
     // The window is as wide as its model says (a long text wraps instead).
-    for (GtkWidget* part : children(gtk_bin_get_child(GTK_BIN(window))))
-        if (GTK_IS_FIXED(part)) {
-            int requested = 0;
+    for (GtkWidget* part : parts(window))
+        if (int requested = 0; GTK_IS_FIXED(part)) {
             gtk_widget_get_size_request(part, &requested, nullptr);
             if (whole.width != requested) out << "window " << whole.width << " wide, its content " << requested << "\n";
         }
@@ -103,17 +105,16 @@ std::string layoutProblems(GtkWidget* window) {
 // The label of the toolbar button shown pressed ("" for none).
 std::string pressedToolbarItem(GtkWidget* window) {
     std::string pressed;
-    for (GtkWidget* part : children(gtk_bin_get_child(GTK_BIN(window))))
-        if (GTK_IS_TOOLBAR(part))
-            for (GtkWidget* item : children(part))
-                if (GTK_IS_TOGGLE_TOOL_BUTTON(item) && gtk_toggle_tool_button_get_active(GTK_TOGGLE_TOOL_BUTTON(item)))
-                    pressed = gtk_tool_button_get_label(GTK_TOOL_BUTTON(item));
+    for (GtkWidget* part : parts(window))
+        for (GtkWidget* item : GTK_IS_TOOLBAR(part) ? children(part) : std::vector<GtkWidget*>{})
+            if (GTK_IS_TOGGLE_TOOL_BUTTON(item) && gtk_toggle_tool_button_get_active(GTK_TOGGLE_TOOL_BUTTON(item)))
+                pressed = gtk_tool_button_get_label(GTK_TOOL_BUTTON(item));
     return pressed;
 }
 
 // Whether the window's picture holds more than one colour.
-bool drawsSomething(GtkWindow* window) {
-    GdkWindow* gdk = gtk_widget_get_window(GTK_WIDGET(window));
+bool drawsSomething(GtkWidget* window) {
+    GdkWindow* gdk = gtk_widget_get_window(window);
     GdkPixbuf* shot =
         gdk ? gdk_pixbuf_get_from_window(gdk, 0, 0, gdk_window_get_width(gdk), gdk_window_get_height(gdk)) : nullptr;
     if (!shot) return false;
@@ -135,36 +136,35 @@ std::shared_ptr<Button> findButton(const ViewRef& root, const std::string& title
     return nullptr;
 }
 
-// Sends the window a close request as the window manager does.
-void deleteEvent(GtkWindow* window) {
-    GdkEvent* event = gdk_event_new(GDK_DELETE);
-    event->any.window = GDK_WINDOW(g_object_ref(gtk_widget_get_window(GTK_WIDGET(window))));
+// Delivers an event made for `window` as if the display had sent it.
+void send(GdkEventType type, GdkWindow* window, const std::function<void(GdkEvent*)>& fill = {}) {
+    GdkEvent* event = gdk_event_new(type);
+    event->any.window = GDK_WINDOW(g_object_ref(window));
     event->any.send_event = TRUE;
+    if (fill) fill(event);
     gtk_main_do_event(event);
     gdk_event_free(event);
 }
 
+// A close request as the window manager sends it.
+void deleteEvent(GtkWidget* window) { send(GDK_DELETE, gtk_widget_get_window(window)); }
+
 // A press or release of the first button at x, y of the tree view's rows.
 void buttonEvent(GtkTreeView* tree, GdkEventType type, int x, int y) {
-    GdkEvent* event = gdk_event_new(type);
-    event->button.window = GDK_WINDOW(g_object_ref(gtk_tree_view_get_bin_window(tree)));
-    event->button.send_event = TRUE;
-    event->button.time = static_cast<guint32>(g_get_monotonic_time() / 1000);
-    event->button.x = x;
-    event->button.y = y;
-    event->button.button = 1;
-    GdkSeat* seat = gdk_display_get_default_seat(gtk_widget_get_display(GTK_WIDGET(tree)));
-    gdk_event_set_device(event, gdk_seat_get_pointer(seat));
-    if (type == GDK_BUTTON_RELEASE) event->button.state = GDK_BUTTON1_MASK;
-    gtk_main_do_event(event);
-    gdk_event_free(event);
+    send(type, gtk_tree_view_get_bin_window(tree), [&](GdkEvent* event) {
+        event->button.time = static_cast<guint32>(g_get_monotonic_time() / 1000);
+        event->button.x = x;
+        event->button.y = y;
+        event->button.button = 1;
+        if (type == GDK_BUTTON_RELEASE) event->button.state = GDK_BUTTON1_MASK;
+        gdk_event_set_device(event, gdk_seat_get_pointer(gdk_display_get_default_seat(gdk_display_get_default())));
+    });
 }
 
 std::string rowText(GtkTreeModel* model, int row, int column) {
     GtkTreeIter iter;
-    if (!gtk_tree_model_iter_nth_child(model, &iter, nullptr, row)) return "";
     gchar* text = nullptr;
-    gtk_tree_model_get(model, &iter, column, &text, -1);
+    if (gtk_tree_model_iter_nth_child(model, &iter, nullptr, row)) gtk_tree_model_get(model, &iter, column, &text, -1);
     std::string out = text ? text : "";
     g_free(text);
     return out;
@@ -196,17 +196,20 @@ protected:
 
     LocationManagerSetup& open(const std::string& pane, bool firstRun = false) {
         setup.runPreferences(samplePrefs(), false, nullptr, pane, firstRun);
-        LocationManagerSetup& loc = *setup.prefControl()->locManSetup_;
         settle(*presenter);
-        return loc;
+        return *setup.prefControl()->locManSetup_;
     }
     void search(LocationManagerSetup& loc, const std::string& text) {
         loc.locationTF->userType(text);
         ASSERT_TRUE(loc.newLocationButton->userClick());
         settle(*presenter);
     }
-    GtkWidget* newLocationWindow(LocationManagerSetup& loc) {
-        return GTK_WIDGET(presenter->windowFor(loc.newLocationWindow().get()));
+    GtkWidget* widget(const ViewRef& view) { return presenter->widgetFor(view.get()); }
+    GtkWidget* window(const WindowRef& window) { return GTK_WIDGET(presenter->windowFor(window.get())); }
+    void click(const std::shared_ptr<Button>& button) {
+        ASSERT_TRUE(button);
+        gtk_button_clicked(GTK_BUTTON(widget(button)));
+        settle(*presenter);
     }
 
     FixtureServer server;
@@ -219,11 +222,11 @@ protected:
 
 TEST_F(SetupDesktopTest, EveryWindowAndStateIsLaidOutWithoutOverlapOrCutText) {
     LocationManagerSetup& loc = open("newloc");
-    GtkWidget* window = newLocationWindow(loc);
-    ASSERT_NE(window, nullptr);
-    EXPECT_EQ(layoutProblems(window), "") << "empty";
-    EXPECT_TRUE(drawsSomething(GTK_WINDOW(window)));
-    EXPECT_FALSE(gtk_window_get_deletable(GTK_WINDOW(window)));
+    GtkWidget* newLoc = window(loc.newLocationWindow());
+    ASSERT_NE(newLoc, nullptr);
+    EXPECT_EQ(layoutProblems(newLoc), "") << "empty";
+    EXPECT_TRUE(drawsSomething(newLoc));
+    EXPECT_FALSE(gtk_window_get_deletable(GTK_WINDOW(newLoc)));
 
     // While the search holds the event loop the busy state is on screen: the
     // window is drawn with the spinner running and Search disabled.
@@ -231,8 +234,8 @@ TEST_F(SetupDesktopTest, EveryWindowAndStateIsLaidOutWithoutOverlapOrCutText) {
         GtkWidget *spinner, *button;
         bool drawn;
         std::string problems;
-    } busy{presenter->widgetFor(loc.progressIndicator.get()), presenter->widgetFor(loc.newLocationButton.get()), false, {}};
-    const gulong id = g_signal_connect(window, "draw", G_CALLBACK(+[](GtkWidget* w, cairo_t*, gpointer d) -> gboolean {
+    } busy{widget(loc.progressIndicator), widget(loc.newLocationButton), false, {}};
+    const gulong id = g_signal_connect(newLoc, "draw", G_CALLBACK(+[](GtkWidget* w, cairo_t*, gpointer d) -> gboolean {
         auto* b = static_cast<Busy*>(d);
         gboolean active = FALSE;
         g_object_get(b->spinner, "active", &active, nullptr);
@@ -242,81 +245,66 @@ TEST_F(SetupDesktopTest, EveryWindowAndStateIsLaidOutWithoutOverlapOrCutText) {
         }
         return FALSE;
     }), &busy);
-    loc.locationTF->userType("Springfield");
-    ASSERT_TRUE(loc.newLocationButton->userClick());  // no event loop runs meanwhile
-    g_signal_handler_disconnect(window, id);
+    search(loc, "Springfield");
+    g_signal_handler_disconnect(newLoc, id);
     EXPECT_TRUE(busy.drawn);
     EXPECT_EQ(busy.problems, "") << "searching";
-    settle(*presenter);
     ASSERT_EQ(loc.cities().size(), 12u);
-    EXPECT_EQ(layoutProblems(window), "") << "several results";
+    EXPECT_EQ(layoutProblems(newLoc), "") << "several results";
     // The search controls stay above the list.
-    EXPECT_LT(inToplevel(presenter->widgetFor(loc.locationTF.get())).y,
-              inToplevel(gtk_widget_get_parent(presenter->widgetFor(loc.locsTableView.get()))).y);
+    EXPECT_LT(inToplevel(widget(loc.locationTF)).y, inToplevel(gtk_widget_get_parent(widget(loc.locsTableView))).y);
 
-    search(loc, "Nowhere");
-    EXPECT_EQ(layoutProblems(window), "") << "no result";
-    EXPECT_STREQ(gtk_label_get_text(GTK_LABEL(presenter->widgetFor(loc.newLocationNotFoundTF.get()))),
-                 "No city of that name was found.");
-    search(loc, "Paris");
-    search(loc, "Springfield");
-    EXPECT_EQ(layoutProblems(window), "") << "second several-result search";
-    search(loc, "Nowhere");
-    EXPECT_EQ(layoutProblems(window), "") << "none after several";
-    // The longest message the field shows.
-    search(loc, "Springfield 62704");
-    EXPECT_EQ(layoutProblems(window), "") << "incomplete name";
+    // No result, a second several-result search, none after several, and
+    // the longest message the field shows.
+    for (const std::string text : {"Nowhere", "Paris", "Springfield", "Nowhere", "Springfield 62704"}) {
+        search(loc, text);
+        EXPECT_EQ(layoutProblems(newLoc), "") << text;
+        if (text == "Nowhere") {
+            EXPECT_STREQ(gtk_label_get_text(GTK_LABEL(widget(loc.newLocationNotFoundTF))),
+                         "No city of that name was found.");
+        }
+    }
     loc.closeNewLocAction(nullptr);
 
     // The preference window, pane by pane.
     SkyvanePrefs& prefs = *setup.prefControl();
     open("general");
-    GtkWidget* prefsWindow = GTK_WIDGET(presenter->windowFor(prefs.prefsWindow.get()));
+    GtkWidget* prefsWindow = window(prefs.prefsWindow);
     ASSERT_NE(prefsWindow, nullptr);
-    EXPECT_EQ(layoutProblems(prefsWindow), "") << "general";
-    EXPECT_EQ(pressedToolbarItem(prefsWindow), "General");
-    for (const char* pane : {"locations", "sources"}) {
+    for (const auto& [pane, title] : {std::pair{"general", "General"}, {"sources", "Sources"}, {"locations", "Locations"}}) {
         ASSERT_TRUE(prefs.prefsWindow->toolbar()->userClickItem(pane));
         settle(*presenter);
         EXPECT_EQ(layoutProblems(prefsWindow), "") << pane;
+        EXPECT_EQ(pressedToolbarItem(prefsWindow), title);
     }
-    EXPECT_EQ(pressedToolbarItem(prefsWindow), "Sources");
-    ASSERT_TRUE(prefs.prefsWindow->toolbar()->userClickItem("locations"));
-    settle(*presenter);
-    auto disclose = findButton(prefs.locView, "Sources for City");
-    ASSERT_TRUE(disclose);
-    gtk_button_clicked(GTK_BUTTON(presenter->widgetFor(disclose.get())));
-    settle(*presenter);
+    click(findButton(prefs.locView, "Sources for City"));
     ASSERT_TRUE(loc.infoShown());
     EXPECT_EQ(layoutProblems(prefsWindow), "") << "sources for city";
     // The table header is in view, above the text of the info list.
-    GtkWidget* manage = presenter->widgetFor(loc.manageTableView.get());
+    GtkWidget* manage = widget(loc.manageTableView);
     EXPECT_TRUE(gtk_tree_view_get_headers_visible(GTK_TREE_VIEW(manage)));
-    EXPECT_LT(inToplevel(manage).y + inToplevel(manage).height,
-              inToplevel(presenter->widgetFor(loc.infoTextView.get())).y);
-    EXPECT_TRUE(drawsSomething(GTK_WINDOW(prefsWindow)));
+    EXPECT_LT(inToplevel(manage).y + inToplevel(manage).height, inToplevel(widget(loc.infoTextView)).y);
+    EXPECT_TRUE(drawsSomething(prefsWindow));
 
     // The about box is drawn; the signup window made with it stays hidden.
     setup.runAboutBox();
     settle(*presenter);
-    GtkWindow* about = presenter->windowFor(setup.getUtil()->aboutWindow.get());
+    GtkWidget* about = window(setup.getUtil()->aboutWindow);
     ASSERT_NE(about, nullptr);
-    EXPECT_TRUE(gtk_widget_get_visible(GTK_WIDGET(about)));
+    EXPECT_TRUE(gtk_widget_get_visible(about));
     EXPECT_TRUE(drawsSomething(about));
-    EXPECT_EQ(presenter->windowFor(setup.getUtil()->emailWindow.get()), nullptr);
+    EXPECT_EQ(window(setup.getUtil()->emailWindow), nullptr);
 }
 
 TEST_F(SetupDesktopTest, ADoubleClickAtTheEndOfALongListAddsTheCityClicked) {
     LocationManagerSetup& loc = open("newloc");
     search(loc, "Springfield");
-    ASSERT_EQ(loc.cities().size(), 12u);
-    auto* tree = GTK_TREE_VIEW(presenter->widgetFor(loc.locsTableView.get()));
+    auto* tree = GTK_TREE_VIEW(widget(loc.locsTableView));
     ASSERT_NE(tree, nullptr);
     // The list takes the keyboard, row 0 selected.
     EXPECT_TRUE(gtk_widget_has_focus(GTK_WIDGET(tree)));
     EXPECT_EQ(loc.locsTableView->selectedRow(), 0);
 
-    // The user scrolls to the end of the list.
     GtkAdjustment* scroll = gtk_scrollable_get_vadjustment(GTK_SCROLLABLE(tree));
     const double end = gtk_adjustment_get_upper(scroll) - gtk_adjustment_get_page_size(scroll);
     ASSERT_GT(end, 0) << "the list must be longer than its view";
@@ -330,52 +318,43 @@ TEST_F(SetupDesktopTest, ADoubleClickAtTheEndOfALongListAddsTheCityClicked) {
     gtk_tree_path_free(path);
     const int x = cell.x + cell.width / 2, y = cell.y + cell.height / 2;
     // The first click selects the row; the presenter syncs before the second.
-    buttonEvent(tree, GDK_BUTTON_PRESS, x, y);
-    buttonEvent(tree, GDK_BUTTON_RELEASE, x, y);
+    for (GdkEventType type : {GDK_BUTTON_PRESS, GDK_BUTTON_RELEASE}) buttonEvent(tree, type, x, y);
     settle(*presenter);
     EXPECT_EQ(loc.locsTableView->selectedRow(), 11);
     EXPECT_DOUBLE_EQ(gtk_adjustment_get_value(scroll), end) << "the list kept its scroll position";
-    buttonEvent(tree, GDK_BUTTON_PRESS, x, y);
-    buttonEvent(tree, GDK_2BUTTON_PRESS, x, y);
-    buttonEvent(tree, GDK_BUTTON_RELEASE, x, y);
+    for (GdkEventType type : {GDK_BUTTON_PRESS, GDK_2BUTTON_PRESS, GDK_BUTTON_RELEASE}) buttonEvent(tree, type, x, y);
     settle(*presenter);
 
-    LocationManager* list = loc.locationManager();
-    EXPECT_EQ(list->primaryLocation().name, "Springfield, VT");
-    EXPECT_EQ(list->primaryLocation().serviceKeys.at("nws"), "n-vt");
-    EXPECT_EQ(list->numLocations(), 4);
+    const Location& added = loc.locationManager()->primaryLocation();
+    EXPECT_EQ(added.name, "Springfield, VT");
+    EXPECT_EQ(added.serviceKeys.at("nws"), "n-vt");
+    EXPECT_EQ(loc.locationManager()->numLocations(), 4);
     EXPECT_FALSE(loc.newLocationWindow());
 }
 
 TEST_F(SetupDesktopTest, ClosingNewLocationFromTheDesktopLetsItOpenAgain) {
     LocationManagerSetup& loc = open("locations");
     SkyvanePrefs& prefs = *setup.prefControl();
-    auto newButton = findButton(prefs.locView, "New Location…");
-    ASSERT_TRUE(newButton);
     for (int round = 0; round < 2; ++round) {
-        gtk_button_clicked(GTK_BUTTON(presenter->widgetFor(newButton.get())));
-        settle(*presenter);
-        const WindowRef model = loc.newLocationWindow();
-        GtkWidget* window = newLocationWindow(loc);
-        ASSERT_NE(window, nullptr) << "round " << round;
-        EXPECT_TRUE(gtk_widget_get_visible(window));
-        // The city field takes the keyboard.
-        EXPECT_TRUE(gtk_widget_has_focus(presenter->widgetFor(loc.locationTF.get())));
-        deleteEvent(GTK_WINDOW(window));
+        click(findButton(prefs.locView, "New Location…"));
+        GtkWidget* newLoc = window(loc.newLocationWindow());
+        ASSERT_NE(newLoc, nullptr) << "round " << round;
+        EXPECT_TRUE(gtk_widget_get_visible(newLoc));
+        EXPECT_TRUE(gtk_widget_has_focus(widget(loc.locationTF))) << "the city field takes the keyboard";
+        deleteEvent(newLoc);
         settle(*presenter);
         EXPECT_FALSE(loc.newLocationWindow()) << "round " << round;
-        EXPECT_FALSE(gtk_widget_get_visible(window));
+        EXPECT_FALSE(gtk_widget_get_visible(newLoc));
     }
     // A request from the menu program opens it too.
-    setup.runPreferences(samplePrefs(), false, nullptr, "newloc", false);
-    settle(*presenter);
+    open("newloc");
     ASSERT_TRUE(loc.newLocationWindow());
-    EXPECT_TRUE(gtk_widget_get_visible(newLocationWindow(loc)));
+    EXPECT_TRUE(gtk_widget_get_visible(window(loc.newLocationWindow())));
     EXPECT_FALSE(Application::shared().isTerminated());
 
     // Closing the preference window from the desktop is Cancel.
     loc.closeNewLocAction(nullptr);
-    deleteEvent(presenter->windowFor(prefs.prefsWindow.get()));
+    deleteEvent(window(prefs.prefsWindow));
     settle(*presenter);
     EXPECT_FALSE(prefs.prefsWindow->isVisible());
     EXPECT_EQ(prefs.prefs(), nullptr);
@@ -384,10 +363,10 @@ TEST_F(SetupDesktopTest, ClosingNewLocationFromTheDesktopLetsItOpenAgain) {
 
 TEST_F(SetupDesktopTest, AFirstRunSetupQuitsWhenNewLocationIsClosedFromTheDesktop) {
     LocationManagerSetup& loc = open("newloc", true);
-    GtkWidget* window = newLocationWindow(loc);
-    ASSERT_NE(window, nullptr);
+    GtkWidget* newLoc = window(loc.newLocationWindow());
+    ASSERT_NE(newLoc, nullptr);
     EXPECT_FALSE(Application::shared().isTerminated());
-    deleteEvent(GTK_WINDOW(window));
+    deleteEvent(newLoc);
     settle(*presenter);
     EXPECT_FALSE(loc.newLocationWindow());
     EXPECT_TRUE(Application::shared().isTerminated());
@@ -403,11 +382,6 @@ TEST_F(SetupDesktopTest, CityNamesReachGtkAsUtf8) {
     LocationManagerSetup& loc = *setup.prefControl()->locManSetup_;
     // 0xE9 read as Mac Roman, as every other text of the engine.
     const std::string shown = "Montr\xC3\x88" "al, QC";
-    auto model = [&](const ViewRef& view) {
-        GtkWidget* widget = presenter->widgetFor(view.get());
-        return GTK_IS_COMBO_BOX(widget) ? gtk_combo_box_get_model(GTK_COMBO_BOX(widget))
-                                        : gtk_tree_view_get_model(GTK_TREE_VIEW(widget));
-    };
-    EXPECT_EQ(rowText(model(loc.manageTableView), 3, 1), shown);
-    EXPECT_EQ(rowText(model(loc.managePrimaryPopup), 3, 0), shown);
+    EXPECT_EQ(rowText(gtk_tree_view_get_model(GTK_TREE_VIEW(widget(loc.manageTableView))), 3, 1), shown);
+    EXPECT_EQ(rowText(gtk_combo_box_get_model(GTK_COMBO_BOX(widget(loc.managePrimaryPopup))), 3, 0), shown);
 }
