@@ -9,7 +9,7 @@
 
 #include <gio/gio.h>
 
-#include <map>
+#include <algorithm>
 #include <memory>
 #include <string>
 #include <vector>
@@ -23,45 +23,37 @@
 
 namespace {
 
-GDBusConnection* newBusConnection() {
-    gchar* address = g_dbus_address_get_for_bus_sync(G_BUS_TYPE_SESSION, nullptr, nullptr);
-    GDBusConnection* bus = g_dbus_connection_new_for_address_sync(
-        address,
-        GDBusConnectionFlags(G_DBUS_CONNECTION_FLAGS_AUTHENTICATION_CLIENT |
-                             G_DBUS_CONNECTION_FLAGS_MESSAGE_BUS_CONNECTION),
-        nullptr, nullptr, nullptr);
-    g_free(address);
-    return bus;
-}
+using Variant = std::unique_ptr<GVariant, decltype(&g_variant_unref)>;
+Variant own(GVariant* value) { return Variant(value, g_variant_unref); }
 
 // A call over the bus, answered while the main loop runs (the item lives on
 // the main thread). Null on an error or no answer.
-GVariant* call(GDBusConnection* bus, const std::string& service, const char* path, const char* interface,
-               const char* method, GVariant* parameters) {
-    struct Pending {
-        GVariant* reply = nullptr;
-        bool done = false;
-    } pending;
-    g_dbus_connection_call(bus, service.c_str(), path, interface, method, parameters, nullptr,
+Variant call(GDBusConnection* bus, const std::string& service, const std::string& path, const char* interface,
+             const char* method, GVariant* parameters) {
+    std::pair<GVariant*, bool> reply{nullptr, false};
+    g_dbus_connection_call(bus, service.c_str(), path.c_str(), interface, method, parameters, nullptr,
                            G_DBUS_CALL_FLAGS_NONE, 5000, nullptr,
                            +[](GObject* source, GAsyncResult* result, gpointer data) {
-                               auto* p = static_cast<Pending*>(data);
-                               p->reply = g_dbus_connection_call_finish(G_DBUS_CONNECTION(source), result, nullptr);
-                               p->done = true;
+                               auto* r = static_cast<std::pair<GVariant*, bool>*>(data);
+                               *r = {g_dbus_connection_call_finish(G_DBUS_CONNECTION(source), result, nullptr), true};
                            },
-                           &pending);
-    MainLoop::instance().runUntil([&] { return pending.done; }, 6000);
-    return pending.reply;
+                           &reply);
+    MainLoop::instance().runUntil([&] { return reply.second; }, 6000);
+    return own(reply.first);
 }
-
-using Variant = std::unique_ptr<GVariant, decltype(&g_variant_unref)>;
-Variant own(GVariant* value) { return Variant(value, g_variant_unref); }
 
 // The smallest StatusNotifierWatcher: it takes registrations and tells
 // that a host is there.
 class TestWatcher {
 public:
-    TestWatcher() : bus_(newBusConnection()) {
+    TestWatcher() {
+        gchar* address = g_dbus_address_get_for_bus_sync(G_BUS_TYPE_SESSION, nullptr, nullptr);
+        bus_ = g_dbus_connection_new_for_address_sync(
+            address,
+            GDBusConnectionFlags(G_DBUS_CONNECTION_FLAGS_AUTHENTICATION_CLIENT |
+                                 G_DBUS_CONNECTION_FLAGS_MESSAGE_BUS_CONNECTION),
+            nullptr, nullptr, nullptr);
+        g_free(address);
         static const char* xml = R"xml(<node><interface name="org.kde.StatusNotifierWatcher">
             <method name="RegisterStatusNotifierItem"><arg name="service" type="s" direction="in"/></method>
             <method name="RegisterStatusNotifierHost"><arg name="service" type="s" direction="in"/></method>
@@ -89,11 +81,9 @@ public:
         registration_ = g_dbus_connection_register_object(bus_, "/StatusNotifierWatcher", info->interfaces[0],
                                                           &vtable, this, nullptr, nullptr);
         g_dbus_node_info_unref(info);
-        GVariant* owned = g_dbus_connection_call_sync(
-            bus_, "org.freedesktop.DBus", "/org/freedesktop/DBus", "org.freedesktop.DBus", "RequestName",
-            g_variant_new("(su)", "org.kde.StatusNotifierWatcher", 4u), nullptr, G_DBUS_CALL_FLAGS_NONE, 5000,
-            nullptr, nullptr);
-        if (owned) g_variant_unref(owned);
+        own(g_dbus_connection_call_sync(bus_, "org.freedesktop.DBus", "/org/freedesktop/DBus", "org.freedesktop.DBus",
+                                        "RequestName", g_variant_new("(su)", "org.kde.StatusNotifierWatcher", 4u),
+                                        nullptr, G_DBUS_CALL_FLAGS_NONE, 5000, nullptr, nullptr));
     }
     ~TestWatcher() {
         g_dbus_connection_unregister_object(bus_, registration_);
@@ -105,7 +95,7 @@ public:
     std::vector<std::string> items;
 
 private:
-    GDBusConnection* bus_;
+    GDBusConnection* bus_ = nullptr;
     guint registration_ = 0;
 };
 
@@ -131,7 +121,6 @@ Line readLayout(GVariant* node) {
     return line;
 }
 
-// The model's lines as the exported menu should show them.
 void expectSameLines(const Menu& menu, const Line& exported) {
     ASSERT_EQ(exported.children.size(), menu.items().size()) << menu.title();
     for (size_t i = 0; i < menu.items().size(); ++i) {
@@ -182,27 +171,23 @@ TEST_F(StatusNotifierTest, WithAWatcherTheItemIsOnTheBusWithIconLabelToolTipAndM
     EXPECT_EQ(presenter->statusIconFor(core->statusItem().get()), nullptr);  // not in a tray as well
     ASSERT_TRUE(showsWeather(*core));
     presenter->sync();
-    const std::string service = watcher.items[0];
-    auto itemCall = [&](const char* path, const char* interface, const char* method, GVariant* parameters) {
-        return own(call(watcher.bus(), service, path, interface, method, parameters));
+    auto itemCall = [&](const std::string& path, const char* interface, const char* method, GVariant* parameters) {
+        return call(watcher.bus(), watcher.items[0], path, interface, method, parameters);
     };
-    auto menuEvent = [&](const std::string& menuObject, int id, const char* event) {
-        return itemCall(menuObject.c_str(), "com.canonical.dbusmenu", "Event",
-                        g_variant_new("(isvu)", id, event, g_variant_new_int32(0), 0u)) != nullptr;
-    };
-
-    // The icon: the rendered weather icon at its own pixel size first.
-    Variant all = itemCall(StatusNotifierItem::kObjectPath, "org.freedesktop.DBus.Properties", "GetAll",
+    const char* const item = StatusNotifierItem::kObjectPath;
+    Variant all = itemCall(item, "org.freedesktop.DBus.Properties", "GetAll",
                            g_variant_new("(s)", "org.kde.StatusNotifierItem"));
     ASSERT_NE(all, nullptr);
     Variant properties = own(g_variant_get_child_value(all.get(), 0));
+
+    // The icon: the rendered weather icon at its own pixel size first.
     const ImageRef icon = core->statusItem()->image();
     ASSERT_TRUE(icon);
+    gint32 width = 0, height = 0;
+    GVariant* bytes = nullptr;
     Variant pixmaps = own(g_variant_lookup_value(properties.get(), "IconPixmap", G_VARIANT_TYPE("a(iiay)")));
     ASSERT_NE(pixmaps, nullptr);
     ASSERT_GE(g_variant_n_children(pixmaps.get()), 1u);
-    gint32 width = 0, height = 0;
-    GVariant* bytes = nullptr;
     g_variant_get_child(pixmaps.get(), 0, "(ii@ay)", &width, &height, &bytes);
     Variant ownedBytes = own(bytes);
     ASSERT_EQ(width, icon->pixelsWide());
@@ -217,43 +202,42 @@ TEST_F(StatusNotifierTest, WithAWatcherTheItemIsOnTheBusWithIconLabelToolTipAndM
             const uint8_t* q = argb + (row * width + x) * 4;
             if (p.a == 0 && q[0] == 0) continue;
             ++visible;
-            if (std::abs(q[0] - p.a) > 1 || std::abs(q[1] - p.r) > 1 || std::abs(q[2] - p.g) > 1 ||
-                std::abs(q[3] - p.b) > 1)
-                ++differing;
+            differing += std::abs(q[0] - p.a) > 1 || std::abs(q[1] - p.r) > 1 || std::abs(q[2] - p.g) > 1 ||
+                         std::abs(q[3] - p.b) > 1;
         }
     EXPECT_GT(visible, 100);
     EXPECT_EQ(differing, 0);
 
     // The label is the temperature title; the tool tip names the city, its conditions and temperature.
-    const gchar* label = nullptr;
+    const gchar *label = nullptr, *tipTitle = nullptr, *tipText = nullptr, *menuPath = nullptr;
     ASSERT_TRUE(g_variant_lookup(properties.get(), "XAyatanaLabel", "&s", &label));
     EXPECT_EQ(label, core->statusItem()->title());
     EXPECT_NE(std::string(label).find("30"), std::string::npos) << label;
-    const gchar *tipTitle = nullptr, *tipText = nullptr;
     ASSERT_TRUE(g_variant_lookup(properties.get(), "ToolTip", "(&s@a(iiay)&s&s)", nullptr, nullptr, &tipTitle, &tipText));
     EXPECT_EQ(std::string(tipTitle), "Des Moines, IA");
     EXPECT_NE(std::string(tipText).find(label), std::string::npos) << tipText;
-    const gchar* menuPath = nullptr;
     ASSERT_TRUE(g_variant_lookup(properties.get(), "Menu", "&o", &menuPath));
-    const std::string menuObject = menuPath;
+    const std::string menu = menuPath;
 
     // The exported menu has the model's lines and labels, images included.
-    Variant layout = itemCall(menuObject.c_str(), "com.canonical.dbusmenu", "GetLayout",
+    Variant layout = itemCall(menu, "com.canonical.dbusmenu", "GetLayout",
                               g_variant_new("(ii@as)", 0, -1, g_variant_new_strv(nullptr, 0)));
     ASSERT_NE(layout, nullptr);
     const Line root = readLayout(own(g_variant_get_child_value(layout.get(), 1)).get());
     expectSameLines(*core->menu(), root);
-    bool labelledImage = false;
-    for (const MenuItemRef& item : core->menu()->items()) labelledImage |= !item->imageText().empty();
-    EXPECT_TRUE(labelledImage) << "no detail or forecast line to show";
+    EXPECT_TRUE(std::ranges::any_of(core->menu()->items(), [](const MenuItemRef& i) { return !i->imageText().empty(); }))
+        << "no detail or forecast line to show";
 
     // Choosing "Update Now" through the bus refreshes the weather; the
     // pictures of the refresh (animation frames, the icon with its warning
     // badge) reach the panel as new icons.
+    auto menuEvent = [&](int id, const char* event) {
+        return itemCall(menu, "com.canonical.dbusmenu", "Event",
+                        g_variant_new("(isvu)", id, event, g_variant_new_int32(0), 0u)) != nullptr;
+    };
     int newIcons = 0;
     const guint subscription = g_dbus_connection_signal_subscribe(
-        watcher.bus(), nullptr, "org.kde.StatusNotifierItem", "NewIcon", StatusNotifierItem::kObjectPath, nullptr,
-        G_DBUS_SIGNAL_FLAGS_NONE,
+        watcher.bus(), nullptr, "org.kde.StatusNotifierItem", "NewIcon", item, nullptr, G_DBUS_SIGNAL_FLAGS_NONE,
         +[](GDBusConnection*, const gchar*, const gchar*, const gchar*, const gchar*, GVariant*, gpointer count) {
             ++*static_cast<int*>(count);
         },
@@ -261,7 +245,7 @@ TEST_F(StatusNotifierTest, WithAWatcherTheItemIsOnTheBusWithIconLabelToolTipAndM
     const int update = findLine(root, "Update Now");
     ASSERT_NE(update, 0);
     const size_t fetched = server.requests().size();
-    ASSERT_TRUE(menuEvent(menuObject, update, "clicked"));
+    ASSERT_TRUE(menuEvent(update, "clicked"));
     EXPECT_TRUE(waitFor([&] { return server.requests().size() > fetched; }));
     EXPECT_TRUE(showsWeather(*core));
     presenter->sync();
@@ -269,16 +253,14 @@ TEST_F(StatusNotifierTest, WithAWatcherTheItemIsOnTheBusWithIconLabelToolTipAndM
     g_dbus_connection_signal_unsubscribe(watcher.bus(), subscription);
 
     // The panel opens the menu: no tool tip over it.
-    ASSERT_TRUE(menuEvent(menuObject, 0, "opened"));
+    ASSERT_TRUE(menuEvent(0, "opened"));
     ASSERT_TRUE(waitFor([&] { return core->statusItem()->isMenuDown(); }));
     presenter->sync();
-    Variant tip = itemCall(StatusNotifierItem::kObjectPath, "org.freedesktop.DBus.Properties", "Get",
+    Variant tip = itemCall(item, "org.freedesktop.DBus.Properties", "Get",
                            g_variant_new("(ss)", "org.kde.StatusNotifierItem", "ToolTip"));
     ASSERT_NE(tip, nullptr);
-    GVariant* tipValue = nullptr;
-    g_variant_get(tip.get(), "(v)", &tipValue);
-    Variant ownedTip = own(tipValue);
-    g_variant_get(tipValue, "(&s@a(iiay)&s&s)", nullptr, nullptr, &tipTitle, &tipText);
+    Variant tipValue = own(g_variant_get_variant(own(g_variant_get_child_value(tip.get(), 0)).get()));
+    g_variant_get(tipValue.get(), "(&s@a(iiay)&s&s)", nullptr, nullptr, &tipTitle, &tipText);
     EXPECT_STREQ(tipTitle, "");
 
     core->deactivate();
