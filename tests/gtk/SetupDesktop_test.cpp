@@ -57,9 +57,8 @@ std::string describeWidget(GtkWidget* w) {
            std::to_string(b.y) + " " + std::to_string(b.width) + "x" + std::to_string(b.height);
 }
 
-// Every visible widget inside the window, no two siblings of the window's
-// layout overlapping, every control at least as large as GTK needs to draw
-// it. Returns what is wrong, one line each.
+// What is wrong with the window's layout, one line each: a widget outside
+// it, overlapping siblings, a control smaller than GTK needs to draw it.
 std::string layoutProblems(GtkWidget* window) {
     std::ostringstream out;
     GtkAllocation whole;
@@ -310,7 +309,6 @@ TEST_F(SetupDesktopTest, ADoubleClickAtTheEndOfALongListAddsTheCityClicked) {
     ASSERT_GT(end, 0) << "the list must be longer than its view";
     gtk_adjustment_set_value(scroll, end);
     settle(*presenter);
-    EXPECT_EQ(rowText(gtk_tree_view_get_model(tree), 11, 0), "Springfield, VT");
 
     GdkRectangle cell;
     GtkTreePath* path = gtk_tree_path_new_from_indices(11, -1);

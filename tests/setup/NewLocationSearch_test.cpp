@@ -8,13 +8,20 @@
 
 namespace {
 
+// Every fetch goes through the fixture server at the port as the proxy.
+void proxyTo(EnvScope& env, int port) {
+    env.set("http_proxy", ("http://127.0.0.1:" + std::to_string(port)).c_str());
+    env.set("no_proxy", nullptr);
+}
+
+const char kDenverPushed[] = "{city=s:Denver, CO;locStatus=i:1;nws=s:nws-den;}";
+
 class NewLocationTest : public SetupTest {
 protected:
     void SetUp() override {
         SetupTest::SetUp();
         useLineSearchSources(bundleRoot, &made);
-        env.set("http_proxy", ("http://127.0.0.1:" + std::to_string(server.port())).c_str());
-        env.set("no_proxy", nullptr);
+        proxyTo(env, server.port());
         server.route("n.example.com", "/search?q=Springfield",
                      FixtureReply::page("Springfield, IL|nws-spi\nSpringfield, MO|nws-sgf\n"));
         server.route("u.example.com", "/search?q=Springfield",
@@ -32,6 +39,12 @@ protected:
     bool search(const std::string& text) {
         loc->locationTF->userType(text);
         return loc->newLocationButton->userClick();
+    }
+    // What the search wrote to the log.
+    std::string searchLog(const std::string& text) {
+        CaptureStderr err;
+        EXPECT_TRUE(search(text));
+        return err.text();
     }
 
     FixtureServer server;
@@ -55,7 +68,7 @@ TEST_F(NewLocationTest, OneCityFoundBecomesThePrimaryCityAndIsPushedAtOnce) {
 
     const std::string pushed = menu.nextCall();
     EXPECT_EQ(pushed.rfind("setPreferences {", 0), 0u) << pushed;
-    EXPECT_NE(pushed.find("{city=s:Denver, CO;locStatus=i:1;nws=s:nws-den;}"), std::string::npos) << pushed;
+    EXPECT_NE(pushed.find(kDenverPushed), std::string::npos) << pushed;
     EXPECT_EQ(loc->locationManager()->primaryLocation().name, "Denver, CO");
     EXPECT_EQ(loc->locationManager()->numLocations(), 4);
     EXPECT_EQ(loc->managePrimaryPopup->titleOfSelectedItem(), "Denver, CO");
@@ -135,11 +148,7 @@ TEST_F(NewLocationTest, NothingFoundUnreachableAndRefusedInputs) {
     const size_t requests = server.requestCount();
     const std::string incomplete = "Please input a complete City Name. (ex. Sunnyvale, CA)Zip or Postal Codes are "
                                    "not supported by all weather sources.";
-    {
-        CaptureStderr err;
-        ASSERT_TRUE(search("Springfield 62704"));
-        EXPECT_NE(err.text().find("need to display errorString " + incomplete), std::string::npos);
-    }
+    EXPECT_NE(searchLog("Springfield 62704").find("need to display errorString " + incomplete), std::string::npos);
     EXPECT_EQ(server.requestCount(), requests);
     EXPECT_TRUE(loc->newLocationButton->isEnabled());
     EXPECT_EQ(loc->newLocationNotFoundTF->stringValue(), incomplete);
@@ -160,18 +169,9 @@ TEST_F(NewLocationTest, NothingFoundUnreachableAndRefusedInputs) {
     EXPECT_GT(server.requestCount(), before);
 
     // No site reachable is said as such, not as a missing city.
-    int deadPort = 0;
-    {
-        FixtureServer gone;
-        deadPort = gone.port();
-    }
-    env.set("http_proxy", ("http://127.0.0.1:" + std::to_string(deadPort)).c_str());
-    {
-        CaptureStderr err;
-        ASSERT_TRUE(search("Springfield"));
-        EXPECT_NE(err.text().find("No weather site could be reached for the search of Springfield"),
-                  std::string::npos);
-    }
+    proxyTo(env, FixtureServer().port());  // a port nothing listens on any more
+    EXPECT_NE(searchLog("Springfield").find("No weather site could be reached for the search of Springfield"),
+              std::string::npos);
     EXPECT_EQ(loc->newLocationNotFoundTF->stringValue(), "Could not contact any weather site.");
     EXPECT_TRUE(loc->cities().empty());
     EXPECT_EQ(loc->newLocationWindow()->firstResponder(), loc->locationTF.get());
@@ -185,8 +185,7 @@ TEST_F(SetupTest, TheShippedNationalWeatherServiceSearchFindsACityThroughTheProx
                  FixtureReply::redirect(
                      "http://www.crh.noaa.gov/ifps/MapClick.php?CityName=Des+Moines&state=IA&site=DMX"));
     EnvScope env;
-    env.set("http_proxy", ("http://127.0.0.1:" + std::to_string(server.port())).c_str());
-    env.set("no_proxy", nullptr);
+    proxyTo(env, server.port());
     ComTeskPlimSetup setup;
     setup.runPreferences(samplePrefs(), false, nullptr, "newloc", false);
     LocationManagerSetup& loc = *setup.prefControl()->locManSetup_;
@@ -215,7 +214,7 @@ TEST_F(NewLocationTest, ACityAddedAfterOKStillReachesTheMenuProgram) {
     // The list goes as the one preference it is.
     const std::string pushed = menu.nextCall();
     EXPECT_EQ(pushed.rfind("setPreference_toValue s:locations [", 0), 0u) << pushed;
-    EXPECT_NE(pushed.find("{city=s:Denver, CO;locStatus=i:1;nws=s:nws-den;}"), std::string::npos) << pushed;
+    EXPECT_NE(pushed.find(kDenverPushed), std::string::npos) << pushed;
     EXPECT_NE(pushed.find("{city=s:Boston, MA;locStatus=i:2;nws=s:k-boston;ug=s:u-boston;}"), std::string::npos);
     EXPECT_TRUE(Application::shared().isTerminated());
 }
@@ -223,9 +222,7 @@ TEST_F(NewLocationTest, ACityAddedAfterOKStillReachesTheMenuProgram) {
 TEST_F(NewLocationTest, ACityThatCannotBeDeliveredIsLoggedAndShown) {
     const std::string nobody = "com.tesk.SkyvaneNobody" + std::to_string(getpid());
     open(false, "newloc", &nobody);
-    CaptureStderr err;
-    ASSERT_TRUE(search("Denver"));
-    EXPECT_NE(err.text().find("The new city Denver, CO could not be sent to Skyvane"), std::string::npos);
+    EXPECT_NE(searchLog("Denver").find("The new city Denver, CO could not be sent to Skyvane"), std::string::npos);
     ASSERT_EQ(Application::shared().alerts().size(), 1u);
     const AlertRef alert = Application::shared().alerts().front();
     EXPECT_TRUE(alert->isShowing());

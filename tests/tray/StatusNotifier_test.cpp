@@ -286,11 +286,10 @@ TEST_F(StatusNotifierTest, WithoutAWatcherTheItemIsATrayIconAndSaysWhyNothingSho
     const int slot = gtk_status_icon_get_size(tray) > 0 ? gtk_status_icon_get_size(tray) : 22;
     EXPECT_EQ(std::max(gdk_pixbuf_get_width(shown), gdk_pixbuf_get_height(shown)), slot);
     EXPECT_LT(gdk_pixbuf_get_height(shown), gdk_pixbuf_get_width(shown));  // the icon's own proportions
-    gchar* tip = gtk_status_icon_get_tooltip_text(tray);
+    g_autofree gchar* tip = gtk_status_icon_get_tooltip_text(tray);
     ASSERT_NE(tip, nullptr);
     EXPECT_NE(std::string(tip).find("Des Moines, IA"), std::string::npos) << tip;
     EXPECT_NE(std::string(tip).find(core->statusItem()->title()), std::string::npos) << tip;
-    g_free(tip);
 
     core->deactivate();
     core.reset();
