@@ -7,7 +7,9 @@
 #include <cstdlib>
 #include <limits>
 #include <memory>
+#include <vector>
 
+#include "platform/PlistBounds.h"
 #include "util/AtomicFile.h"
 #include "util/CLocaleScope.h"
 #include "util/DisplayText.h"
@@ -78,22 +80,29 @@ plist_t toNode(const Value& value, Text text) {
     return nullptr;
 }
 
-Value fromNode(plist_t node) {
+// Reads a node, at most kMaxNesting levels of arrays and dictionaries deep
+// (level counts the containers above it): the bytes were measured before
+// parsing, and this bound holds even where the parser read them otherwise.
+// False when a container lies deeper.
+bool fromNode(plist_t node, int level, Value& out) {
     switch (plist_get_node_type(node)) {
     case PLIST_BOOLEAN: {
         uint8_t b = 0;
         plist_get_bool_val(node, &b);
-        return Value(b != 0);
+        out = Value(b != 0);
+        return true;
     }
     case PLIST_UINT: {
         uint64_t u = 0;
         plist_get_uint_val(node, &u);
-        return Value(static_cast<int64_t>(u));
+        out = Value(static_cast<int64_t>(u));
+        return true;
     }
     case PLIST_REAL: {
         double d = 0;
         plist_get_real_val(node, &d);
-        return Value(d);
+        out = Value(d);
+        return true;
     }
     case PLIST_STRING:
     case PLIST_KEY: {
@@ -103,9 +112,9 @@ Value fromNode(plist_t node) {
         } else {
             plist_get_key_val(node, &s);
         }
-        Value v(s ? s : "");
+        out = Value(s ? s : "");
         std::free(s);
-        return v;
+        return true;
     }
     case PLIST_DATA: {
         char* bytes = nullptr;
@@ -113,26 +122,35 @@ Value fromNode(plist_t node) {
         plist_get_data_val(node, &bytes, &length);
         Data d(reinterpret_cast<uint8_t*>(bytes), reinterpret_cast<uint8_t*>(bytes) + (bytes ? length : 0));
         std::free(bytes);
-        return Value(std::move(d));
+        out = Value(std::move(d));
+        return true;
     }
     case PLIST_DATE: {
         int32_t sec = 0, usec = 0;
         plist_get_date_val(node, &sec, &usec);
-        return Value(Date{kEpoch2001 + sec + usec / 1e6});
+        out = Value(Date{kEpoch2001 + sec + usec / 1e6});
+        return true;
     }
     case PLIST_UID: {
         uint64_t u = 0;
         plist_get_uid_val(node, &u);
-        return Value(static_cast<int64_t>(u));
+        out = Value(static_cast<int64_t>(u));
+        return true;
     }
     case PLIST_ARRAY: {
+        if (level >= kMaxNesting) return false;
         Array array;
         uint32_t n = plist_array_get_size(node);
         array.reserve(n);
-        for (uint32_t i = 0; i < n; ++i) array.push_back(fromNode(plist_array_get_item(node, i)));
-        return Value(std::move(array));
+        for (uint32_t i = 0; i < n; ++i) {
+            array.emplace_back();
+            if (!fromNode(plist_array_get_item(node, i), level + 1, array.back())) return false;
+        }
+        out = Value(std::move(array));
+        return true;
     }
     case PLIST_DICT: {
+        if (level >= kMaxNesting) return false;
         Dict dict;
         plist_dict_iter it = nullptr;
         plist_dict_new_iter(node, &it);
@@ -144,14 +162,56 @@ Value fromNode(plist_t node) {
                 std::free(key);
                 break;
             }
-            dict[key] = fromNode(item);
+            const bool read = fromNode(item, level + 1, dict[key]);
             std::free(key);
+            if (!read) {
+                std::free(it);
+                return false;
+            }
         }
         std::free(it);
-        return Value(std::move(dict));
+        out = Value(std::move(dict));
+        return true;
     }
     default:
-        return Value();
+        out = Value();
+        return true;
+    }
+}
+
+// Frees a tree of any depth without recursion (the library's own free
+// recurses once per level): leaves are taken off one at a time, deepest
+// first, always the last element of an array so that nothing shifts.
+void freeDeepTree(plist_t root) {
+    std::vector<plist_t> path{root};
+    while (!path.empty()) {
+        plist_t node = path.back();
+        plist_t child = nullptr;
+        if (plist_get_node_type(node) == PLIST_ARRAY && plist_array_get_size(node) > 0) {
+            child = plist_array_get_item(node, plist_array_get_size(node) - 1);
+        } else if (plist_get_node_type(node) == PLIST_DICT && plist_dict_get_size(node) > 0) {
+            plist_dict_iter it = nullptr;
+            char* key = nullptr;
+            plist_dict_new_iter(node, &it);
+            plist_dict_next_item(node, it, &key, &child);
+            std::free(key);
+            std::free(it);
+        }
+        if (child) {
+            path.push_back(child);
+            continue;
+        }
+        path.pop_back();
+        if (path.empty()) {
+            plist_free(node);
+        } else if (plist_get_node_type(path.back()) == PLIST_ARRAY) {
+            plist_array_remove_item(path.back(), plist_array_get_size(path.back()) - 1);
+        } else {
+            char* key = nullptr;
+            plist_dict_get_item_key(node, &key);
+            plist_dict_remove_item(path.back(), key ? key : "");
+            std::free(key);
+        }
     }
 }
 
@@ -162,21 +222,29 @@ bool parse(const std::string& bytes, Value& out, std::string& error) {
         error = "empty file";
         return false;
     }
-    if (bytes.size() > std::numeric_limits<uint32_t>::max()) {
-        error = "property list too large";
+    if (auto problem = boundsProblem(bytes)) {
+        error = "the property list is " + *problem;
         return false;
     }
     plist_t root = nullptr;
-    // The library reads reals with the C library, in the user's locale: a
-    // decimal comma there would read 0.5 as 0.
-    CLocaleScope cLocale;
-    plist_from_memory(bytes.data(), static_cast<uint32_t>(bytes.size()), &root);
-    Node owned(root);
+    {
+        // The library reads reals with the C library, in the user's locale: a
+        // decimal comma there would read 0.5 as 0.
+        CLocaleScope cLocale;
+        plist_from_memory(bytes.data(), static_cast<uint32_t>(bytes.size()), &root);
+    }
     if (!root) {
         error = "not a property list";
         return false;
     }
-    out = fromNode(root);
+    Value value;
+    if (!fromNode(root, 0, value)) {
+        freeDeepTree(root);
+        error = "the property list is nested more than " + std::to_string(kMaxNesting) + " levels deep";
+        return false;
+    }
+    plist_free(root);
+    out = std::move(value);
     return true;
 }
 

@@ -5,6 +5,8 @@
 #include <fstream>
 
 #include "PlistSamples.h"
+#include "platform/PlistBounds.h"
+#include "support/HostilePlists.h"
 #include "support/TempDir.h"
 
 TEST(PlistFile, EveryKindSurvivesAFileRoundTripWithItsType) {
@@ -79,4 +81,61 @@ TEST(PlistFile, AFailedWriteKeepsTheOldFile) {
     int files = 0;
     for ([[maybe_unused]] const auto& entry : std::filesystem::directory_iterator(dir.path())) ++files;
     EXPECT_EQ(files, 1);
+}
+
+// Nesting as deep as allowed still reads; one level more, nesting tens of
+// thousands deep, objects shared past counting and objects that hold
+// themselves are refused with the reason, at once and without a crash.
+TEST(PlistFile, PropertyListsPastTheBoundsAreRefusedNeverCrash) {
+    const uint32_t deepest = plist::kMaxNesting - 1;  // arrays under the top dictionary
+    // Closing tags hidden in a processing instruction's quoted text: the
+    // reader still refuses the nesting the parser builds from it.
+    std::string hidden = "<?xml version=\"1.0\"?><plist>";
+    for (int i = 0; i < 200; ++i) hidden += "<array>";
+    hidden += "<?pi \"?>";
+    for (int i = 0; i < 200; ++i) hidden += "</array>";
+    hidden += "\"?>";
+    for (int i = 0; i < 200; ++i) hidden += "<array>";
+    for (int i = 0; i < 400; ++i) hidden += "</array>";
+    hidden += "</plist>";
+    const struct {
+        const char* name;
+        std::string bytes;
+        const char* refused;  // nullptr: it reads
+    } cases[] = {
+        {"xml at the limit", hostile::deepXml(deepest), nullptr},
+        {"binary at the limit", hostile::deepBinary(deepest), nullptr},
+        {"xml one level deeper", hostile::deepXml(deepest + 1), "nested more than 256"},
+        {"binary one level deeper", hostile::deepBinary(deepest + 1), "nested more than 256"},
+        {"xml 60,000 deep", hostile::deepXml(60000), "nested more than 256"},
+        {"binary 60,000 deep", hostile::deepBinary(60000), "nested more than 256"},
+        {"xml 1,000,000 deep", hostile::deepXml(1000000), "nested more than 256"},
+        {"binary 1,000,000 deep", hostile::deepBinary(1000000), "nested more than 256"},
+        {"xml with hidden closing tags", hidden, "nested"},
+        {"binary shared 2^40 times", hostile::sharedBinary(40), "more than 1000000 values"},
+        {"binary holding itself", hostile::loopBinary(), "contains itself"},
+        {"binary with a count past its end", hostile::binary({hostile::container(0xA, {0}).substr(0, 1) + "\xff"}),
+         "container larger than its file"},
+        {"past 64 MiB", std::string(plist::kMaxFileBytes + 1, ' '), "larger than 64 MiB"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        plist::Value out;
+        std::string error;
+        const bool read = plist::parse(c.bytes, out, error);
+        if (!c.refused) {
+            ASSERT_TRUE(read) << error;
+            int levels = 0;
+            for (const plist::Value* v = &out; v; ++levels) {
+                if (v->isDict())
+                    v = &v->get("locations");
+                else
+                    v = v->isArray() && !v->asArray().empty() ? &v->asArray()[0] : nullptr;
+            }
+            EXPECT_EQ(levels, plist::kMaxNesting);
+        } else {
+            EXPECT_FALSE(read);
+            EXPECT_NE(error.find(c.refused), std::string::npos) << error;
+        }
+    }
 }
