@@ -15,6 +15,7 @@
 #include <tuple>
 
 #include "util/AtomicFile.h"
+#include "platform/PlistBounds.h"
 #include "platform/PlistFile.h"
 
 namespace {
@@ -142,7 +143,9 @@ void PreferenceStore::moveAsideLocked(const std::string& why) {
     std::string aside = path_ + ".damaged-" + stamp;
     for (int n = 2; exists(aside); ++n) aside = path_ + ".damaged-" + stamp + "-" + std::to_string(n);
     std::string message;
+    damagedKeptAs_.clear();
     if (std::rename(path_.c_str(), aside.c_str()) == 0) {
+        damagedKeptAs_ = aside;
         message = "The preference file [" + path_ + "] is damaged (" + why + "); it was kept as [" + aside +
                   "] and the preferences start empty.";
     } else {
@@ -260,7 +263,15 @@ bool PreferenceStore::synchronize() {
                 merged.erase(key);
             }
         }
-        if (!atomicfile::replace(path_, plist::toBinary(plist::Value(merged)), error, 0600)) {
+        // Never write a file the reader would refuse (and so set aside).
+        const std::string bytes = plist::toBinary(plist::Value(merged));
+        if (auto problem = plist::boundsProblem(bytes)) {
+            lastError_ = "The preferences were not saved: the file [" + path_ + "] would be " + *problem +
+                         "; it was left as it was.";
+            std::cerr << "PreferenceStore: " << lastError_ << std::endl;
+            return false;
+        }
+        if (!atomicfile::replace(path_, bytes, error, 0600)) {
             std::cerr << "PreferenceStore: " << error << std::endl;
             lastError_ = error;
             return false;
@@ -278,9 +289,11 @@ std::string PreferenceStore::lastError() {
     return lastError_;
 }
 
-std::string PreferenceStore::takeDamageReport() {
+std::string PreferenceStore::takeDamageReport(std::string* keptAs) {
     std::lock_guard<std::mutex> lock(mutex_);
     std::string report;
     report.swap(damageReport_);
+    if (keptAs) *keptAs = damagedKeptAs_;
+    damagedKeptAs_.clear();
     return report;
 }

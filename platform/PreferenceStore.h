@@ -58,8 +58,9 @@ public:
     std::string lastError();
 
     // The message about a damaged file that was moved aside, once; "" when
-    // there is none to report.
-    std::string takeDamageReport();
+    // there is none to report. keptAs (when given) receives the path the
+    // damaged file was kept as ("" when it could not be moved).
+    std::string takeDamageReport(std::string* keptAs = nullptr);
 
 private:
     struct FileStamp {
@@ -83,4 +84,5 @@ private:
     std::map<std::string, std::optional<plist::Value>> pending_;
     std::string lastError_;
     std::string damageReport_;
+    std::string damagedKeptAs_;
 };

@@ -12,6 +12,7 @@
 #include "PeerProcess.h"
 #include "platform/PlistFile.h"
 #include "support/CaptureStream.h"
+#include "support/HostilePlists.h"
 #include "support/TempDir.h"
 
 namespace {
@@ -263,4 +264,52 @@ TEST(PreferenceStore, TwoProgramsWritingOneDomainLoseNothing) {
     EXPECT_EQ(store.get("a").asInt(), 200);
     EXPECT_EQ(store.get("b").asInt(), 200);
     EXPECT_EQ(store.copyKeyList().size(), 22u);
+}
+
+// A file nested 60,000 deep (either form) is damaged like any other: kept
+// aside, reported with the name it was kept as, and the store starts empty.
+TEST(PreferenceStore, AFileNestedPastTheLimitIsKeptAsideAndTheStoreStartsEmpty) {
+    const struct {
+        const char* form;
+        std::string bytes;
+    } files[] = {{"xml", hostile::deepXml(60000)}, {"binary", hostile::deepBinary(60000)}};
+    for (const auto& file : files) {
+        SCOPED_TRACE(file.form);
+        TempDir dir;
+        std::ofstream(dir.file("com.tesk.Skyvane.plist"), std::ios::binary) << file.bytes;
+        PreferenceStore store("com.tesk.Skyvane", PreferenceScope::CurrentUserAnyHost, dir.path());
+        CaptureStderr err;
+        EXPECT_TRUE(store.copyKeyList().empty());
+        std::string keptAs;
+        EXPECT_NE(store.takeDamageReport(&keptAs).find("nested more than 256 levels"), std::string::npos);
+        EXPECT_EQ(keptAs.rfind(dir.file("com.tesk.Skyvane.plist.damaged-"), 0), 0u) << keptAs;
+        std::ifstream aside(keptAs, std::ios::binary);
+        EXPECT_EQ(std::string(std::istreambuf_iterator<char>(aside), std::istreambuf_iterator<char>()), file.bytes);
+
+        store.set("units", 1);
+        ASSERT_TRUE(store.synchronize());
+        PreferenceStore again("com.tesk.Skyvane", PreferenceScope::CurrentUserAnyHost, dir.path());
+        EXPECT_EQ(again.copyMultiple(), (plist::Dict{{"units", 1}}));
+    }
+}
+
+// A save whose file the reader would refuse is not written: the old file
+// stays byte for byte, and the error says why.
+TEST(PreferenceStore, ASaveLargerThanTheReaderAcceptsLeavesTheOldFile) {
+    TempDir dir;
+    PreferenceStore store("com.tesk.Skyvane", PreferenceScope::CurrentUserAnyHost, dir.path());
+    store.set("locations", plist::Array{plist::Dict{{"city", "Ames, IA"}}});
+    ASSERT_TRUE(store.synchronize());
+    std::ifstream in(store.path(), std::ios::binary);
+    const std::string before((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+
+    store.set("big1", std::string(35u << 20, 'x'));
+    store.set("big2", std::string(35u << 20, 'y'));
+    CaptureStderr err;
+    EXPECT_FALSE(store.synchronize());
+    EXPECT_NE(store.lastError().find("larger than 64 MiB"), std::string::npos) << store.lastError();
+    EXPECT_NE(err.text().find("larger than 64 MiB"), std::string::npos);
+    std::ifstream after(store.path(), std::ios::binary);
+    EXPECT_EQ(std::string(std::istreambuf_iterator<char>(after), std::istreambuf_iterator<char>()), before);
+    EXPECT_EQ(filesIn(dir.path()).size(), 2u);  // the file and its lock, nothing set aside
 }
