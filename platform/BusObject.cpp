@@ -3,6 +3,8 @@
 #include <gio/gio.h>
 
 #include <iostream>
+#include <limits>
+#include <stdexcept>
 
 namespace {
 
@@ -78,63 +80,91 @@ GVariant* toVariant(const plist::Value& value) {
     return nothing();
 }
 
+// A value of a D-Bus type that carries no property-list value.
+class Unreadable : public std::runtime_error {
+public:
+    explicit Unreadable(const std::string& type)
+        : std::runtime_error("a value of D-Bus type \"" + type + "\" was sent, which holds no property-list value") {}
+};
+
+// Releases a GVariant reference when it goes out of scope.
+struct Held {
+    GVariant* v;
+    explicit Held(GVariant* variant) : v(variant) {}
+    ~Held() { g_variant_unref(v); }
+    Held(const Held&) = delete;
+    Held& operator=(const Held&) = delete;
+};
+
 plist::Value fromVariant(GVariant* v);
 
-// The value inside a "v".
-plist::Value unbox(GVariant* boxed) {
-    GVariant* item = g_variant_get_variant(boxed);
-    plist::Value value = fromVariant(item);
-    g_variant_unref(item);
-    return value;
-}
-
-// The values inside every "v" child of a container (an "av" or a tuple).
-plist::Array unboxChildren(GVariant* container) {
+// The values inside every child of a container (an array or a tuple).
+plist::Array children(GVariant* container) {
     plist::Array values;
     gsize n = g_variant_n_children(container);
     values.reserve(n);
     for (gsize i = 0; i < n; ++i) {
-        GVariant* boxed = g_variant_get_child_value(container, i);
-        values.push_back(unbox(boxed));
-        g_variant_unref(boxed);
+        Held child(g_variant_get_child_value(container, i));
+        values.push_back(fromVariant(child.v));
     }
     return values;
 }
 
+// Another program may send any D-Bus type, not only those toVariant writes:
+// whole numbers of every width and sign (what `gdbus call` sends for "<1>"
+// is an int32), object paths and signatures as strings, arrays of any one
+// type, and dictionaries with string keys. Anything else is refused with
+// its type named.
 plist::Value fromVariant(GVariant* v) {
-    const char* type = g_variant_get_type_string(v);
-    std::string t = type;
-    if (t == "s") return plist::Value(std::string(g_variant_get_string(v, nullptr)));
-    if (t == "x") return plist::Value(static_cast<int64_t>(g_variant_get_int64(v)));
-    if (t == "d") return plist::Value(g_variant_get_double(v));
-    if (t == "b") return plist::Value(g_variant_get_boolean(v) != 0);
+    switch (g_variant_classify(v)) {
+    case G_VARIANT_CLASS_BYTE: return plist::Value(static_cast<int64_t>(g_variant_get_byte(v)));
+    case G_VARIANT_CLASS_INT16: return plist::Value(static_cast<int64_t>(g_variant_get_int16(v)));
+    case G_VARIANT_CLASS_UINT16: return plist::Value(static_cast<int64_t>(g_variant_get_uint16(v)));
+    case G_VARIANT_CLASS_INT32: return plist::Value(static_cast<int64_t>(g_variant_get_int32(v)));
+    case G_VARIANT_CLASS_UINT32: return plist::Value(static_cast<int64_t>(g_variant_get_uint32(v)));
+    case G_VARIANT_CLASS_INT64: return plist::Value(static_cast<int64_t>(g_variant_get_int64(v)));
+    case G_VARIANT_CLASS_UINT64: {
+        // Past the signed range it stays a number, too large for any preference.
+        const guint64 u = g_variant_get_uint64(v);
+        if (u > static_cast<guint64>(std::numeric_limits<int64_t>::max())) return plist::Value(static_cast<double>(u));
+        return plist::Value(static_cast<int64_t>(u));
+    }
+    case G_VARIANT_CLASS_DOUBLE: return plist::Value(g_variant_get_double(v));
+    case G_VARIANT_CLASS_BOOLEAN: return plist::Value(g_variant_get_boolean(v) != 0);
+    case G_VARIANT_CLASS_STRING:
+    case G_VARIANT_CLASS_OBJECT_PATH:
+    case G_VARIANT_CLASS_SIGNATURE: return plist::Value(std::string(g_variant_get_string(v, nullptr)));
+    case G_VARIANT_CLASS_VARIANT: {
+        Held item(g_variant_get_variant(v));
+        return fromVariant(item.v);
+    }
+    default: break;
+    }
+    const std::string t = g_variant_get_type_string(v);
     if (t == "ay") {
         std::string raw = bytesOf(v);
         return plist::Value(plist::Data(raw.begin(), raw.end()));
     }
+    if (t == "(y)") return plist::Value();
     if (t == "(d)" || t == "(ay)") {
-        GVariant* inner = g_variant_get_child_value(v, 0);
-        plist::Value result = t == "(d)" ? plist::Value(plist::Date{g_variant_get_double(inner)})
-                                         : plist::Value(bytesOf(inner));
-        g_variant_unref(inner);
-        return result;
+        Held inner(g_variant_get_child_value(v, 0));
+        return t == "(d)" ? plist::Value(plist::Date{g_variant_get_double(inner.v)}) : plist::Value(bytesOf(inner.v));
     }
-    if (t == "av") return plist::Value(unboxChildren(v));
-    if (t == "a{sv}" || t == "a(ayv)") {
+    const bool stringKeys = g_variant_is_of_type(v, G_VARIANT_TYPE("a{s*}"));
+    if (stringKeys || t == "a(ayv)") {
         plist::Dict dict;
         gsize n = g_variant_n_children(v);
         for (gsize i = 0; i < n; ++i) {
-            GVariant* entry = g_variant_get_child_value(v, i);
-            GVariant* key = g_variant_get_child_value(entry, 0);
-            GVariant* boxed = g_variant_get_child_value(entry, 1);
-            dict[t == "a{sv}" ? std::string(g_variant_get_string(key, nullptr)) : bytesOf(key)] = unbox(boxed);
-            g_variant_unref(boxed);
-            g_variant_unref(key);
-            g_variant_unref(entry);
+            Held entry(g_variant_get_child_value(v, i));
+            Held key(g_variant_get_child_value(entry.v, 0));
+            Held item(g_variant_get_child_value(entry.v, 1));
+            dict[stringKeys ? std::string(g_variant_get_string(key.v, nullptr)) : bytesOf(key.v)] = fromVariant(item.v);
         }
         return plist::Value(std::move(dict));
     }
-    return plist::Value();
+    if (g_variant_is_of_type(v, G_VARIANT_TYPE_ARRAY) && !g_variant_is_of_type(v, G_VARIANT_TYPE_DICTIONARY))
+        return plist::Value(children(v));
+    throw Unreadable(t);
 }
 
 std::string introspection(const std::vector<BusProtocol>& protocols) {
@@ -187,9 +217,8 @@ struct Served {
 void serve(GDBusConnection*, const gchar*, const gchar*, const gchar* interface, const gchar* method,
            GVariant* parameters, GDBusMethodInvocation* invocation, gpointer data) {
     auto* served = static_cast<Served*>(data);
-    plist::Array args = unboxChildren(parameters);
     try {
-        plist::Value reply = served->handler(interface, method, args);
+        plist::Value reply = served->handler(interface, method, children(parameters));
         g_dbus_method_invocation_return_value(invocation, g_variant_new("(v)", toVariant(reply)));
     } catch (const std::exception& e) {
         g_dbus_method_invocation_return_dbus_error(invocation, "com.tesk.Error.Failed", e.what());
@@ -355,7 +384,11 @@ plist::Value RemoteObject::call(const std::string& method, const plist::Array& a
         g_clear_error(&e);
         throw failure;
     }
-    plist::Array result = unboxChildren(reply);
-    g_variant_unref(reply);
-    return result.empty() ? plist::Value() : result[0];
+    Held held(reply);
+    try {
+        plist::Array result = children(reply);
+        return result.empty() ? plist::Value() : result[0];
+    } catch (const Unreadable& e) {
+        throw RemoteCallError(RemoteCallError::Kind::Failed, what + ": " + e.what());
+    }
 }

@@ -1,5 +1,6 @@
 #include "platform/BusObject.h"
 
+#include <gio/gio.h>
 #include <gtest/gtest.h>
 #include <unistd.h>
 
@@ -139,4 +140,72 @@ TEST(BusObject, WithoutASessionBusNothingRegistersAndNothingIsFound) {
                      {{"DBUS_SESSION_BUS_ADDRESS", "unix:path=/nonexistent/bus"}, {"DISPLAY", ""}});
     EXPECT_EQ(peer.readLine(), "no bus");
     EXPECT_EQ(peer.wait(), 0);
+}
+
+// Another program may send any D-Bus type (`gdbus call` sends "<1>" as an
+// int32): whole numbers of every width, object paths, plain arrays and
+// string-keyed dictionaries read as the values they hold; a type that holds
+// no value is refused with the type named.
+TEST(BusObject, ForeignTypesReadAsTheirValuesOrAreRefusedByName) {
+    VendingPeer peer("Foreign");
+    ASSERT_TRUE(peer.remote);
+    GDBusConnection* bus = g_bus_get_sync(G_BUS_TYPE_SESSION, nullptr, nullptr);
+    ASSERT_TRUE(bus);
+    // The echo of one value, sent as it is; the error text when refused.
+    auto echo = [&](GVariant* value, plist::Value& back) -> std::string {
+        GError* e = nullptr;
+        GVariant* reply = g_dbus_connection_call_sync(bus, peer.name.c_str(), "/com/tesk/RootObject", "com.tesk.Test",
+                                                      "echo", g_variant_new("(v)", value), G_VARIANT_TYPE("(v)"),
+                                                      G_DBUS_CALL_FLAGS_NONE, 5000, nullptr, &e);
+        if (!reply) {
+            std::string error = e->message;
+            g_error_free(e);
+            return error;
+        }
+        // The reply as GLib prints it, with its types.
+        GVariant* inner = nullptr;
+        g_variant_get(reply, "(v)", &inner);
+        gchar* text = g_variant_print(inner, TRUE);
+        back = plist::Value(std::string(text));
+        g_free(text);
+        g_variant_unref(inner);
+        g_variant_unref(reply);
+        return "";
+    };
+    const struct {
+        const char* sent;
+        const char* echoed;  // as printed by GLib, or the type named when refused
+        bool refused = false;
+    } cases[] = {
+        {"byte 200", "int64 200"},
+        {"int16 -5", "int64 -5"},
+        {"uint16 65535", "int64 65535"},
+        {"int32 1", "int64 1"},
+        {"uint32 4000000000", "int64 4000000000"},
+        {"int64 -9000000000", "int64 -9000000000"},
+        {"uint64 18446744073709551615", "1.8446744073709552e+19"},
+        {"objectpath '/a/b'", "'/a/b'"},
+        {"['a', 'b']", "[<'a'>, <'b'>]"},
+        {"[int32 1, 5]", "[<int64 1>, <int64 5>]"},
+        {"{'city': 'Ames'}", "{'city': <'Ames'>}"},
+        {"(int32 1, int32 2)", "(ii)", true},
+        {"{int32 1: 'a'}", "a{is}", true},
+        {"[(true, 0.5)]", "(bd)", true},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.sent);
+        GError* e = nullptr;
+        GVariant* value = g_variant_parse(nullptr, c.sent, nullptr, nullptr, &e);
+        ASSERT_TRUE(value) << e->message;
+        plist::Value back;
+        const std::string error = echo(value, back);
+        if (!c.refused) {
+            EXPECT_EQ(error, "");
+            EXPECT_EQ(back.stringOr(""), c.echoed);
+        } else {
+            EXPECT_NE(error.find(std::string("D-Bus type \"") + c.echoed + "\""), std::string::npos) << error;
+        }
+    }
+    g_object_unref(bus);
+    peer.remote->call("quit");
 }
