@@ -277,8 +277,7 @@ std::optional<plist::Dict> ComTeskUtilControl::copyPrefs() {
     PreferenceStore* prefs = store();
     if (!prefs) return std::nullopt;
     const std::vector<std::string> keys = prefs->copyKeyList();
-    const std::string damage = prefs->takeDamageReport();
-    if (!damage.empty()) std::fprintf(stderr, "%s\n", damage.c_str());
+    tellIfSetAside(*prefs);
     if (keys.empty()) return std::nullopt;
     return prefs->copyMultiple();
 }
@@ -310,6 +309,7 @@ bool ComTeskUtilControl::writePrefs(const plist::Dict& prefs) {
         target->setMultiple(prefs, remove);
         saved = target->synchronize();
         if (!saved) std::fprintf(stderr, "Couldn't save preferences: %s\n", target->lastError().c_str());
+        tellIfSetAside(*target);
     }
     if (!saved) {
         AlertRef alert = Alert::create("Problem Saving Preferences",
@@ -319,4 +319,16 @@ bool ComTeskUtilControl::writePrefs(const plist::Dict& prefs) {
         alert->beginSheet(nullptr);
     }
     return saved;
+}
+
+void ComTeskUtilControl::tellIfSetAside(PreferenceStore& prefs) {
+    std::string keptAs;
+    const std::string damage = prefs.takeDamageReport(&keptAs);
+    if (damage.empty()) return;
+    std::fprintf(stderr, "%s\n", damage.c_str());
+    const std::string message = keptAs.empty()
+                                    ? "Skyvane's preferences could not be read; it starts with new ones."
+                                    : "Skyvane's preferences could not be read and were kept as " + keptAs +
+                                          "; it starts with new ones.";
+    Alert::create("Problem Reading Preferences", message, localized("ok"))->beginSheet(nullptr);
 }

@@ -79,6 +79,9 @@ public:
 
 private:
     PreferenceStore* store();
+    // Logs a preference file the store set aside as damaged and tells the
+    // user in an alert (the store reports each file once).
+    void tellIfSetAside(PreferenceStore& prefs);
     std::string localized(const std::string& key) const;
     void showEmailError(const std::string& key, bool closeAfter, Control& sender);
     void updateVersionLine();

@@ -11,6 +11,10 @@
 namespace {
 
 constexpr double kNoLimit = std::numeric_limits<double>::max();
+// Generous for every real preference (a city list of a thousand entries
+// takes a few hundred kilobytes), small beside the file's own limit.
+constexpr size_t kMaxPushedBytes = 64 * 1024;
+constexpr size_t kMaxPushedEntries = 1000;
 
 enum class Shape { Boolean, Whole, Number, Choice, SourceList, Locations };
 
@@ -59,6 +63,13 @@ std::string number(double n) {
     return text;
 }
 
+bool hasControl(const std::string& text) {
+    return std::any_of(text.begin(), text.end(), [](char c) {
+        const auto byte = static_cast<unsigned char>(c);
+        return byte < 0x20 || byte == 0x7F;
+    });
+}
+
 // What was given, for the message: numbers and short texts as they are.
 std::string describe(const plist::Value& value) {
     switch (value.type()) {
@@ -68,7 +79,8 @@ std::string describe(const plist::Value& value) {
         case plist::Value::Type::Boolean: return value.asBool() ? "the boolean true" : "the boolean false";
         case plist::Value::Type::String: {
             const std::string& text = value.asString();
-            return text.size() <= 40 ? "\"" + text + "\"" : "a text of " + std::to_string(text.size()) + " bytes";
+            return text.size() <= 40 && !hasControl(text) ? "the string \"" + text + "\""
+                                                           : "a string of " + std::to_string(text.size()) + " bytes";
         }
         case plist::Value::Type::Date: return "a date";
         case plist::Value::Type::Data: return "data";
@@ -101,6 +113,53 @@ bool held(const plist::Value& value, const plist::Value* current) {
     if (!current || !current->isArray()) return false;
     const plist::Array& items = current->asArray();
     return std::find(items.begin(), items.end(), value) != items.end();
+}
+
+// Why a key or a text cannot be stored: the property-list writer ends a
+// text at a NUL byte, so "Nul\0City" would come back as "Nul".
+std::optional<std::string> textProblem(const std::string& text, const char* kind) {
+    if (text.size() > kMaxPushedBytes)
+        return std::string(kind) + " of " + std::to_string(text.size()) + " bytes, more than the " +
+               std::to_string(kMaxPushedBytes) + " allowed";
+    if (text.find('\0') != std::string::npos) return std::string(kind) + " holding a NUL byte, which cannot be stored";
+    return std::nullopt;
+}
+
+// Why a pushed value is too large to keep, or holds what cannot be stored.
+// Values from the bus nest a few dozen levels at most (the bus's own limit).
+std::optional<std::string> sizeProblem(const plist::Value& value) {
+    switch (value.type()) {
+        case plist::Value::Type::String: return textProblem(value.asString(), "a text");
+        case plist::Value::Type::Data:
+            if (value.asData().size() > kMaxPushedBytes)
+                return "data of " + std::to_string(value.asData().size()) + " bytes, more than the " +
+                       std::to_string(kMaxPushedBytes) + " allowed";
+            break;
+        case plist::Value::Type::Array:
+            if (value.asArray().size() > kMaxPushedEntries)
+                return "a list of " + std::to_string(value.asArray().size()) + " entries, more than the " +
+                       std::to_string(kMaxPushedEntries) + " allowed";
+            for (const plist::Value& item : value.asArray())
+                if (auto problem = sizeProblem(item)) return problem;
+            break;
+        case plist::Value::Type::Dict:
+            if (value.asDict().size() > kMaxPushedEntries)
+                return "a dictionary of " + std::to_string(value.asDict().size()) + " entries, more than the " +
+                       std::to_string(kMaxPushedEntries) + " allowed";
+            for (const auto& [key, item] : value.asDict()) {
+                if (auto problem = textProblem(key, "a key")) return problem;
+                if (auto problem = sizeProblem(item)) return problem;
+            }
+            break;
+        default: break;
+    }
+    return std::nullopt;
+}
+
+// How a key is named in a message: long or odd keys by their length.
+std::string keyName(const std::string& key) {
+    if (key.size() > 64 || hasControl(key)) return "with a key of " + std::to_string(key.size()) + " bytes";
+    return "\"" + key + "\"";
 }
 
 std::optional<std::string> locationsProblem(const std::string& what, const plist::Value& value,
@@ -150,9 +209,13 @@ std::optional<std::string> ruleProblem(const Rule& rule, const plist::Value& val
 
 std::optional<std::string> locationProblem(const plist::Value& location, const std::string& name) {
     if (!location.isDict()) return mismatch(name, "a dictionary", location);
+    if (auto problem = sizeProblem(location)) return name + " cannot be kept: it holds " + *problem;
     const plist::Value& city = location.get(kCity);
     if (!city.isString() || city.asString().empty())
         return name + " must have a non-empty \"" + kCity + "\", not " + describe(city);
+    // The name is shown in the menu and in windows as it is.
+    if (hasControl(city.asString()))
+        return "\"" + std::string(kCity) + "\" of " + name + " must hold no control characters or NUL bytes";
     for (const auto& [key, value] : location.asDict()) {
         if (key == kCity) continue;
         const std::string what = "\"" + key + "\" of " + name;
@@ -168,12 +231,16 @@ std::optional<std::string> locationProblem(const plist::Value& location, const s
 
 std::optional<std::string> preferenceProblem(const std::string& key, const plist::Value& value,
                                              const plist::Dict& current) {
-    const Rule* rule = ruleFor(key);
-    if (!rule) return std::nullopt;
     auto mine = current.find(key);
     const plist::Value* held = mine == current.end() ? nullptr : &mine->second;
     // Of the same type too: a number is not the boolean it equals.
     if (held && held->type() == value.type() && *held == value) return std::nullopt;
+    // Every key, ours or not, is stored: what is too large for the
+    // preference file or cannot be written is refused here.
+    if (auto problem = textProblem(key, "a key")) return "the preference has " + *problem;
+    if (auto problem = sizeProblem(value)) return "preference " + keyName(key) + " holds " + *problem;
+    const Rule* rule = ruleFor(key);
+    if (!rule) return std::nullopt;
     return ruleProblem(*rule, value, held);
 }
 

@@ -1,8 +1,11 @@
 #pragma once
 // Checks what another program pushes over the session bus before anything
 // changes: the type of each known preference, the range of its number, and
-// for "locations" an array of dictionaries each with a non-empty "city".
-// Keys that are not ours pass as they are.
+// for "locations" an array of dictionaries each with a non-empty "city"
+// without control characters. Every value, ours or not, is bounded (64 KB
+// per text, data or key, 1,000 entries per list or dictionary) and may hold
+// no NUL byte, so that the preference file stays one the program can read
+// back; keys that are not ours otherwise pass as they are.
 //
 // A value equal to the one the program already holds always passes, whatever
 // its shape: the setup application sends back the whole set it was given, and
@@ -21,7 +24,8 @@ std::optional<std::string> preferenceProblem(const std::string& key, const plist
 // (without it the city list would be emptied); nothing when all of it fits.
 std::optional<std::string> preferencesProblem(const plist::Dict& prefs, const plist::Dict& current);
 
-// Why a location dictionary does not fit: it needs a non-empty "city", a
-// "locStatus" (when present) from 0 to 3, and text for every other entry.
+// Why a location dictionary does not fit: it needs a non-empty "city"
+// without control characters, a "locStatus" (when present) from 0 to 3, and
+// text for every other entry, within the bounds above.
 // `name` says which location the message is about.
 std::optional<std::string> locationProblem(const plist::Value& location, const std::string& name = "the location");

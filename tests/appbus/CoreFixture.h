@@ -102,9 +102,10 @@ protected:
         PreferenceStore file(domain_, PreferenceScope::CurrentUserAnyHost);
         return file.copyMultiple();
     }
+    std::string prefsPath() const { return PreferenceStore(domain_, PreferenceScope::CurrentUserAnyHost).path(); }
     // The preference file as it lies on disk.
     std::string storedBytes() const {
-        std::ifstream in(PreferenceStore(domain_, PreferenceScope::CurrentUserAnyHost).path(), std::ios::binary);
+        std::ifstream in(prefsPath(), std::ios::binary);
         return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
     }
     static bool waitFor(const std::function<bool()>& done, int ms = 15000) {
