@@ -5,6 +5,7 @@
 
 #include <cmath>
 #include <cstdlib>
+#include <cstring>
 #include <limits>
 #include <memory>
 #include <vector>
@@ -104,16 +105,18 @@ bool fromNode(plist_t node, int level, Value& out) {
         out = Value(d);
         return true;
     }
-    case PLIST_STRING:
+    case PLIST_STRING: {
+        // Not plist_get_string_val: the library aborts the program there
+        // when a binary string holds a NUL byte. The text ends at the first
+        // NUL, as it would after the next write.
+        uint64_t length = 0;
+        const char* s = plist_get_string_ptr(node, &length);
+        out = Value(s ? std::string(s, strnlen(s, length)) : std::string());
+        return true;
+    }
     case PLIST_KEY: {
-        char* s = nullptr;
-        if (plist_get_node_type(node) == PLIST_STRING) {
-            plist_get_string_val(node, &s);
-        } else {
-            plist_get_key_val(node, &s);
-        }
-        out = Value(s ? s : "");
-        std::free(s);
+        // Keys are read through their dictionaries; one on its own reads as nothing.
+        out = Value();
         return true;
     }
     case PLIST_DATA: {

@@ -207,3 +207,35 @@ TEST_F(HostilePreferencesTest, ValuesTooLargeOrCityNamesWithControlCharactersAre
     EXPECT_EQ(titles(again->locationMenu()), withZurich);
     again->deactivate();
 }
+
+// Values each within bounds may still add up past what the preference file
+// may hold: that save is refused, logged and shown as a failed save, and the
+// file stays as it was, so the next start still has its cities.
+TEST_F(HostilePreferencesTest, ASaveThatWouldOutgrowTheFileIsRefusedShownAndTheOldFileKept) {
+    store(earlierPrefs("advance_mode",
+                       {city("Des Moines, IA", Location::kPrimary), city("Ames, IA", Location::kFavorite)}));
+    auto core = std::make_unique<ComTeskPlim>();
+    const std::string file = storedBytes();
+    const std::vector<std::string> cities = titles(core->locationMenu());
+    // Texts that differ, so that the binary file cannot store one for all.
+    for (const std::string key : {"bulk1", "bulk2"}) {
+        plist::Dict bulk;
+        for (int i = 0; i < 600; ++i)
+            bulk["entry" + std::to_string(i)] = plist::Value(key + std::to_string(i) + std::string(60000, 'b'));
+        ASSERT_EQ(push("com.tesk.Skyvane0", "setPreference_toValue", {key, bulk}), std::nullopt);
+    }
+
+    Application::shared().clearAlerts();
+    CaptureStderr err;
+    core->prefsModified();  // a save of every preference, as after any change
+    EXPECT_NE(err.text().find("larger than 64 MiB"), std::string::npos);
+    ASSERT_EQ(Application::shared().alerts().size(), 1u);
+    EXPECT_EQ(Application::shared().alerts()[0]->messageText(), "Problem Saving Preferences");
+    EXPECT_EQ(storedBytes(), file);
+    core->deactivate();
+    core.reset();
+
+    auto again = std::make_unique<ComTeskPlim>();
+    EXPECT_EQ(titles(again->locationMenu()), cities);
+    again->deactivate();
+}

@@ -139,3 +139,25 @@ TEST(PlistFile, PropertyListsPastTheBoundsAreRefusedNeverCrash) {
         }
     }
 }
+
+// A NUL byte inside a binary string or key ends the text, as writing it
+// would, instead of aborting the program inside the parsing library.
+TEST(PlistFile, BinaryTextsHoldingNulReadUpToIt) {
+    using hostile::ascii;
+    const std::string nul("Nul\0City", 8);
+    const struct {
+        const char* name;
+        std::string bytes;
+        plist::Value read;
+    } cases[] = {
+        {"string", hostile::binary({ascii(nul)}), plist::Value("Nul")},
+        {"key", hostile::binary({hostile::container(0xD, {1, 2}), ascii(nul), ascii("x")}), plist::Dict{{"Nul", "x"}}},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        plist::Value out;
+        std::string error;
+        ASSERT_TRUE(plist::parse(c.bytes, out, error)) << error;
+        EXPECT_EQ(out, c.read);
+    }
+}
