@@ -11,7 +11,9 @@
 // programs writing one domain never produce a torn file and a crash or a full
 // disk never leaves it empty or half-written. A damaged file is moved aside
 // (kept beside the new one as <file>.damaged-<time>) and reported, never
-// silently overwritten. Safe to use from several threads.
+// silently overwritten; a file past the reader's bounds (platform/PlistBounds.h)
+// is damaged too, and a save that would write one fails and keeps the old
+// file. Safe to use from several threads.
 
 #include <map>
 #include <mutex>
