@@ -436,13 +436,7 @@ bool tokenList::patternMatches(int i, std::string_view subject) const {
     if (nul != nullptr) subject = subject.substr(0, static_cast<size_t>(static_cast<const char*>(nul) - subject.data()));
     const checkedPattern checked =
         static_cast<size_t>(i) < patterns_.size() ? patterns_[static_cast<size_t>(i)] : checkedPattern{};
-    if (checked.compiled != nullptr) {
-        regmatch_t range[1];
-        range[0].rm_so = 0;
-        range[0].rm_eo = static_cast<regoff_t>(subject.size());
-        CLocaleScope c;
-        return regexec(checked.compiled, subject.data(), 0, range, REG_STARTEND) == 0;
-    }
+    if (checked.compiled != nullptr) return checked.compiled->exec(subject.data(), subject.size(), 0, nullptr) == 0;
     if (checked.bad) return false;
     const token& t = tokens_[static_cast<size_t>(i)];
     return regex::match(t.type == TOKEN_TAG ? tagArgs(t) : t.text, std::string(subject), kRegexFlags);

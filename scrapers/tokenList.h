@@ -13,6 +13,9 @@
 #include <string_view>
 #include <vector>
 
+class compiledPattern;
+class StopFlag;
+
 class tokenList {
 public:
     enum tokenType { TOKEN_TAG = 0, TOKEN_TEXT = 1, TOKEN_COMMENT = 2 };
@@ -153,7 +156,7 @@ private:
     // with hasRegex, owned by the process-wide pattern cache, or bad when it
     // does not compile (the token then never matches).
     struct checkedPattern {
-        const regex_t* compiled = nullptr;
+        const compiledPattern* compiled = nullptr;
         bool bad = false;
     };
     std::vector<checkedPattern> patterns_;

@@ -1,5 +1,6 @@
 #include "util/regex.h"
 
+#include <cstring>
 #include <iostream>
 
 #include "util/CLocaleScope.h"
@@ -18,35 +19,111 @@ int orDefault(int flags, int def) { return flags == 0 ? def : flags; }
 
 void reportSearchError() { std::cerr << "some other error occurred" << std::endl; }
 
+// Where the C string that starts at offset ends: at its first NUL byte, or at
+// the end of text. known carries the answer of the previous call of a scan
+// (npos at first): a NUL still ahead of the offset need not be looked for
+// again.
+size_t cStringEnd(const std::string& text, size_t offset, size_t& known) {
+    if (known != std::string::npos && known >= offset) return known;
+    const void* nul = std::memchr(text.data() + offset, '\0', text.size() - offset);
+    known = nul ? static_cast<size_t>(static_cast<const char*>(nul) - text.data()) : text.size();
+    return known;
+}
+
 }  // namespace
 
-struct regexCache::Compiled {
+int execRange(const regex_t* compiled, const char* text, size_t length, size_t nmatch, regmatch_t* slots) {
+    // The range is given, not found by strlen(): a scan that searches a long
+    // text many times stays linear.
+    regmatch_t range[1];
+    regmatch_t* bounds = nmatch > 0 ? slots : range;
+    bounds[0].rm_so = 0;
+    bounds[0].rm_eo = static_cast<regoff_t>(length);
+    CLocaleScope c;
+    return regexec(compiled, text, nmatch, bounds, REG_STARTEND);
+}
+
+struct compiledPattern::Copy {
     regex_t re{};
-    Entry entry;
-    ~Compiled() { regfree(&re); }
+    ~Copy() { regfree(&re); }
 };
+
+compiledPattern::compiledPattern(std::string pattern, int platformFlags)
+    : pattern_(std::move(pattern)), platformFlags_(platformFlags) {}
+
+compiledPattern::~compiledPattern() = default;
+
+int compiledPattern::compile() {
+    auto copy = std::make_unique<Copy>();
+    int rc;
+    {
+        CLocaleScope c;
+        rc = regcomp(&copy->re, pattern_.c_str(), platformFlags_);
+    }
+    if (rc != 0) return rc;
+    groups_ = copy->re.re_nsub;
+    std::lock_guard<std::mutex> guard(mutex_);
+    idle_.push_back(copy.get());
+    copies_.push_back(std::move(copy));
+    return 0;
+}
+
+compiledPattern::Copy* compiledPattern::borrow() const {
+    {
+        std::lock_guard<std::mutex> guard(mutex_);
+        if (!idle_.empty()) {
+            Copy* copy = idle_.back();
+            idle_.pop_back();
+            return copy;
+        }
+    }
+    // Every copy is in use by another thread: compile one more, outside the lock.
+    auto copy = std::make_unique<Copy>();
+    int rc;
+    {
+        CLocaleScope c;
+        rc = regcomp(&copy->re, pattern_.c_str(), platformFlags_);
+    }
+    if (rc != 0) return nullptr;  // out of memory: the search fails
+    std::lock_guard<std::mutex> guard(mutex_);
+    copies_.push_back(std::move(copy));
+    return copies_.back().get();
+}
+
+void compiledPattern::giveBack(Copy* copy) const {
+    std::lock_guard<std::mutex> guard(mutex_);
+    idle_.push_back(copy);
+}
+
+int compiledPattern::exec(const char* text, size_t length, size_t nmatch, regmatch_t* slots) const {
+    Copy* copy = borrow();
+    if (copy == nullptr) return REG_ESPACE;
+    const int rc = execRange(&copy->re, text, length, nmatch, slots);
+    giveBack(copy);
+    return rc;
+}
+
+size_t compiledPattern::extraCopies() const {
+    std::lock_guard<std::mutex> guard(mutex_);
+    return copies_.empty() ? 0 : copies_.size() - 1;
+}
 
 int regexCache::getRegex(const std::string& pattern, int flags, Entry& entry) {
     std::lock_guard<teskMutex> guard(mutex_);
     auto key = std::make_pair(pattern, flags);
     if (auto it = entries_.find(key); it != entries_.end()) {
-        entry = it->second->entry;
+        entry = Entry{it->second.get(), static_cast<int>(it->second->groupCount()) + 1, flags};
         return 0;
     }
-    auto compiled = std::make_unique<Compiled>();
-    int rc;
-    {
-        CLocaleScope c;
-        rc = regcomp(&compiled->re, pattern.c_str(), platformFlags(flags));
-    }
+    auto compiled = std::make_unique<compiledPattern>(pattern, platformFlags(flags));
+    const int rc = compiled->compile();
     ++compiles_;
     if (rc != 0) {
         std::cerr << "regexCache: BAD REGEX : " << pattern << ". Not handling this.  Bad things will happen. "
                   << std::endl;
         return rc;
     }
-    compiled->entry = Entry{&compiled->re, static_cast<int>(compiled->re.re_nsub) + 1, flags};
-    entry = compiled->entry;
+    entry = Entry{compiled.get(), static_cast<int>(compiled->groupCount()) + 1, flags};
     entries_.emplace(std::move(key), std::move(compiled));
     return 0;
 }
@@ -72,17 +149,20 @@ regex::regex(const std::string& pattern, int flags) {
     }
 }
 
-regex::Search regex::search(const std::string& text, size_t offset) {
+regex::Search regex::search(const std::string& text, size_t offset, size_t& cEnd) {
     if (compiled_ == nullptr) {
         return Search::NoMatch;
     }
-    CLocaleScope c;
-    int rc = regexec(compiled_, text.c_str() + offset, noSubMatch_ ? 0 : slots_.size(), slots_.data(), 0);
+    const size_t end = cStringEnd(text, offset, cEnd);
+    int rc = compiled_->exec(text.c_str() + offset, end - offset, noSubMatch_ ? 0 : slots_.size(), slots_.data());
     if (rc == 0) return Search::Match;
     return rc == REG_NOMATCH ? Search::NoMatch : Search::Error;
 }
 
-bool regex::match(const std::string& text) { return search(text, 0) == Search::Match; }
+bool regex::match(const std::string& text) {
+    size_t cEnd = std::string::npos;
+    return search(text, 0, cEnd) == Search::Match;
+}
 
 bool regex::matchOne(const std::string& text, std::string& out) {
     std::vector<std::string> groups;
@@ -94,7 +174,8 @@ bool regex::matchOne(const std::string& text, std::string& out) {
 }
 
 bool regex::matchMany(const std::string& text, std::vector<std::string>& out) {
-    if (search(text, 0) != Search::Match) {
+    size_t cEnd = std::string::npos;
+    if (search(text, 0, cEnd) != Search::Match) {
         return false;
     }
     const auto len = static_cast<regoff_t>(text.size());
@@ -111,8 +192,9 @@ bool regex::matchMany(const std::string& text, std::vector<std::string>& out) {
 bool regex::matchManyGlobal(const std::string& text, std::vector<std::string>& out) {
     bool appended = false;
     size_t offset = 0;
+    size_t cEnd = std::string::npos;
     while (offset < text.size()) {
-        Search s = search(text, offset);
+        Search s = search(text, offset, cEnd);
         if (s == Search::Error) {
             reportSearchError();
             break;
@@ -142,16 +224,19 @@ bool regex::matchManyGlobal(const std::string& text, std::vector<std::string>& o
     return appended;
 }
 
-bool regex::splitCompiled(const regex_t* compiled, const std::string& text, std::vector<std::string>& out) {
+namespace {
+
+// Appends the pieces of text between the matches that exec (a search of the
+// C string [text, text + length)) finds; false when a search failed.
+template <class Exec>
+bool splitWith(const Exec& exec, const std::string& text, std::vector<std::string>& out) {
     regmatch_t whole{};
     size_t offset = 0;
     size_t last = 0;
+    size_t cEnd = std::string::npos;
     while (offset < text.size()) {
-        int rc;
-        {
-            CLocaleScope c;
-            rc = compiled ? regexec(compiled, text.c_str() + offset, 1, &whole, 0) : REG_NOMATCH;
-        }
+        const size_t end = cStringEnd(text, offset, cEnd);
+        const int rc = exec(text.c_str() + offset, end - offset, &whole);
         if (rc == REG_NOMATCH) {
             break;
         }
@@ -174,17 +259,32 @@ bool regex::splitCompiled(const regex_t* compiled, const std::string& text, std:
     return true;
 }
 
+}  // namespace
+
+bool regex::splitCompiled(const regex_t* compiled, const std::string& text, std::vector<std::string>& out) {
+    return splitWith(
+        [compiled](const char* subject, size_t length, regmatch_t* whole) {
+            return compiled ? execRange(compiled, subject, length, 1, whole) : REG_NOMATCH;
+        },
+        text, out);
+}
+
 void regex::split(const std::string& text, std::vector<std::string>& out) {
     // Without a compiled pattern nothing matches: the text is one piece.
-    splitCompiled(compiled_, text, out);
+    splitWith(
+        [this](const char* subject, size_t length, regmatch_t* whole) {
+            return compiled_ ? compiled_->exec(subject, length, 1, whole) : REG_NOMATCH;
+        },
+        text, out);
 }
 
 std::string regex::substitute(const std::string& text, const std::string& replacement) {
     std::string result;
     size_t offset = 0;
     size_t last = 0;
+    size_t cEnd = std::string::npos;
     while (offset < text.size()) {
-        Search s = search(text, offset);
+        Search s = search(text, offset, cEnd);
         if (s == Search::Error) {
             reportSearchError();
             return result;

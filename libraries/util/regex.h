@@ -6,6 +6,7 @@
 
 #include <map>
 #include <memory>
+#include <mutex>
 #include <string>
 #include <utility>
 #include <vector>
@@ -19,12 +20,50 @@ constexpr int IgnoreCase = 2;
 constexpr int NoSubMatch = 4;
 }  // namespace RegexFlags
 
+// One pattern as the cache holds it. The C library locks a compiled pattern
+// for the whole of a search, so threads searching the same pattern would wait
+// for each other, however long one search takes: each search borrows a
+// compiled copy that no other search is using, and another copy is compiled
+// only when every copy is busy. Copies are never freed while the process runs.
+class compiledPattern {
+public:
+    compiledPattern(std::string pattern, int platformFlags);
+    ~compiledPattern();
+    compiledPattern(const compiledPattern&) = delete;
+    compiledPattern& operator=(const compiledPattern&) = delete;
+
+    // Compiles the first copy; 0 or the compile error.
+    int compile();
+    size_t groupCount() const { return groups_; }
+    // regexec over the bytes [text, text + length), NUL bytes included, with
+    // offsets counted from text. Without sub-match report pass nmatch 0.
+    int exec(const char* text, size_t length, size_t nmatch, regmatch_t* slots) const;
+    // How many copies were compiled beyond the first (for tests).
+    size_t extraCopies() const;
+
+private:
+    struct Copy;
+    Copy* borrow() const;
+    void giveBack(Copy* copy) const;
+
+    const std::string pattern_;
+    const int platformFlags_;
+    size_t groups_ = 0;
+    mutable std::mutex mutex_;
+    mutable std::vector<std::unique_ptr<Copy>> copies_;
+    mutable std::vector<Copy*> idle_;
+};
+
+// Searches [text, text + length) with a pattern compiled elsewhere; offsets
+// count from text.
+int execRange(const regex_t* compiled, const char* text, size_t length, size_t nmatch, regmatch_t* slots);
+
 // The process-wide cache of compiled patterns, keyed by pattern text and
 // flags. Entries live as long as the process.
 class regexCache {
 public:
     struct Entry {
-        const regex_t* compiled = nullptr;
+        const compiledPattern* compiled = nullptr;
         int slotCount = 0;
         int flags = 0;
     };
@@ -41,8 +80,7 @@ public:
     regexCache& operator=(const regexCache&) = delete;
 
 private:
-    struct Compiled;
-    std::map<std::pair<std::string, int>, std::unique_ptr<Compiled>> entries_;
+    std::map<std::pair<std::string, int>, std::unique_ptr<compiledPattern>> entries_;
     teskMutex mutex_;
     unsigned long compiles_ = 0;
 };
@@ -87,9 +125,12 @@ public:
 
 private:
     enum class Search { Match, NoMatch, Error };
-    Search search(const std::string& text, size_t offset);
+    // Searches text from offset as a C string: up to its first NUL byte at or
+    // after offset. cEnd caches where that NUL is across the searches of one
+    // scan (start it at 0), so that a scan stays linear in the text.
+    Search search(const std::string& text, size_t offset, size_t& cEnd);
 
-    const regex_t* compiled_ = nullptr;
+    const compiledPattern* compiled_ = nullptr;
     int slotCount_ = 0;
     bool noSubMatch_ = false;  // searches then report only whether they match
     std::vector<regmatch_t> slots_;
