@@ -305,7 +305,8 @@ int http::doRequest(const std::string& host, int port, const std::string& reques
     int rc = startRequest(host, port, request, fd);
     if (rc != HttpResult::Ok) return rc;
     response.clear();
-    return receiveUntilClosed(fd, [&response](const char* chunk, size_t size) {
+    bool cut = false;
+    rc = receiveUntilClosed(fd, [&response, &cut](const char* chunk, size_t size) {
         // Zero bytes carry nothing in a page and would end it for C-string
         // consumers: drop them, keep the text after them.
         for (size_t i = 0; i < size; ++i) {
@@ -313,8 +314,11 @@ int http::doRequest(const std::string& host, int port, const std::string& reques
         }
         if (static_cast<long>(response.size()) <= kMaxTextBytes) return true;
         logTooLong(static_cast<long>(response.size()));
+        cut = true;
         return false;
     });
+    // A page cut short is not the page: reading it would give wrong values.
+    return cut ? HttpResult::TooLong : rc;
 }
 
 int http::doRequestBinary(const std::string& host, int port, const std::string& request, char* data, int& length,
@@ -352,7 +356,8 @@ int http::withRetries(const std::string& host, const std::string& uri, const std
     int rc = HttpResult::Ok;
     for (int remaining = retries_; remaining >= 0;) {
         rc = attempt();
-        if (rc == HttpResult::Ok || rc == HttpResult::Stopped) break;
+        // The same page would be too long again.
+        if (rc == HttpResult::Ok || rc == HttpResult::Stopped || rc == HttpResult::TooLong) break;
         --remaining;
         if (!retryPause(host, uri, remaining)) {
             rc = HttpResult::Stopped;

@@ -19,6 +19,7 @@ constexpr int NoConnect = 2;    // refused or not completed within the connect t
 constexpr int SendFailed = 3;   // no socket, or the request could not be sent
 constexpr int ReceiveFailed = 4;  // a receive error; for binary fetches also an unusable reply
 constexpr int Stopped = 5;        // the stop flag was set: no further attempt is made
+constexpr int TooLong = 6;        // a text reply passed the size limit: cut, so failed, and not asked again
 }  // namespace HttpResult
 
 class http {
