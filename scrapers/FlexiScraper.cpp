@@ -9,6 +9,7 @@
 #include "scrapers/tokenList.h"
 #include "scrapers/tokenScorer.h"
 #include "util/GeneralUtils.h"
+#include "util/StopFlag.h"
 #include "util/UrlUtils.h"
 #include "util/regex.h"
 
@@ -62,10 +63,11 @@ int FlexiScraper::scrape(const std::string& key, ScrapeReport& report) {
     std::string header;
     std::string page;
     const int status = fetchURL(header, page, scrapeConfig_, key, report.getDisplayHashRef(), false);
-    if (status == Success) {
-        scoreData(page, scrapeConfig_, report.getInputHashRef(), report.getOutputHashRef());
-        postProcessScrape(report);
-    }
+    if (status != Success) return status;
+    scoreData(page, scrapeConfig_, report.getInputHashRef(), report.getOutputHashRef());
+    // Stopped while reading the page: what was read is partial.
+    if (isStopped()) return FetchFailed;
+    postProcessScrape(report);
     return status;
 }
 
@@ -153,14 +155,17 @@ bool FlexiScraper::mergeKeysIntoString(const std::string& templ, const std::stri
 
 int FlexiScraper::scoreData(const std::string& page, const scraperConfig& config, Table& input, Table& output) {
     const bool bodyOnly = getHash(config.getGlobalConfig(), "parse_entire_page", "") != "1";
-    const tokenList tokens(page, bodyOnly, true);
+    // A stop ends the parse and the scoring early; the caller sees the flag.
+    const std::shared_ptr<StopFlag> stop = stopFlag();
+    const tokenList tokens(page, bodyOnly, true, stop.get());
 
     std::vector<std::string> wanted;
     const std::string inTokens = getHash(input, "in_tokens", "");
     if (!inTokens.empty()) regex::split(",", inTokens, wanted, RegexFlags::Extended);
 
-    tokenScorer scorer;
+    tokenScorer scorer(stop.get());
     for (const scraperConfig::chunk& chunk : config.getChunkList()) {
+        if (stop && stop->isStopped()) break;
         if (!wanted.empty()) {
             const std::string desired = getHash(chunk.config, "desired_token", "");
             if (std::find(wanted.begin(), wanted.end(), desired) == wanted.end()) continue;

@@ -49,6 +49,15 @@ public:
 
     // Scrape helpers.
     bool decodeObservations(std::string& station, std::map<std::string, std::string>& output);
+    // Reads the station report's text into the output: fields of "Label: value"
+    // lines, visibility and the coordinates on the first line. False when the
+    // stop flag ended it.
+    bool readObservationText(const std::string& text, std::map<std::string, std::string>& output);
+    // A report line "Label: value": the label runs from the line start (or
+    // from just after the colon before it) to the first colon followed by a
+    // blank; the value is the rest after that ": ". The leftmost match of
+    // "([^:]*)[:] (.*)", found in one pass. False when the line has no ": ".
+    static bool splitObservationLine(const std::string& line, std::string& label, std::string& value);
     bool getTimezoneAndDate(std::map<std::string, std::string>& output, int& gmtOffset, int& hour, int& minute);
     int convertTimezoneToGMTOffset(const std::string& zone);
     static float convertLongLatToFloat(const std::string& text);

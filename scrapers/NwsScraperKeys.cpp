@@ -4,6 +4,7 @@
 #include <cctype>
 
 #include "scrapers/NwsScraper.h"
+#include "scrapers/scanLimits.h"
 #include "scrapers/scraperLog.h"
 #include "util/GeneralUtils.h"
 #include "util/StringMap.h"
@@ -55,6 +56,12 @@ bool cleanStateReply(std::string text, std::string& state) {
 
 bool NwsScraper::urlToKey(const std::string& url, const std::string& name, std::string& key,
                           const std::string& baseUrl) {
+    // The link patterns are searched from every position of the link: a
+    // link longer than any real one is no forecast link.
+    if (url.size() > scanLimits::kMaxSearchedText) {
+        scraperLog::print("urlToKey: a link of " + std::to_string(url.size()) + " bytes is passed over\n");
+        return false;
+    }
     if (url.find("citysearch.php?lat") != std::string::npos) {
         return latLonUrlToKey(url, key, baseUrl);
     }

@@ -2,11 +2,13 @@
 // of the key's form, the station's observation report, the local time for the
 // sun times, the condition code and the first severe-weather warning.
 
+#include <algorithm>
 #include <cctype>
 #include <cstdlib>
 
 #include "model/CodeTables.h"
 #include "scrapers/NwsScraper.h"
+#include "scrapers/scanLimits.h"
 #include "scrapers/scraperLog.h"
 #include "util/GeneralUtils.h"
 #include "util/StringMap.h"
@@ -71,6 +73,12 @@ int NwsScraper::scrape(const std::string& key, ScrapeReport& report) {
     auto favorite = input.find("isFavorite");
     input["in_tokens"] = favorite != input.end() && favorite->second == "1" ? kFavoriteTokens : "";
     const int status = scoreData(page, *pageConfig, input, output);
+    // Stopped while reading the page: the values are partial, and the station
+    // report could not be fetched anyway.
+    if (isStopped()) {
+        scraperLog::print(std::string("nws scrape stopped for key=[") + key + "]\n");
+        return FetchFailed;
+    }
 
     if (form != "ll") {
         auto metar = output.find("metar");
@@ -163,16 +171,62 @@ bool NwsScraper::decodeObservations(std::string& station, std::map<std::string, 
         return false;
     }
 
-    std::vector<std::string> lines;
-    regex::split("[\r\n]", reply, lines, RegexFlags::Extended);
-    std::map<std::string, std::string> fields;
-    regex fieldLine("([^:]*)[:] (.*)", RegexFlags::Extended);
-    for (const std::string& line : lines) {
-        std::vector<std::string> groups;
-        if (fieldLine.matchMany(line, groups) && groups.size() == 2) {
-            fields[groups[0]] = groups[1];
+    return readObservationText(reply, output);
+}
+
+bool NwsScraper::splitObservationLine(const std::string& line, std::string& label, std::string& value) {
+    // A pattern search reads the line as a C string.
+    const size_t end = std::min(line.find('\0'), line.size());
+    size_t labelStart = 0;
+    for (size_t colon = line.find(':'); colon < end; colon = line.find(':', colon + 1)) {
+        if (colon + 1 < end && line[colon + 1] == ' ') {
+            label.assign(line, labelStart, colon - labelStart);
+            value.assign(line, colon + 2, end - colon - 2);
+            return true;
         }
+        // No match can take in this colon: the next one starts after it.
+        labelStart = colon + 1;
     }
+    return false;
+}
+
+bool NwsScraper::readObservationText(const std::string& text, std::map<std::string, std::string>& output) {
+    // The lines are the pieces between CR and LF bytes (empty ones
+    // included, none after a final line break).
+    std::map<std::string, std::string> fields;
+    std::string firstLine;
+    bool firstTooLong = false;
+    size_t skipped = 0;
+    bool any = false;
+    int sinceCheck = 0;
+    for (size_t start = 0; start < text.size();) {
+        if (++sinceCheck == scanLimits::kStopCheckEvery) {
+            sinceCheck = 0;
+            if (isStopped()) return false;
+        }
+        size_t end = text.find_first_of("\r\n", start);
+        if (end == std::string::npos) end = text.size();
+        const size_t length = end - start;
+        const bool tooLong = length > scanLimits::kMaxSearchedText;
+        if (!any) {
+            any = true;
+            firstTooLong = tooLong;
+            if (!tooLong) firstLine.assign(text, start, length);
+        }
+        if (tooLong) {
+            ++skipped;
+        } else {
+            std::string label;
+            std::string value;
+            if (splitObservationLine(text.substr(start, length), label, value)) fields[label] = value;
+        }
+        start = end + 1;
+    }
+    if (skipped > 0) {
+        scraperLog::error("decodeObservations: " + std::to_string(skipped) + " line(s) longer than " +
+                          std::to_string(scanLimits::kMaxSearchedText) + " bytes passed over\n");
+    }
+    if (isStopped()) return false;
 
     auto visibility = fields.find("Visibility");
     std::string miles;
@@ -182,9 +236,9 @@ bool NwsScraper::decodeObservations(std::string& station, std::map<std::string, 
     }
 
     std::vector<std::string> coordinates;
-    if (!lines.empty() &&
+    if (any && !firstTooLong &&
         regex::matchMany("([0-9]{1,3}[-][0-9]{1,3}[-]*[0-9]{0,3}[NS])[ ]*([0-9]{1,3}[-][0-9]{1,3}[-]*[0-9]{0,3}[EW])",
-                         lines[0], coordinates, RegexFlags::Extended) &&
+                         firstLine, coordinates, RegexFlags::Extended) &&
         coordinates.size() == 2) {
         const float latitude = convertLongLatToFloat(coordinates[0]);
         const float longitude = convertLongLatToFloat(coordinates[1]);

@@ -1,11 +1,14 @@
 #include "scrapers/tokenList.h"
 
+#include <atomic>
 #include <climits>
 #include <cstdint>
 #include <cstdlib>
 #include <cstring>
 
+#include "scrapers/scanLimits.h"
 #include "scrapers/scraperLog.h"
+#include "util/StopFlag.h"
 #include "util/CLocaleScope.h"
 #include "util/regex.h"
 
@@ -47,6 +50,15 @@ const std::string& tagArgs(const tokenList::token& t) {
     static const std::string empty;
     auto it = t.hash.find(tokenList::TOK_TAG_ARGS);
     return it == t.hash.end() ? empty : it->second;
+}
+
+// Said once per process: a page with one such token usually has many.
+void noteTooLongToSearch(size_t length) {
+    static std::atomic<bool> said{false};
+    if (said.exchange(true)) return;
+    scraperLog::error("tokenList: a token of " + std::to_string(length) + " bytes is longer than " +
+                      std::to_string(scanLimits::kMaxSearchedText) +
+                      " bytes; such tokens match no pattern (said once)\n");
 }
 
 }  // namespace
@@ -110,7 +122,9 @@ private:
 
 tokenList::tokenList() = default;
 
-tokenList::tokenList(const std::string& html, bool bodyOnly, bool buildIndex) { parseHtml(html, bodyOnly, buildIndex); }
+tokenList::tokenList(const std::string& html, bool bodyOnly, bool buildIndex, const StopFlag* stop) {
+    parseHtml(html, bodyOnly, buildIndex, stop);
+}
 
 tokenList::~tokenList() = default;
 
@@ -130,7 +144,7 @@ bool tokenList::isWhiteSpaceText(std::string_view text) {
     return true;
 }
 
-void tokenList::parseHtml(const std::string& html, bool bodyOnly, bool buildIndex) {
+void tokenList::parseHtml(const std::string& html, bool bodyOnly, bool buildIndex, const StopFlag* stop) {
     bodyOnly_ = bodyOnly;
     buildIndex_ = buildIndex;
     chardataLabel_ = kChardataLabel;
@@ -159,7 +173,12 @@ void tokenList::parseHtml(const std::string& html, bool bodyOnly, bool buildInde
     size_t runStart = 0;
     size_t cursor = 0;
     bool stopped = false;
+    int sinceCheck = 0;
     while (!stopped) {
+        if (stop != nullptr && ++sinceCheck == scanLimits::kStopCheckEvery) {
+            sinceCheck = 0;
+            if (stop->isStopped()) return;  // the tokens so far stay; nobody reads them
+        }
         switch (state) {
         case State::Text: {
             const void* lt = std::memchr(data + cursor, '<', end - cursor);
@@ -434,6 +453,10 @@ bool tokenList::patternMatches(int i, std::string_view subject) const {
     // The subject is read as a C string: it ends at its first NUL byte.
     const void* nul = std::memchr(subject.data(), '\0', subject.size());
     if (nul != nullptr) subject = subject.substr(0, static_cast<size_t>(static_cast<const char*>(nul) - subject.data()));
+    if (subject.size() > scanLimits::kMaxSearchedText) {
+        noteTooLongToSearch(subject.size());
+        return false;
+    }
     const checkedPattern checked =
         static_cast<size_t>(i) < patterns_.size() ? patterns_[static_cast<size_t>(i)] : checkedPattern{};
     if (checked.compiled != nullptr) return checked.compiled->exec(subject.data(), subject.size(), 0, nullptr) == 0;
@@ -525,6 +548,10 @@ std::string tokenList::reconstructStringFromToken(int i, const std::string& post
     const token& t = at(i);
     std::string text = t.type == TOKEN_TAG ? tagArgs(t) : t.text;
     if (postRegex.empty()) return text;
+    if (text.size() > scanLimits::kMaxSearchedText) {
+        noteTooLongToSearch(text.size());
+        return text;  // as when the pattern does not match
+    }
     std::string group;
     if (regex(postRegex, kRegexFlags).matchOne(text, group)) return group;
     return text;

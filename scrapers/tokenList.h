@@ -69,7 +69,8 @@ public:
     static constexpr size_t MAX_TAG_ARGS = 250;
 
     tokenList();
-    tokenList(const std::string& html, bool bodyOnly, bool buildIndex);
+    // A parse ends early, keeping the tokens so far, once stop is set.
+    tokenList(const std::string& html, bool bodyOnly, bool buildIndex, const StopFlag* stop = nullptr);
     virtual ~tokenList();
     tokenList(const tokenList&) = default;
     tokenList& operator=(const tokenList&) = default;
@@ -77,7 +78,7 @@ public:
     tokenList& operator=(tokenList&&) = default;
 
     // Appends the tokens of html (earlier tokens stay).
-    void parseHtml(const std::string& html, bool bodyOnly, bool buildIndex);
+    void parseHtml(const std::string& html, bool bodyOnly, bool buildIndex, const StopFlag* stop = nullptr);
     void insertToken(tokenType type, std::string& piece, tokenStates* states);
     void insertPopulatedToken(token& t, const std::string& indexKey);
     void modifyToken(token& t, std::string& piece);

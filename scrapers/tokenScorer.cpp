@@ -4,8 +4,10 @@
 #include <cstdlib>
 
 #include "scrapers/numberedKeys.h"
+#include "scrapers/scanLimits.h"
 #include "scrapers/scraperLog.h"
 #include "util/GeneralUtils.h"
+#include "util/StopFlag.h"
 #include "util/StringMap.h"
 
 namespace {
@@ -16,7 +18,9 @@ constexpr int kDefaultDropoff = 30;
 constexpr size_t kMaxTabledWeights = size_t{1} << 20;
 }  // namespace
 
-tokenScorer::tokenScorer() = default;
+tokenScorer::tokenScorer(const StopFlag* stop) : stop_(stop) {}
+
+bool tokenScorer::stopped() const { return stop_ != nullptr && stop_->isStopped(); }
 
 tokenScorer::~tokenScorer() = default;
 
@@ -98,10 +102,17 @@ void tokenScorer::scoreCandidates(const tokenList& page, const tokenList& tpl, i
 
     similar_.assign(static_cast<size_t>(page.size()), -1);
     const auto& pageIndex = page.getIndex();
+    int sinceCheck = 0;
     for (const auto& [name, entry] : tpl.getIndex()) {
         auto hit = pageIndex.find(name);
         if (hit == pageIndex.end()) continue;
-        for (int k : hit->second) similar_[static_cast<size_t>(k)] = tpl.findSimilarInEntry(entry, page, k);
+        for (int k : hit->second) {
+            if (++sinceCheck == scanLimits::kStopCheckEvery) {
+                sinceCheck = 0;
+                if (stopped()) return;
+            }
+            similar_[static_cast<size_t>(k)] = tpl.findSimilarInEntry(entry, page, k);
+        }
     }
 
     const size_t count = candidates.size();
@@ -111,6 +122,10 @@ void tokenScorer::scoreCandidates(const tokenList& page, const tokenList& tpl, i
     size_t first = 0;  // the candidates whose window holds k: [first, last)
     size_t last = 0;
     for (int k = 0; k < page.size(); ++k) {
+        if (++sinceCheck == scanLimits::kStopCheckEvery) {
+            sinceCheck = 0;
+            if (stopped()) return;
+        }
         const int j = similar_[static_cast<size_t>(k)];
         if (j < 0) continue;
         while (first < count && pos[first] < k - window) ++first;
@@ -172,7 +187,8 @@ void tokenScorer::scoreForChunk(const tokenList& page, const scraperConfig::chun
         }
         scoreCandidates(page, tpl, dataPos, candidates);
     }
-    if (table_.empty()) return;
+    // A stopped chunk has only part of its scores: it writes nothing.
+    if (table_.empty() || stopped()) return;
 
     int maxFound = getHashInt(chunk.config, scraperConfig::MAX_FOUND, kDefaultMaxFound);
     const int dropoff = getHashInt(chunk.config, scraperConfig::CLUMP_DROPOFF, kDefaultDropoff);

@@ -12,9 +12,12 @@
 #include "scrapers/scraperConfig.h"
 #include "scrapers/tokenList.h"
 
+class StopFlag;
+
 class tokenScorer {
 public:
-    tokenScorer();
+    // Once stop is set, a chunk being scored ends early and writes nothing.
+    explicit tokenScorer(const StopFlag* stop = nullptr);
     ~tokenScorer();
 
     // Scores one chunk against an indexed page and writes its value or
@@ -46,6 +49,9 @@ private:
     // The score table in the order entries were added; kept as a plain list
     // because thousands of candidates are scored per chunk, and ordered only
     // as far as the clump needs.
+    bool stopped() const;
+
+    const StopFlag* stop_ = nullptr;
     std::vector<Entry> table_;
     // Scratch space of scoreCandidates, kept between chunks.
     std::vector<float> weights_;
