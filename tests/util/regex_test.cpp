@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <atomic>
+#include <chrono>
 #include <clocale>
 #include <thread>
 
@@ -177,4 +179,47 @@ TEST(Regex, ThreadedUseOfOnePatternSharesTheCache) {
     }
     for (auto& th : threads) th.join();
     for (int t = 0; t < 8; ++t) EXPECT_EQ(results[static_cast<size_t>(t)], std::to_string(t));
+}
+
+TEST(Regex, ASlowSearchDoesNotHoldUpOtherThreadsOnTheSamePattern) {
+    // From every start the pattern runs to the end of a line without a colon,
+    // so this search takes a long time; a search of the same pattern on
+    // another thread meanwhile gets a compiled copy of its own.
+    const std::string pattern = "([^:]*)[:] (.*)slow-test";
+    regexCache::Entry entry;
+    ASSERT_EQ(getRegexCacheInstance().getRegex(pattern, RegexFlags::Extended, entry), 0);
+    const size_t copiesBefore = entry.compiled->extraCopies();
+    const std::string slowText(16 << 10, 'a');
+    std::atomic<bool> started{false};
+    std::atomic<bool> slowDone{false};
+    std::thread slow([&] {
+        started = true;
+        std::string out;
+        EXPECT_FALSE(regex::matchOne(pattern, slowText, out, RegexFlags::Extended));
+        slowDone = true;
+    });
+    while (!started) std::this_thread::yield();
+    std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    std::string label;
+    EXPECT_TRUE(regex::matchOne(pattern, "Visibility: 10 miles slow-test", label, RegexFlags::Extended));
+    EXPECT_EQ(label, "Visibility");
+    EXPECT_FALSE(slowDone.load());
+    slow.join();
+    EXPECT_EQ(entry.compiled->extraCopies(), copiesBefore + 1);
+    // Later searches reuse the copies: none is compiled again.
+    EXPECT_TRUE(regex::matchOne(pattern, "a: b slow-test", label, RegexFlags::Extended));
+    EXPECT_EQ(entry.compiled->extraCopies(), copiesBefore + 1);
+}
+
+TEST(Regex, ScansOfTextsWithZeroBytesStopAtTheFirstOne) {
+    // Searches read the text as a C string from each search start.
+    const std::string text("a,b\0c,d", 7);
+    Strings pieces;
+    regex::split(",", text, pieces, 0);
+    EXPECT_EQ(pieces, (Strings{"a", std::string("b\0c,d", 5)}));
+    Strings groups;
+    EXPECT_TRUE(regex::matchManyGlobal("([a-z])", text, groups, 0));
+    EXPECT_EQ(groups, (Strings{"a", "b"}));
+    EXPECT_EQ(regex::substitute("[a-z]", text, "#", 0), std::string("#,#\0c,d", 7));
+    EXPECT_FALSE(regex::match("d", text, 0));
 }
