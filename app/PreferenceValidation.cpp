@@ -15,6 +15,13 @@ constexpr double kNoLimit = std::numeric_limits<double>::max();
 // takes a few hundred kilobytes), small beside the file's own limit.
 constexpr size_t kMaxPushedBytes = 64 * 1024;
 constexpr size_t kMaxPushedEntries = 1000;
+// What all preferences together may hold, counted as their texts and data
+// plus a little for every value. Even with every character escaped and every
+// line indented, the file written from this stays far below the 64 MiB the
+// reader accepts, so values that each fit cannot add up to a file the next
+// start would set aside.
+constexpr size_t kMaxPreferencesBytes = 4 * 1024 * 1024;
+constexpr size_t kBytesPerValue = 16;
 
 enum class Shape { Boolean, Whole, Number, Choice, SourceList, Locations };
 
@@ -156,6 +163,38 @@ std::optional<std::string> sizeProblem(const plist::Value& value) {
     return std::nullopt;
 }
 
+size_t storedBytes(const plist::Value& value) {
+    switch (value.type()) {
+        case plist::Value::Type::String: return kBytesPerValue + value.asString().size();
+        case plist::Value::Type::Data: return kBytesPerValue + value.asData().size();
+        case plist::Value::Type::Array: {
+            size_t bytes = kBytesPerValue;
+            for (const plist::Value& item : value.asArray()) bytes += storedBytes(item);
+            return bytes;
+        }
+        case plist::Value::Type::Dict: {
+            size_t bytes = kBytesPerValue;
+            for (const auto& [key, item] : value.asDict()) bytes += key.size() + storedBytes(item);
+            return bytes;
+        }
+        default: return kBytesPerValue;
+    }
+}
+
+size_t storedBytes(const plist::Dict& prefs) {
+    size_t bytes = 0;
+    for (const auto& [key, item] : prefs) bytes += key.size() + storedBytes(item);
+    return bytes;
+}
+
+// Why preferences of `total` bytes, now of `before`, cannot be kept. What an
+// older file already holds may stay; only growing past the bound is refused.
+std::optional<std::string> totalProblem(size_t total, size_t before) {
+    if (total <= kMaxPreferencesBytes || total <= before) return std::nullopt;
+    return "would make the preferences " + std::to_string(total) + " bytes, more than the " +
+           std::to_string(kMaxPreferencesBytes) + " they may hold";
+}
+
 // How a key is named in a message: long or odd keys by their length.
 std::string keyName(const std::string& key) {
     if (key.size() > 64 || hasControl(key)) return "with a key of " + std::to_string(key.size()) + " bytes";
@@ -229,10 +268,11 @@ std::optional<std::string> locationProblem(const plist::Value& location, const s
     return std::nullopt;
 }
 
-std::optional<std::string> preferenceProblem(const std::string& key, const plist::Value& value,
-                                             const plist::Dict& current) {
-    auto mine = current.find(key);
-    const plist::Value* held = mine == current.end() ? nullptr : &mine->second;
+namespace {
+
+// Why one value does not fit its key, leaving aside what all preferences
+// together may hold.
+std::optional<std::string> valueProblem(const std::string& key, const plist::Value& value, const plist::Value* held) {
     // Of the same type too: a number is not the boolean it equals.
     if (held && held->type() == value.type() && *held == value) return std::nullopt;
     // Every key, ours or not, is stored: what is too large for the
@@ -244,10 +284,30 @@ std::optional<std::string> preferenceProblem(const std::string& key, const plist
     return ruleProblem(*rule, value, held);
 }
 
+const plist::Value* heldValue(const std::string& key, const plist::Dict& current) {
+    auto mine = current.find(key);
+    return mine == current.end() ? nullptr : &mine->second;
+}
+
+}  // namespace
+
+std::optional<std::string> preferenceProblem(const std::string& key, const plist::Value& value,
+                                             const plist::Dict& current) {
+    const plist::Value* held = heldValue(key, current);
+    if (auto problem = valueProblem(key, value, held)) return problem;
+    const size_t before = storedBytes(current);
+    const size_t others = before - (held ? key.size() + storedBytes(*held) : 0);
+    if (auto problem = totalProblem(others + key.size() + storedBytes(value), before))
+        return "preference " + keyName(key) + " " + *problem;
+    return std::nullopt;
+}
+
 std::optional<std::string> preferencesProblem(const plist::Dict& prefs, const plist::Dict& current) {
     if (!prefs.count(kLocations))
         return std::string("the preferences must hold \"") + kLocations + "\"; without it every city would go";
     for (const auto& [key, value] : prefs)
-        if (auto problem = preferenceProblem(key, value, current)) return problem;
+        if (auto problem = valueProblem(key, value, heldValue(key, current))) return problem;
+    // The set replaces every preference held.
+    if (auto problem = totalProblem(storedBytes(prefs), storedBytes(current))) return "the preference set " + *problem;
     return std::nullopt;
 }

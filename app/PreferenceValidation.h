@@ -3,9 +3,10 @@
 // changes: the type of each known preference, the range of its number, and
 // for "locations" an array of dictionaries each with a non-empty "city"
 // without control characters. Every value, ours or not, is bounded (64 KB
-// per text, data or key, 1,000 entries per list or dictionary) and may hold
-// no NUL byte, so that the preference file stays one the program can read
-// back; keys that are not ours otherwise pass as they are.
+// per text, data or key, 1,000 entries per list or dictionary, 4 MB for all
+// preferences together) and may hold no NUL byte, so that the preference file
+// stays one the program can read back; keys that are not ours otherwise pass
+// as they are.
 //
 // A value equal to the one the program already holds always passes, whatever
 // its shape: the setup application sends back the whole set it was given, and

@@ -208,34 +208,35 @@ TEST_F(HostilePreferencesTest, ValuesTooLargeOrCityNamesWithControlCharactersAre
     again->deactivate();
 }
 
-// Values each within bounds may still add up past what the preference file
-// may hold: that save is refused, logged and shown as a failed save, and the
-// file stays as it was, so the next start still has its cities.
-TEST_F(HostilePreferencesTest, ASaveThatWouldOutgrowTheFileIsRefusedShownAndTheOldFileKept) {
+// Values each within bounds may not add up past what the preference file
+// may hold: the push that would is refused with its key named, and the file
+// stays as it was, so the next start still has its cities.
+TEST_F(HostilePreferencesTest, PushesThatAddUpPastTheFilesBoundAreRefusedAndTheOldFileKept) {
     store(earlierPrefs("advance_mode",
                        {city("Des Moines, IA", Location::kPrimary), city("Ames, IA", Location::kFavorite)}));
     auto core = std::make_unique<ComTeskPlim>();
-    const std::string file = storedBytes();
     const std::vector<std::string> cities = titles(core->locationMenu());
-    // Texts that differ, so that the binary file cannot store one for all.
-    for (const std::string key : {"bulk1", "bulk2"}) {
-        plist::Dict bulk;
-        for (int i = 0; i < 600; ++i)
-            bulk["entry" + std::to_string(i)] = plist::Value(key + std::to_string(i) + std::string(60000, 'b'));
-        ASSERT_EQ(push("com.tesk.Skyvane0", "setPreference_toValue", {key, bulk}), std::nullopt);
-    }
-
-    Application::shared().clearAlerts();
-    CaptureStderr err;
-    core->prefsModified();  // a save of every preference, as after any change
-    EXPECT_NE(err.text().find("larger than 64 MiB"), std::string::npos);
-    ASSERT_EQ(Application::shared().alerts().size(), 1u);
-    EXPECT_EQ(Application::shared().alerts()[0]->messageText(), "Problem Saving Preferences");
-    EXPECT_EQ(storedBytes(), file);
+    auto bulk = [](const std::string& key) {
+        plist::Dict entries;
+        for (int i = 0; i < 40; ++i) entries["entry" + std::to_string(i)] = plist::Value(key + std::string(60000, 'b'));
+        return entries;
+    };
+    ASSERT_EQ(push("com.tesk.Skyvane0", "setPreference_toValue", {"bulk1", bulk("bulk1")}), std::nullopt);
+    const std::optional<std::string> error =
+        push("com.tesk.Skyvane0", "setPreference_toValue", {"bulk2", bulk("bulk2")});
+    ASSERT_TRUE(error.has_value());
+    EXPECT_NE(error->find("\"bulk2\""), std::string::npos) << *error;
+    EXPECT_NE(error->find("more than the 4194304 they may hold"), std::string::npos) << *error;
+    core->prefsModified();
+    EXPECT_EQ(storedBytes().find("bulk2"), std::string::npos);
+    // Replacing the large value with a small one is a change that fits.
+    EXPECT_EQ(push("com.tesk.Skyvane0", "setPreference_toValue", {"bulk1", "small"}), std::nullopt);
+    core->prefsModified();
     core->deactivate();
     core.reset();
 
     auto again = std::make_unique<ComTeskPlim>();
     EXPECT_EQ(titles(again->locationMenu()), cities);
+    EXPECT_EQ(again->prefs().at("bulk1"), plist::Value("small"));
     again->deactivate();
 }
