@@ -22,6 +22,11 @@ constexpr unsigned int kMaxFavorites = 6;
 LocationManagerSetup::LocationManagerSetup() : cities_(std::make_unique<std::vector<Location>>()) {}
 
 LocationManagerSetup::~LocationManagerSetup() {
+    // No search's end reaches this object any more; each search stops and
+    // its thread is waited for (its fetches end at once).
+    searchChannel_.close();
+    search_.reset();
+    endingSearches_.clear();
     if (newLocationWindow_) newLocationWindow_->setContentView(nullptr);
 }
 

@@ -8,8 +8,9 @@
 // at once into the dictionary the preference window edits.
 //
 // The New Location window searches every enabled weather source for a city
-// (synchronously, on the main thread), adds the city found or chosen as the
-// new primary city and sends the whole dictionary to the menu program.
+// (on a thread of its own, the window staying live meanwhile), adds the city
+// found or chosen as the new primary city and sends the whole dictionary to
+// the menu program.
 
 #include <functional>
 #include <memory>
@@ -17,10 +18,12 @@
 #include <vector>
 
 #include "model/Location.h"
+#include "platform/MainLoop.h"
 #include "platform/ui/Controls.h"
 #include "platform/ui/TableView.h"
 #include "platform/ui/Window.h"
 #include "scrapers/AggrScraper.h"
+#include "setup/CitySearch.h"
 #include "setup/ComTeskPrefsControl.h"
 
 class ComTeskPlimSetup;
@@ -72,6 +75,8 @@ public:
     const WindowRef& newLocationWindow() const { return newLocationWindow_; }
     const std::string& newLocationNotFound() const { return newLocationNotFound_; }
     bool resultsShown() const { return locsView && locsView->window(); }
+    // Whether a search is running (its answer not yet applied).
+    bool searching() const { return search_ != nullptr; }
 
     // Both tables' data source and delegate.
     int numberOfRowsInTableView(TableView& table) override;
@@ -104,8 +109,16 @@ private:
     void storeLocations();
     void reloadManageTable();
     void showFavoriteLimit();
-    // Runs one search of the text; the cities found go to cities_.
+    // Starts one search of the text; the cities found go to cities_ when it
+    // has ended (searchEnded).
     void search(Control* sender);
+    // On the main thread once a search's thread is done: applies the answer
+    // of the running search, drops that of a stopped one.
+    void searchEnded(CitySearch* ended);
+    void applySearch(CitySearch& done);
+    // Stops the running search, whose answer is then dropped; false when
+    // none was running.
+    bool stopSearch();
     void registerSources(AggrScraper& aggr);
     void setBusy(bool busy, Control* sender);
     // Grows or shrinks a window by a view's height, top edge kept.
@@ -123,4 +136,9 @@ private:
     WindowRef newLocationWindow_;
     ComTeskPlimSetup* setupRef_ = nullptr;
     std::shared_ptr<ButtonCell> favoriteCell_;
+    // The running search, and the stopped ones whose threads are ending.
+    std::unique_ptr<CitySearch> search_;
+    std::vector<std::unique_ptr<CitySearch>> endingSearches_;
+    // Carries the end of each search to the main thread; closed first at teardown.
+    MainThreadChannel searchChannel_;
 };

@@ -1,6 +1,7 @@
 // The New Location window of LocationManagerSetup: opening and closing it,
 // the search of every enabled source, and adding the city found or chosen.
 
+#include <algorithm>
 #include <iostream>
 #include <typeinfo>
 
@@ -65,7 +66,7 @@ void LocationManagerSetup::controlTextDidBeginEditing() {
 }
 
 void LocationManagerSetup::setBusy(bool busy, Control*) {
-    // The search blocks the event loop: every change is drawn at once.
+    // Each change is drawn at once, so the window shows it before the work.
     if (busy) {
         newLocationNotFoundTF->setStringValue("");
         newLocationNotFoundTF->display();
@@ -86,11 +87,22 @@ void LocationManagerSetup::searchAction(Control* sender) {
     // The text field's own action does not search.
     if (sender && typeid(*sender) == typeid(TextField)) return;
     if (!locationTF || locationTF->stringValue().empty()) return;
+    // A search still running (the user edited the text and searched again)
+    // gives way to this one; nothing it finds is used.
+    stopSearch();
     setBusy(true, sender);
     if (cities_->size() > 1 && newLocationButton->title() == kChooseTitle) locsAction(sender);
     // After a choice the field is empty and the input check ends the run;
     // without one the same text is searched again.
     search(sender);
+}
+
+bool LocationManagerSetup::stopSearch() {
+    if (!search_) return false;
+    search_->stop();
+    // Kept until its thread has said it is done, so that nothing waits here.
+    endingSearches_.push_back(std::move(search_));
+    return true;
 }
 
 void LocationManagerSetup::registerSources(AggrScraper& aggr) {
@@ -110,13 +122,16 @@ void LocationManagerSetup::registerSources(AggrScraper& aggr) {
 
 void LocationManagerSetup::search(Control* sender) {
     // The environment's proxy settings, read afresh at each fetch; they
-    // outlive the scrapers that ask them.
-    ComTeskSysConfig sysConfig;
-    sysConfig.createSession(ComTeskSysConfig::kDynamicStoreSession);
+    // live with the search, as long as the scrapers that ask them.
+    auto sysConfig = std::make_unique<ComTeskSysConfig>();
+    if (!sysConfig->createSession(ComTeskSysConfig::kDynamicStoreSession)) {
+        std::cerr << "Couldn't create dynamic store session.  Won't be able to use Proxy settings." << std::endl;
+        sysConfig.reset();
+    }
     auto aggr = std::make_unique<AggrScraper>();
     registerSources(*aggr);
 
-    RefreshTimer::useSystemProxy(*aggr, &sysConfig);
+    RefreshTimer::useSystemProxy(*aggr, sysConfig.get());
 
     const std::string text = locationTF->stringValue();
     const bool zip = regex::match("[0-9]{5,}", text, 1);
@@ -132,15 +147,43 @@ void LocationManagerSetup::search(Control* sender) {
 
     cities_->clear();
     newLocationNotFoundTF->setStringValue("");
-    const int status = aggr->search(text, *cities_);
-    setBusy(false, sender);
-    if (status != 0) return;
+    // The sites are asked on a thread of the search's own: the window is
+    // drawn, typed into and closed meanwhile. Its end comes back to the main
+    // thread, which the loop must know before any thread posts to it.
+    MainLoop::instance();
+    search_ = std::make_unique<CitySearch>(std::move(aggr), std::move(sysConfig), text);
+    CitySearch* started = search_.get();
+    const MainThreadPoster poster = searchChannel_.poster();
+    const bool running =
+        search_->start([poster, this, started] { poster.post([this, started] { searchEnded(started); }); });
+    if (!running) {
+        // As a search that failed: the window returns to idle.
+        search_.reset();
+        setBusy(false, sender);
+    }
+}
+
+void LocationManagerSetup::searchEnded(CitySearch* ended) {
+    if (!ended || search_.get() != ended) {
+        // A stopped search: its thread is done; its answer goes with it.
+        std::erase_if(endingSearches_, [ended](const std::unique_ptr<CitySearch>& s) { return s.get() == ended; });
+        return;
+    }
+    const std::unique_ptr<CitySearch> done = std::move(search_);
+    done->join();
+    applySearch(*done);
+}
+
+void LocationManagerSetup::applySearch(CitySearch& done) {
+    *cities_ = std::move(done.cities());
+    setBusy(false, nullptr);
+    if (done.status() != 0) return;
 
     if (cities_->empty()) {
         if (resultsShown()) showResults(false, true);
         // No answer from any site says nothing about the city: that is told as such.
-        if (everySourceFailedToFetch(*aggr)) {
-            std::cerr << "No weather site could be reached for the search of " << text << std::endl;
+        if (everySourceFailedToFetch(done.scraper())) {
+            std::cerr << "No weather site could be reached for the search of " << done.text() << std::endl;
             newLocationNotFoundTF->setStringValue(kNoSiteReached);
         } else {
             newLocationNotFoundTF->setStringValue(newLocationNotFound_);
@@ -148,7 +191,7 @@ void LocationManagerSetup::search(Control* sender) {
         if (newLocationWindow_) newLocationWindow_->makeFirstResponder(locationTF);
     } else if (cities_->size() == 1) {
         if (!setCurrentLocationTo(&cities_->front(), 1)) std::cerr << "Failed to set current location!" << std::endl;
-        closeNewLocAction(sender);
+        closeNewLocAction(nullptr);
     } else {
         numLocationsFoundTF->setStringValue(
             formatWithArguments("Found %u cities", {std::to_string(cities_->size())}));
@@ -226,9 +269,13 @@ void LocationManagerSetup::reportCityNotDelivered(const std::string& city) {
 
 void LocationManagerSetup::closeNewLocAction(Control*) {
     if (!newLocationWindow_) return;
+    // A search still running ends with the window: nothing it finds is added.
+    const bool stopped = stopSearch();
     WindowRef window = newLocationWindow_;
     if (window->isSheet()) Application::shared().endSheet(*window, 0);
     window->orderOut();
+    // The window opens idle next time.
+    if (stopped) setBusy(false, nullptr);
     if (setupRef_) setupRef_->windowClosed();
     newLocationNotFoundTF->setStringValue("");
     locationTF->setStringValue("");

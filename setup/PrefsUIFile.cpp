@@ -137,35 +137,41 @@ void buildSourcesPane(SkyvanePrefs& owner, SourceSetup& sources) {
            {scrolled(sources.sourceTable), label({10, 8, 380, 18}, "Drag a source to change the order.")});
 }
 
+// From the top: the city field with Search, the result list while it is
+// shown (the window grows by its height), then the message, the busy
+// indicator and Close at the bottom.
 void buildNewLocationView(LocationManagerSetup& loc) {
-    loc.newLocationView = std::make_shared<View>(Rect{0, 0, 360, 170});
+    loc.newLocationView = std::make_shared<View>(Rect{0, 0, 480, 146});
     loc.newLocationView->setIdentifier("newLocationView");
     // The search controls keep to the top when the result list opens beneath.
-    loc.newLocationBox = std::make_shared<Box>(Rect{0, 0, 360, 170});
+    loc.newLocationBox = std::make_shared<Box>(Rect{0, 62, 480, 84});
     loc.newLocationBox->setContentViewMargins({0, 0});
     loc.newLocationBox->setAutoresizingMask(kViewMinYMargin);
-    loc.locationTF = std::make_shared<TextField>(Rect{20, 100, 230, 34});
+    loc.locationTF = std::make_shared<TextField>(Rect{20, 12, 350, 34});
     wire(*loc.locationTF, &loc, "searchAction:", [&loc](Control& s) { loc.searchAction(&s); });
     loc.locationTF->setBeginEditingHandler([&loc](TextField&) { loc.controlTextDidBeginEditing(); });
-    loc.newLocationButton = button({260, 100, 80, 34}, "Search");
+    loc.newLocationButton = button({380, 12, 80, 34}, "Search");
     wire(*loc.newLocationButton, &loc, "searchAction:", [&loc](Control& s) { loc.searchAction(&s); });
-    auto close = button({260, 6, 80, 34}, "Close");
-    wire(*close, &loc, "closeNewLocAction:", [&loc](Control& s) { loc.closeNewLocAction(&s); });
-    loc.progressIndicator = std::make_shared<ProgressIndicator>(Rect{232, 15, 16, 16});
-    loc.progressIndicator->setHidden(true);
-    // Room for three lines: the message about incomplete names is long.
-    loc.newLocationNotFoundTF = label({20, 42, 320, 54}, "No city of that name was found.");
-    loc.numLocationsFoundTF = label({20, 14, 200, 18}, "");
-    addAll(loc.newLocationBox, {label({20, 142, 320, 18}, "City name (for example Sunnyvale, CA):"),
-                                loc.locationTF, loc.newLocationButton, close, loc.progressIndicator,
-                                loc.newLocationNotFoundTF, loc.numLocationsFoundTF});
+    addAll(loc.newLocationBox, {label({20, 56, 440, 18}, "City name (for example Sunnyvale, CA):"), loc.locationTF,
+                                loc.newLocationButton});
 
-    loc.locsTableView = table({20, 8, 320, 136}, {TableColumn("0", "City", 300)}, &loc, &loc);
-    loc.locsView = std::make_shared<View>(Rect{0, 0, 360, 150});
-    loc.locsView->addSubview(scrolled(loc.locsTableView));
-    loc.locsBox = std::make_shared<Box>(Rect{0, 0, 360, 0});
+    // The list opens directly under the field; its count heads it.
+    loc.locsTableView = table({20, 4, 440, 138}, {TableColumn("0", "City", 420)}, &loc, &loc);
+    loc.numLocationsFoundTF = label({20, 148, 300, 18}, "");
+    loc.locsView = std::make_shared<View>(Rect{0, 0, 480, 170});
+    addAll(loc.locsView, {loc.numLocationsFoundTF, scrolled(loc.locsTableView)});
+    loc.locsBox = std::make_shared<Box>(Rect{0, 62, 480, 0});
     loc.locsBox->setContentViewMargins({0, 0});
-    addAll(loc.newLocationView, {loc.newLocationBox, loc.locsBox});
+
+    // Three lines of room: the message about incomplete names is long.
+    // It ends a point below the list's box, which GTK gives a point even when empty.
+    loc.newLocationNotFoundTF = label({20, 7, 320, 54}, "No city of that name was found.");
+    loc.progressIndicator = std::make_shared<ProgressIndicator>(Rect{352, 19, 16, 16});
+    loc.progressIndicator->setHidden(true);
+    auto close = button({380, 10, 80, 34}, "Close");
+    wire(*close, &loc, "closeNewLocAction:", [&loc](Control& s) { loc.closeNewLocAction(&s); });
+    addAll(loc.newLocationView,
+           {loc.newLocationBox, loc.locsBox, loc.newLocationNotFoundTF, loc.progressIndicator, close});
 }
 
 bool buildPrefs(SkyvanePrefs& owner) {

@@ -367,6 +367,16 @@ void naturalSize(GtkWidget* widget, int width, int& naturalWidth, int& naturalHe
 
 // Where a view sits inside its parent's widget: the parent's content height
 // (frames count from the bottom, GTK from the top) and the inset of its content.
+// Escape closes a window as its own Close or Cancel does (the desktop's
+// convention for dialogs), through the window's closing path. The focused
+// widget has the key first: an open pop-up or a drag in progress ends there.
+bool closeOnEscape(GtkWidget* gtkWindow, Window& window, GdkEventKey* key) {
+    if (key->keyval != GDK_KEY_Escape || (key->state & gtk_accelerator_get_default_mod_mask()) != 0) return false;
+    if (gtk_window_propagate_key_event(GTK_WINDOW(gtkWindow), key)) return true;
+    window.performClose();
+    return true;
+}
+
 struct ParentArea {
     GtkWidget* container;
     double height;
@@ -404,7 +414,7 @@ void GtkPresenter::syncWindow(const WindowRef& window) {
         connect<Window>(entry->gtkWindow, "key-press-event", +[](GtkWidget* gw, GdkEventKey* key, gpointer d) -> gboolean {
             auto* e = static_cast<WindowEntry*>(g_object_get_data(G_OBJECT(gw), "skyvane-entry"));
             auto w = target<Window>(d);
-            return e && w && moveKeyFocus(*e, *w, key);
+            return e && w && (moveKeyFocus(*e, *w, key) || closeOnEscape(gw, *w, key));
         }, weak);
         // A widget the user focuses becomes the model's first responder.
         connect<Window>(entry->gtkWindow, "set-focus", +[](GtkWindow* gw, GtkWidget* focus, gpointer d) {

@@ -201,6 +201,7 @@ protected:
     void search(LocationManagerSetup& loc, const std::string& text) {
         loc.locationTF->userType(text);
         ASSERT_TRUE(loc.newLocationButton->userClick());
+        ASSERT_TRUE(searchEnds(loc));
         settle(*presenter);
     }
     GtkWidget* widget(const ViewRef& view) { return presenter->widgetFor(view.get()); }
@@ -373,7 +374,7 @@ TEST_F(SetupDesktopTest, AFirstRunSetupQuitsWhenNewLocationIsClosedFromTheDeskto
 TEST_F(SetupDesktopTest, CityNamesReachGtkAsUtf8) {
     plist::Dict prefs = samplePrefs();
     plist::Array cities = prefs["locations"].asArray();
-    cities.push_back(plist::Dict{{"city", "Montr\xE9" "al, QC"}, {"locStatus", 0}});
+    cities.emplace_back(plist::Dict{{"city", "Montr\xE9" "al, QC"}, {"locStatus", 0}});
     prefs["locations"] = cities;
     setup.runPreferences(prefs, false, nullptr, "locations", false);
     settle(*presenter);
@@ -382,4 +383,139 @@ TEST_F(SetupDesktopTest, CityNamesReachGtkAsUtf8) {
     const std::string shown = "Montr\xC3\x88" "al, QC";
     EXPECT_EQ(rowText(gtk_tree_view_get_model(GTK_TREE_VIEW(widget(loc.manageTableView))), 3, 1), shown);
     EXPECT_EQ(rowText(gtk_combo_box_get_model(GTK_COMBO_BOX(widget(loc.managePrimaryPopup))), 3, 0), shown);
+}
+
+// ---- A search that waits on a site, and Escape.
+
+namespace {
+
+// A press of the key in the window, as the display delivers it (to the window, then its focused widget).
+void keyPress(GtkWidget* window, guint keyval) {
+    send(GDK_KEY_PRESS, gtk_widget_get_window(window), [&](GdkEvent* event) {
+        event->key.time = static_cast<guint32>(g_get_monotonic_time() / 1000);
+        event->key.keyval = keyval;
+        GdkKeymapKey* keys = nullptr;
+        gint count = 0;
+        if (gdk_keymap_get_entries_for_keyval(gdk_keymap_get_for_display(gdk_display_get_default()), keyval, &keys,
+                                              &count) && count > 0)
+            event->key.hardware_keycode = static_cast<guint16>(keys[0].keycode);
+        g_free(keys);
+        gdk_event_set_device(event, gdk_seat_get_keyboard(gdk_display_get_default_seat(gdk_display_get_default())));
+    });
+}
+
+void escape(GtkWidget* window) { keyPress(window, GDK_KEY_Escape); }
+
+// Runs the loop (and the presenter) until done() holds, at most timeoutMs.
+bool runUntil(GtkPresenter& presenter, const std::function<bool()>& done, int timeoutMs = 10000) {
+    const gint64 end = g_get_monotonic_time() + gint64{timeoutMs} * 1000;
+    while (!done()) {
+        if (g_get_monotonic_time() > end) return false;
+        presenter.sync();
+        for (int i = 0; i < 100 && gtk_events_pending(); ++i) gtk_main_iteration_do(FALSE);
+        g_usleep(5000);
+    }
+    return true;
+}
+
+}  // namespace
+
+TEST_F(SetupDesktopTest, ASearchOfASiteThatNeverAnswersKeepsTheWindowLiveAndEndsWithIt) {
+    // The sources would wait two minutes; only stopping the search ends the fetch sooner.
+    useLineSearchSources(bundleRoot, nullptr, 120);
+    server.route("n.example.com", "/search?q=Stalled", FixtureReply::stall());
+    LocationManagerSetup& loc = open("locations");
+    SkyvanePrefs& prefs = *setup.prefControl();
+    const int listed = loc.locationManager()->numLocations();
+    const std::string listedPrefs = describe(prefs.prefs()->at("locations"));
+    const std::pair<const char*, void (*)(GtkWidget*)> ways[] = {{"the window manager's close", deleteEvent},
+                                                                  {"Escape", escape}};
+    size_t stalls = 0;
+    for (const auto& [name, close] : ways) {
+        SCOPED_TRACE(name);
+        click(findButton(prefs.locView, "New Location…"));
+        const WindowRef model = loc.newLocationWindow();
+        ASSERT_TRUE(model);
+        GtkWidget* newLoc = window(model);
+        GtkWidget* spinner = widget(loc.progressIndicator);
+        ASSERT_NE(newLoc, nullptr);
+        ASSERT_NE(spinner, nullptr);
+        // Draws of the spinner while it turns.
+        int turns = 0;
+        const gulong id = g_signal_connect(spinner, "draw", G_CALLBACK(+[](GtkWidget* w, cairo_t*, gpointer d) -> gboolean {
+            gboolean active = FALSE;
+            g_object_get(w, "active", &active, nullptr);
+            if (active && gtk_widget_get_mapped(w)) ++*static_cast<int*>(d);
+            return FALSE;
+        }), &turns);
+
+        const size_t requests = server.requestCount();
+        loc.locationTF->userType("Stalled");
+        ASSERT_TRUE(loc.newLocationButton->userClick());
+        ASSERT_TRUE(server.waitForRequests(requests + 1));
+        // The event loop runs during the search: the spinner is drawn turning,
+        // Search is disabled, and a key typed reaches the field.
+        EXPECT_TRUE(runUntil(*presenter, [&] { return turns >= 3; })) << turns << " draws of the spinner";
+        EXPECT_FALSE(gtk_widget_get_sensitive(widget(loc.newLocationButton)));
+        keyPress(newLoc, GDK_KEY_End);
+        keyPress(newLoc, GDK_KEY_x);
+        EXPECT_TRUE(runUntil(*presenter, [&] { return loc.locationTF->stringValue() == "Stalledx"; }))
+            << loc.locationTF->stringValue();
+        EXPECT_TRUE(loc.searching());
+        g_signal_handler_disconnect(spinner, id);
+
+        // Closing ends the window as the event is handled, and the search with it.
+        close(newLoc);
+        EXPECT_FALSE(model->isVisible());
+        EXPECT_FALSE(gtk_widget_get_visible(newLoc));
+        EXPECT_FALSE(loc.newLocationWindow());
+        EXPECT_FALSE(loc.searching());
+        EXPECT_TRUE(server.waitForStallsLeft(++stalls, 20000)) << "the stalled fetch went on";
+        settle(*presenter);
+        EXPECT_EQ(loc.locationManager()->numLocations(), listed);
+        EXPECT_EQ(describe(prefs.prefs()->at("locations")), listedPrefs);
+        EXPECT_TRUE(prefs.prefsWindow->isVisible());
+    }
+    // Opened again after the stopped searches, the window is idle and searches.
+    click(findButton(prefs.locView, "New Location…"));
+    ASSERT_TRUE(loc.newLocationWindow());
+    EXPECT_FALSE(gtk_widget_get_visible(widget(loc.progressIndicator)));
+    EXPECT_TRUE(gtk_widget_get_sensitive(widget(loc.newLocationButton)));
+    search(loc, "Paris");
+    EXPECT_EQ(loc.cities().size(), 3u);
+}
+
+TEST_F(SetupDesktopTest, EscapeClosesEachWindowAsItsOwnButtonDoes) {
+    // New Location over the locations pane takes the keys of both windows
+    // while it is up (a modal sheet): Escape is its Close and leaves the
+    // preference window open.
+    LocationManagerSetup& loc = open("locations");
+    SkyvanePrefs& prefs = *setup.prefControl();
+    GtkWidget* prefsWindow = window(prefs.prefsWindow);
+    for (bool inSheet : {true, false}) {
+        click(findButton(prefs.locView, "New Location…"));
+        ASSERT_TRUE(loc.newLocationWindow());
+        GtkWidget* sheet = window(loc.newLocationWindow());
+        escape(inSheet ? sheet : prefsWindow);
+        EXPECT_FALSE(loc.newLocationWindow()) << inSheet;
+        EXPECT_TRUE(prefs.prefsWindow->isVisible()) << inSheet;
+        settle(*presenter);
+    }
+
+    // In the preference window it is Cancel: the edited preferences go.
+    escape(prefsWindow);
+    EXPECT_FALSE(prefs.prefsWindow->isVisible());
+    EXPECT_EQ(prefs.prefs(), nullptr);
+    settle(*presenter);
+    EXPECT_FALSE(gtk_widget_get_visible(prefsWindow));
+
+    // In the about box it is the box's button: the last window gone, the program ends.
+    setup.runAboutBox();
+    settle(*presenter);
+    const WindowRef about = setup.getUtil()->aboutWindow;
+    ASSERT_TRUE(about && about->isVisible());
+    Application::shared().reset();
+    escape(window(about));
+    EXPECT_FALSE(about->isVisible());
+    EXPECT_TRUE(Application::shared().isTerminated());
 }

@@ -38,7 +38,7 @@ protected:
     }
     bool search(const std::string& text) {
         loc->locationTF->userType(text);
-        return loc->newLocationButton->userClick();
+        return loc->newLocationButton->userClick() && searchEnds(*loc);
     }
     // What the search wrote to the log.
     std::string searchLog(const std::string& text) {
@@ -113,6 +113,7 @@ TEST_F(NewLocationTest, SeveralCitiesAreListedAndOneIsChosen) {
     loc->locationTF->userType("Springfield");
     EXPECT_EQ(loc->newLocationButton->title(), "Search");
     ASSERT_TRUE(loc->newLocationButton->userClick());
+    ASSERT_TRUE(searchEnds(*loc));
     EXPECT_EQ(window->frame().height(), before.height() + h);
 
     // Choosing row 1 adds Springfield, MA and closes the window.
@@ -166,6 +167,7 @@ TEST_F(NewLocationTest, NothingFoundUnreachableAndRefusedInputs) {
     loc->locationTF->userType("Nowhere");
     const size_t before = server.requestCount();
     EXPECT_TRUE(loc->locationTF->userPressReturn());
+    ASSERT_TRUE(searchEnds(*loc));
     EXPECT_GT(server.requestCount(), before);
 
     // No site reachable is said as such, not as a missing city.
@@ -191,6 +193,7 @@ TEST_F(SetupTest, TheShippedNationalWeatherServiceSearchFindsACityThroughTheProx
     LocationManagerSetup& loc = *setup.prefControl()->locManSetup_;
     loc.locationTF->userType("Des Moines");
     ASSERT_TRUE(loc.newLocationButton->userClick());
+    ASSERT_TRUE(searchEnds(loc));
     EXPECT_EQ(server.requests().front().target, "http://www.srh.noaa.gov/zipcity.php?inputstring=Des+Moines");
     EXPECT_EQ(loc.locationManager()->primaryLocation().name, "Des Moines, IA");
     EXPECT_FALSE(loc.locationManager()->primaryLocation().serviceKeys.at("nws").empty());
@@ -233,4 +236,60 @@ TEST_F(NewLocationTest, ACityThatCannotBeDeliveredIsLoggedAndShown) {
     EXPECT_FALSE(Application::shared().isTerminated());
     ASSERT_TRUE(alert->userPressButton(kAlertDefaultReturn));
     EXPECT_TRUE(Application::shared().isTerminated());
+}
+
+// A site that accepts and never answers: the search runs while the window
+// stays usable, and ends at once when the window closes or a new search
+// takes its place. The sources would wait two minutes; only the stop ends
+// their fetch sooner.
+TEST_F(NewLocationTest, ASearchOfASiteThatNeverAnswersEndsWithTheWindowOrTheNextSearch) {
+    useLineSearchSources(bundleRoot, &made, 120);
+    server.route("n.example.com", "/search?q=Stalled", FixtureReply::stall());
+    open(false, "locations");
+    const size_t listed = loc->locationManager()->numLocations();
+    struct Case {
+        const char* name;
+        std::function<void()> end;  // ends the stalled search
+        size_t added;               // cities added afterwards
+    };
+    const Case cases[] = {
+        {"closed from the desktop", [&] { EXPECT_TRUE(loc->newLocationWindow()->performClose()); }, 0},
+        {"closed with its button", [&] { loc->closeNewLocAction(nullptr); }, 0},
+        // Editing the text enables Search again; the new search replaces the stalled one.
+        {"searched again", [&] {
+             loc->locationTF->userType("Denver");
+             EXPECT_TRUE(loc->newLocationButton->isEnabled());
+             ASSERT_TRUE(loc->locationTF->userPressReturn());
+             ASSERT_TRUE(searchEnds(*loc));
+         }, 1},
+    };
+    size_t stalls = 0;
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        if (!loc->newLocationWindow()) loc->newManageAction(nullptr);
+        // A window opened after a stopped search starts idle.
+        EXPECT_TRUE(loc->progressIndicator->isHidden());
+        EXPECT_TRUE(loc->newLocationButton->isEnabled());
+        const size_t requests = server.requestCount();
+        loc->locationTF->userType("Stalled");
+        ASSERT_TRUE(loc->locationTF->userPressReturn());
+        ASSERT_TRUE(server.waitForRequests(requests + 1));
+        // Return came back at once, the search running and the busy state shown.
+        EXPECT_TRUE(loc->searching());
+        EXPECT_FALSE(loc->progressIndicator->isHidden());
+        EXPECT_TRUE(loc->progressIndicator->isAnimating());
+        EXPECT_FALSE(loc->newLocationButton->isEnabled());
+
+        c.end();
+        EXPECT_FALSE(loc->searching());
+        ASSERT_TRUE(server.waitForStallsLeft(++stalls, 20000)) << "the stalled fetch went on";
+        // Whatever the stopped search would bring is dropped.
+        MainLoop::instance().runUntil([] { return false; }, 200);
+        EXPECT_EQ(loc->locationManager()->numLocations(), listed + c.added);
+        EXPECT_EQ(p->prefs()->at("locations").asArray().size(), listed + c.added);
+        EXPECT_FALSE(loc->newLocationWindow());
+        EXPECT_TRUE(loc->progressIndicator->isHidden());
+        EXPECT_FALSE(loc->progressIndicator->isAnimating());
+    }
+    EXPECT_EQ(loc->locationManager()->primaryLocation().name, "Denver, CO");
 }

@@ -76,6 +76,12 @@ public:
     bool ready = false;
 };
 
+// Runs the main loop until the New Location search has ended and its answer
+// is applied; false when it had not within the time.
+inline bool searchEnds(const LocationManagerSetup& loc, int timeoutMs = 20000) {
+    return MainLoop::instance().runUntil([&] { return !loc.searching(); }, timeoutMs);
+}
+
 // A bundle folder with its Resources folder and an Info.plist of `keys`.
 inline void makeBundle(const std::filesystem::path& root,
                        std::initializer_list<std::pair<const char*, const char*>> keys) {

@@ -325,6 +325,12 @@ bool FixtureServer::waitForRequests(size_t count, int timeoutMs) const {
                                     [&] { return requests_.size() >= count; });
 }
 
+bool FixtureServer::waitForStallsLeft(size_t count, int timeoutMs) const {
+    std::unique_lock<std::mutex> lock(mutex_);
+    return requestArrived_.wait_for(lock, std::chrono::milliseconds(timeoutMs),
+                                    [&] { return stallsLeft_ >= count; });
+}
+
 void FixtureServer::clearRequests() {
     std::lock_guard<std::mutex> lock(mutex_);
     requests_.clear();
@@ -456,7 +462,12 @@ void FixtureServer::holdUntilClientLeaves(int fd) const {
     char buffer[1024];
     while (waitStopOr(fd, POLLIN, -1)) {
         ssize_t got = ::recv(fd, buffer, sizeof buffer, 0);
-        if (got == 0 || (got < 0 && errno != EAGAIN && errno != EINTR)) return;
+        if (got == 0 || (got < 0 && errno != EAGAIN && errno != EINTR)) {
+            std::lock_guard<std::mutex> lock(mutex_);
+            ++stallsLeft_;
+            requestArrived_.notify_all();
+            return;
+        }
     }
 }
 

@@ -115,6 +115,9 @@ public:
     size_t requestCount() const;
     // Waits (up to timeoutMs) until at least count requests have been read.
     bool waitForRequests(size_t count, int timeoutMs = 5000) const;
+    // Waits (up to timeoutMs) until clients have hung up at least count
+    // stalled connections (a client that gives up or is stopped).
+    bool waitForStallsLeft(size_t count, int timeoutMs = 5000) const;
     void clearRequests();
 
     // Stops accepting and ends every open connection; the destructor calls it.
@@ -151,6 +154,7 @@ private:
     std::map<std::string, std::string> hostFolders_;
     std::vector<Route> routes_;
     std::vector<FixtureRequest> requests_;
+    mutable size_t stallsLeft_ = 0;
     std::vector<std::thread> workers_;
     std::thread acceptor_;
 };
