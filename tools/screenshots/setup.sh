@@ -10,12 +10,12 @@ click_at() { xdotool mousemove --window "$1" "$2" "$3" click 1; }
 inner_height() { xdotool getwindowgeometry --shell "$1" | awk -F= '/^HEIGHT/ {print $2}'; }
 
 # Types a city into New Location and presses Return (which searches). The
-# city field's middle lies 53 points below the top of the window; the search
+# city field's middle lies 55 points below the top of the window; the search
 # controls keep to the top when the list of cities opens beneath them.
 search_city() {
   local id=$1 text=$2
   xdotool windowactivate --sync "$id" 2>/dev/null || true
-  click_at "$id" 100 53
+  click_at "$id" 100 55
   xdotool key --clearmodifiers ctrl+a BackSpace
   xdotool type --delay 20 "$text"
   xdotool key Return
@@ -66,14 +66,16 @@ search_city "$id" "Springfield"
 search_city "$id" "Franklin"
 shot setup-newloc-second-several "$id"
 
-# The long list: scrolled to its end, the last city clicked, then double-clicked.
+# The long list: scrolled to its end, the last city clicked, then
+# double-clicked. The list ends 66 points above the window's bottom, over
+# the message and Close.
 height=$(inner_height "$id")
-xdotool mousemove --window "$id" 180 $((height - 80)) click --repeat 12 --delay 30 5
+xdotool mousemove --window "$id" 180 $((height - 100)) click --repeat 12 --delay 30 5
 settle 0.5
-click_at "$id" 180 $((height - 20))
+click_at "$id" 180 $((height - 78))
 settle 0.5
 shot setup-newloc-scrolled "$id"
-xdotool mousemove --window "$id" 180 $((height - 20)) click --repeat 2 --delay 60 1
+xdotool mousemove --window "$id" 180 $((height - 78)) click --repeat 2 --delay 60 1
 settle 2
 # The first-run setup quits once the city is added.
 if xdotool search --onlyvisible --name "Skyvane: New Location" >/dev/null 2>&1; then
@@ -140,8 +142,55 @@ run_prefs newloc
 id=$(wait_window "Skyvane: New Location")
 settle 1
 xdotool windowactivate --sync "$id" 2>/dev/null || true
-click_at "$id" 100 53
+click_at "$id" 100 55
 xdotool type --delay 20 "Slowtown"
 xdotool key Return
 settle 1.5
 shot setup-newloc-searching "$id"
+
+# ---- The same search stays live, and ends with the window.
+# The spinner turns (two pictures of it differ), typed text appears, and
+# Escape, then the window manager's close (Alt+F4 in openbox), each end the
+# window at once; the first-run setup program then quits.
+spinner_turns() {
+  local y=$(( $(inner_height "$1") - 35 ))
+  import -window "$1" -crop 16x16+352+$y "$WORK/spin1.png"
+  sleep 0.3
+  import -window "$1" -crop 16x16+352+$y "$WORK/spin2.png"
+  [[ $(compare -metric AE "$WORK/spin1.png" "$WORK/spin2.png" null: 2>&1 || true) != 0 ]]
+}
+# Presses the key in New Location and tells how soon the window and the program were gone.
+close_during_search() {
+  local key=$1 start gone=""
+  start=$(date +%s%N)
+  xdotool key --clearmodifiers "$key"
+  for _ in $(seq 200); do
+    xdotool search --onlyvisible --name "Skyvane: New Location" >/dev/null 2>&1 || { gone=1; break; }
+    sleep 0.01
+  done
+  if [[ -n $gone ]]; then
+    echo "New Location closed $(( ($(date +%s%N) - start) / 1000000 )) ms after $key during the search"
+  else
+    echo "New Location still open 2 s after $key during the search" >&2
+  fi
+  for _ in $(seq 20); do kill -0 "${part_pids[-1]}" 2>/dev/null || return 0; sleep 0.1; done
+  echo "the setup program is still running 2 s after $key" >&2
+}
+if spinner_turns "$id"; then echo "the spinner turns during the search"; else echo "the spinner stood still" >&2; fi
+xdotool key --clearmodifiers End
+xdotool type --delay 20 ", IA"
+settle 0.3
+shot setup-newloc-searching-typed "$id"
+close_during_search Escape
+
+start_bg "$SETUP_APP"
+wait_setup
+run_prefs newloc
+id=$(wait_window "Skyvane: New Location")
+settle 1
+xdotool windowactivate --sync "$id" 2>/dev/null || true
+click_at "$id" 100 55
+xdotool type --delay 20 "Slowtown"
+xdotool key Return
+settle 1
+close_during_search alt+F4
