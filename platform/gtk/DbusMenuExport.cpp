@@ -12,21 +12,39 @@ using namespace gtksignals;
 
 namespace {
 
-// Takes the exported line out of the menu it is in.
-void detach(DbusmenuMenuitem* mi) {
-    if (DbusmenuMenuitem* parent = dbusmenu_menuitem_get_parent(mi)) dbusmenu_menuitem_child_delete(parent, mi);
+// The server follows each line under its root, and every line below it, with
+// handlers of its own; when a line leaves a menu, it drops the handlers of
+// that line alone. The lines below it let go here, or they would gain another
+// set each time their submenu line is put back.
+void releaseFromServer(DbusmenuServer* server, DbusmenuMenuitem* mi) {
+    for (GList* l = dbusmenu_menuitem_get_children(mi); l; l = l->next) {
+        auto* child = static_cast<DbusmenuMenuitem*>(l->data);
+        g_signal_handlers_disconnect_matched(child, G_SIGNAL_MATCH_DATA, 0, 0, nullptr, nullptr, server);
+        releaseFromServer(server, child);
+    }
 }
 
-void removeChildren(DbusmenuMenuitem* parent) {
+void takeOut(DbusmenuServer* server, DbusmenuMenuitem* parent, DbusmenuMenuitem* mi) {
+    dbusmenu_menuitem_child_delete(parent, mi);
+    releaseFromServer(server, mi);
+}
+
+// Takes the exported line out of the menu it is in.
+void detach(DbusmenuServer* server, DbusmenuMenuitem* mi) {
+    if (DbusmenuMenuitem* parent = dbusmenu_menuitem_get_parent(mi)) takeOut(server, parent, mi);
+}
+
+void removeChildren(DbusmenuServer* server, DbusmenuMenuitem* parent) {
     std::vector<DbusmenuMenuitem*> children;
     for (GList* l = dbusmenu_menuitem_get_children(parent); l; l = l->next)
         children.push_back(static_cast<DbusmenuMenuitem*>(l->data));
-    for (DbusmenuMenuitem* child : children) dbusmenu_menuitem_child_delete(parent, child);
+    for (DbusmenuMenuitem* child : children) takeOut(server, parent, child);
 }
 
 }  // namespace
 
 struct DbusMenuExport::Line {
+    DbusmenuServer* server = nullptr;
     std::weak_ptr<MenuItem> item;
     DbusmenuMenuitem* exported = nullptr;  // one reference of ours
     const Image* shownIcon = nullptr;      // the picture last sent, to send each picture once
@@ -34,7 +52,7 @@ struct DbusMenuExport::Line {
 
     ~Line() {
         if (exported) {
-            detach(exported);
+            detach(server, exported);
             g_object_unref(exported);
         }
     }
@@ -83,11 +101,17 @@ std::string DbusMenuExport::lineLabel(const MenuItem& item) {
     return item.imageText() + " " + item.title();
 }
 
+DbusmenuMenuitem* DbusMenuExport::exportedLine(const MenuItem* item) const {
+    auto it = lines_.find(item);
+    return it == lines_.end() ? nullptr : it->second->exported;
+}
+
 DbusmenuMenuitem* DbusMenuExport::lineFor(const MenuItemRef& item) {
     auto& line = lines_[item.get()];
     if (line && line->item.lock() != item) line.reset();  // a new item at an old address
     if (!line) {
         line = std::make_unique<Line>();
+        line->server = server_;
         line->item = item;
         line->exported = dbusmenu_menuitem_new();
         connect<MenuItem>(line->exported, DBUSMENU_MENUITEM_SIGNAL_ITEM_ACTIVATED,
@@ -136,15 +160,15 @@ void DbusMenuExport::showMenu(const Menu& menu, DbusmenuMenuitem* parent, std::m
         DbusmenuMenuitem* mi = lineFor(item);
         wanted.push_back(mi);
         if (item->submenu()) showMenu(*item->submenu(), mi, seen);
-        else removeChildren(mi);
+        else removeChildren(server_, mi);
     }
     std::vector<DbusmenuMenuitem*> current;
     for (GList* l = dbusmenu_menuitem_get_children(parent); l; l = l->next)
         current.push_back(static_cast<DbusmenuMenuitem*>(l->data));
     if (current == wanted) return;
-    removeChildren(parent);
+    removeChildren(server_, parent);
     for (DbusmenuMenuitem* mi : wanted) {
-        detach(mi);  // a line that moved here from another menu
+        detach(server_, mi);  // a line that moved here from another menu
         dbusmenu_menuitem_child_append(parent, mi);
     }
 }
@@ -154,7 +178,7 @@ void DbusMenuExport::show(const MenuRef& menu) {
     if (menu) {
         showMenu(*menu, root_, seen);
     } else {
-        removeChildren(root_);
+        removeChildren(server_, root_);
     }
     for (auto it = lines_.begin(); it != lines_.end();)
         it = seen.count(it->first) && !it->second->item.expired() ? std::next(it) : lines_.erase(it);

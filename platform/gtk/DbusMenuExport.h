@@ -31,6 +31,8 @@ public:
 
     // The text a line shows: a label image's text before the title.
     static std::string lineLabel(const MenuItem& item);
+    // The exported line of an item shown now, else null (for tests).
+    DbusmenuMenuitem* exportedLine(const MenuItem* item) const;
 
 private:
     struct Line;
