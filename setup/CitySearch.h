@@ -31,7 +31,6 @@ public:
     bool start(std::function<void()> ended);
     // Ends every fetch of the search at once; any thread may call it.
     void stop();
-    bool isStopped() const { return stop_->isStopped(); }
     // Waits for the thread (it has ended, or is about to, once `ended` ran).
     void join();
 
