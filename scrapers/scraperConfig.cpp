@@ -1,6 +1,11 @@
 #include "scrapers/scraperConfig.h"
 
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <cerrno>
 #include <cstdio>
+#include <cstring>
 
 #include "scrapers/scraperLog.h"
 #include "util/GeneralUtils.h"
@@ -25,7 +30,49 @@ std::vector<std::string> splitLines(const std::string& text) {
 
 }  // namespace
 
-scraperConfig::scraperConfig(const std::string& text) { parseFileData(text); }
+scraperConfig::scraperConfig(const std::string& text, const std::string& name) {
+    if (text.empty() && !name.empty()) {
+        scraperLog::error("scraperConfig: the configuration " + name + " is empty; its source finds nothing\n");
+    }
+    parseFileData(text);
+}
+
+std::string scraperConfig::readConfigFile(const std::string& path, const std::string& name) {
+    const std::string prefix = "scraperConfig: the configuration file " + name;
+    if (path.empty()) {
+        scraperLog::error(prefix + " is missing from the bundle\n");
+        return std::string();
+    }
+    auto fail = [&](const std::string& why) {
+        scraperLog::error(prefix + " (" + path + ") cannot be read: " + why + "\n");
+        return std::string();
+    };
+    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0) {
+        const int error = errno;
+        if (error == ENOENT) {
+            scraperLog::error(prefix + " (" + path + ") is missing\n");
+            return std::string();
+        }
+        return fail(std::strerror(error));
+    }
+    std::string text;
+    char buffer[16384];
+    while (true) {
+        const ssize_t got = ::read(fd, buffer, sizeof buffer);
+        if (got < 0 && errno == EINTR) continue;
+        if (got < 0) {
+            const int error = errno;
+            ::close(fd);
+            return fail(std::strerror(error));
+        }
+        if (got == 0) break;
+        text.append(buffer, static_cast<size_t>(got));
+    }
+    ::close(fd);
+    if (text.empty()) scraperLog::error(prefix + " (" + path + ") is empty\n");
+    return text;
+}
 
 scraperConfig::~scraperConfig() = default;
 

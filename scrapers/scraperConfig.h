@@ -23,8 +23,9 @@ public:
     static inline const std::string CLUMP_DROPOFF = "clump_dropoff";
     static inline const std::string DESIRED_TOKEN = "desired_token";
 
-    // text is the whole content of a configuration file.
-    explicit scraperConfig(const std::string& text);
+    // text is the whole content of a configuration file; name names it in
+    // the log line an empty text gets.
+    explicit scraperConfig(const std::string& text, const std::string& name = "");
     virtual ~scraperConfig();
 
     const std::map<std::string, std::string>& getGlobalConfig() const { return globalConfig_; }
@@ -34,6 +35,12 @@ public:
     // "code" list holds code exactly; false (out untouched) when none does.
     bool getDataForCode(const std::string& code, std::map<std::string, std::string>& out);
     bool getDataForCode(int code, std::map<std::string, std::string>& out);
+
+    // The whole text of the configuration file at path ("" when the bundle
+    // has no file of that name). A file that is missing, cannot be read or is
+    // empty gets a line on standard error naming it and why; the text is then
+    // "" and the source it configures finds nothing.
+    static std::string readConfigFile(const std::string& path, const std::string& name);
 
     // Splits a "key=value" line at its first "=". False for comments, empty
     // lines, lines without "=" and lines with nothing after the "=".

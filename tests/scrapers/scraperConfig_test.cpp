@@ -1,10 +1,15 @@
 #include "scrapers/scraperConfig.h"
 
+#include "scrapers/AggrScraper.h"
+
 #include <gtest/gtest.h>
 
+#include <fstream>
 #include <sstream>
 
 #include "LogCapture.h"
+#include "support/ScraperFixtures.h"
+#include "support/TempDir.h"
 
 namespace {
 using Map = std::map<std::string, std::string>;
@@ -155,4 +160,48 @@ TEST(ScraperConfig, Dump) {
               "text=[] (score 100) \n"
               "desired_token -> d\n"
               "k -> v\n");
+}
+
+TEST(ScraperConfig, FilesThatCannotServeAreNamedInTheLog) {
+    TempDir dir;
+    std::ofstream(dir.file("good.conf")) << "host=x\n";
+    std::ofstream(dir.file("empty.conf")).flush();
+    struct Case {
+        std::string path;
+        const char* text;
+        std::string logged;  // "" when nothing is said
+    };
+    const Case cases[] = {
+        {dir.file("good.conf"), "host=x\n", ""},
+        {dir.file("empty.conf"), "", "scraperConfig: the configuration file n2 (" + dir.file("empty.conf") +
+                                         ") is empty\n"},
+        {dir.file("none.conf"), "", "scraperConfig: the configuration file n2 (" + dir.file("none.conf") +
+                                        ") is missing\n"},
+        {dir.path().string(), "", "scraperConfig: the configuration file n2 (" + dir.path().string() +
+                                      ") cannot be read: Is a directory\n"},
+        {"", "", "scraperConfig: the configuration file n2 is missing from the bundle\n"},
+    };
+    for (const Case& c : cases) {
+        LogCapture log;
+        EXPECT_EQ(scraperConfig::readConfigFile(c.path, "n2"), c.text) << c.path;
+        EXPECT_EQ(log.errors(), c.logged) << c.path;
+    }
+
+    // An empty text is said when the configuration has a name; its source
+    // simply finds nothing.
+    LogCapture log;
+    scraperConfig unnamed("");
+    EXPECT_EQ(log.errors(), "");
+    scraperConfig named("", "u2");
+    EXPECT_EQ(log.errors(), "scraperConfig: the configuration u2 is empty; its source finds nothing\n");
+    EXPECT_TRUE(named.getGlobalConfig().empty());
+    EXPECT_TRUE(named.getChunkList().empty());
+
+    // A source registered with an empty text names it too.
+    LogCapture sourceLog;
+    AggrScraper aggr;
+    aggr.initNwsScraper(shippedConfig("n1"), "", shippedConfig("n3"), shippedConfig("n4"));
+    aggr.initAolScraper(shippedConfig("a1"), shippedConfig("a2"));
+    EXPECT_EQ(sourceLog.errors(), "AggrScraper: the nws configuration n2 is empty; the source finds nothing\n");
+    EXPECT_NE(aggr.scraperFor("nws"), nullptr);
 }
