@@ -3,6 +3,8 @@
 #include <syslog.h>
 
 #include <algorithm>
+#include <string>
+#include <string_view>
 
 #include "model/CodeTables.h"
 #include "model/UnitConverter.h"
@@ -44,7 +46,7 @@ int UgScraper::search(const std::string& cityName, std::vector<SuperScraper::Cit
 
     StringMap input;
     StringMap found;
-    if (regex::match("[<]title[>].*Search.*[<][/]title[>]", page, RegexFlags::Extended | RegexFlags::NoSubMatch)) {
+    if (isSearchPage(page)) {
         scoreData(page, searchConfig_, input, found);
         std::vector<std::string> urls;
         std::vector<std::string> names;
@@ -192,6 +194,14 @@ int UgScraper::scrape(const std::string& key, ScrapeReport& report) {
 
     postProcessScrape(report);
     return status;
+}
+
+bool UgScraper::isSearchPage(const std::string& page) {
+    const std::string_view text(page.c_str());
+    const size_t title = text.find("<title>");
+    if (title == std::string_view::npos) return false;
+    const size_t search = text.find("Search", title + 7);
+    return search != std::string_view::npos && text.find("</title>", search + 6) != std::string_view::npos;
 }
 
 void UgScraper::calculateTime(StringMap& out) {

@@ -48,6 +48,11 @@ public:
     // Runs of blanks and line feeds shrink to their first character; the page
     // ends at its first NUL byte.
     static void compactPage(std::string& page);
+    // Whether the page's title names a search: "<title>", later "Search",
+    // later "</title>", up to the first NUL byte. What the pattern
+    // "[<]title[>].*Search.*[<][/]title[>]" finds, in one pass instead of a
+    // scan to the end from every "<title>".
+    static bool isSearchPage(const std::string& page);
 
 private:
     static void composeWind(StringMap& out);

@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include "util/regex.h"
+
 #include "LogCapture.h"
 #include "support/FastHttp.h"
 #include "support/FixtureServer.h"
@@ -247,6 +249,23 @@ TEST_F(UgScraperTest, KeysAndNames) {
     EXPECT_FALSE(scraper_.insertCity("/Toronto.html", "Toronto", cities));
     ASSERT_EQ(cities.size(), 1u);
     EXPECT_EQ(cities[0].name, "Toronto, Canada");
+}
+
+TEST_F(UgScraperTest, SearchPagesAreKnownByTheirTitleAsThePatternKnowsThem) {
+    const std::string cases[] = {"<title>City Search</title>", "<title>Search</title>", "<title>Searc</title>",
+                                 "<title>x</title> Search </title>", "Search<title></title>", "<title></title>Search",
+                                 "<title>Search</title", "<title>\nSearch\n</title>", std::string("<title>\0Search</title>", 22),
+                                 "<title>Search<title></title>", "<title>Search</title>" + std::string(1 << 16, 'x'),
+                                 std::string(20000, '<') + "title>"};
+    for (const std::string& page : cases) {
+        EXPECT_EQ(UgScraper::isSearchPage(page),
+                  regex::match("[<]title[>].*Search.*[<][/]title[>]", page, RegexFlags::Extended | RegexFlags::NoSubMatch))
+            << page.substr(0, 40);
+    }
+    // Many titles without a search used to be scanned to the end from each.
+    std::string titles;
+    while (titles.size() < (1 << 20)) titles += "<title>x";
+    EXPECT_FALSE(UgScraper::isSearchPage(titles));
 }
 
 TEST_F(UgScraperTest, PageTrimAndCompaction) {
