@@ -15,6 +15,7 @@
 #include "app/Skyvane.h"
 #include "app/SkyvaneAdv.h"
 #include "app/SkyvaneProtocols.h"
+#include "app/StrayRuns.h"
 #include "model/LocationManager.h"
 #include "model/LocationManagerMac.h"
 #include "model/PreferenceKeys.h"
@@ -79,6 +80,9 @@ ComTeskPlim::ComTeskPlim(MenuExtraItem* item) {
 
 ComTeskPlim::~ComTeskPlim() {
     deactivate();
+    // A refresh left busy at teardown still reaches the location guard and
+    // the proxy settings of this object.
+    StrayRuns::waitUntilNone();
     if (currentCore == this) currentCore = nullptr;
 }
 
@@ -437,6 +441,13 @@ void ComTeskPlim::addUpgradeItemIfNeeded() {
 
 void ComTeskPlim::stopNetworkWork() {
     if (kv_) kv_->stopNetworkWork();
+}
+
+bool ComTeskPlim::finishForExit() {
+    stopNetworkWork();
+    deactivate();
+    prefsModified();
+    return StrayRuns::count() == 0;
 }
 
 void ComTeskPlim::deactivate() {

@@ -62,6 +62,12 @@ public:
     // Ends the weather fetches under way at once and starts none: the program
     // is about to end (Quit, a termination signal, the plug-in unloading).
     void stopNetworkWork();
+    // The end of the program: the network work stops, the core is torn down
+    // (waiting for a busy refresh at most StrayRuns::kStopGrace) and the
+    // preferences are saved. False when a refresh thread is still busy: it
+    // still uses the core, so the core must stay and the program ends
+    // without running destructors (StrayRuns::endProcess).
+    bool finishForExit();
 
     void menuItemClicked(MenuItem& item);
     void switchModes();

@@ -4,6 +4,7 @@
 #include <cstdio>
 #include <iostream>
 #include <mutex>
+#include <optional>
 
 #include "model/LocationManager.h"
 #include "model/PreferenceKeys.h"
@@ -48,6 +49,34 @@ void RefreshTimer::stopRuns() { stop_->stop(); }
 
 bool RefreshTimer::runsStopped() const { return stop_->isStopped(); }
 
+bool RefreshTimer::endRunsBy(std::chrono::steady_clock::time_point deadline) {
+    std::unique_lock<std::mutex> lock(runStateMutex_);
+    return runEnded_.wait_until(lock, deadline, [this] { return !inRun_; });
+}
+
+bool RefreshTimer::runInProgress() const {
+    std::lock_guard<std::mutex> lock(runStateMutex_);
+    return inRun_;
+}
+
+void RefreshTimer::releaseController() {
+    stopRuns();
+    std::lock_guard<std::mutex> lock(controllerMutex_);
+    weatherController_ = nullptr;
+}
+
+template <class Result, class Ask>
+Result RefreshTimer::askController(Ask ask, Result none) {
+    std::lock_guard<std::mutex> lock(controllerMutex_);
+    if (weatherController_ == nullptr) return none;
+    return ask(*weatherController_);
+}
+
+std::shared_ptr<LocationManager> RefreshTimer::currentLocations() {
+    return askController<std::shared_ptr<LocationManager>>(
+        [](RefreshTimerClient& controller) { return controller.currentLocations(); }, nullptr);
+}
+
 void RefreshTimer::setUpdateFrequency(int seconds) { updateFrequency_ = seconds; }
 
 StringMap RefreshTimer::preferencesToStringMap(const plist::Dict& prefs) {
@@ -69,7 +98,9 @@ StringMap RefreshTimer::preferencesToStringMap(const plist::Dict& prefs) {
 }
 
 StringMap RefreshTimer::setControllerPreferences() {
-    return applyPreferences(weatherController_->preferencesSnapshot());
+    std::optional<plist::Dict> prefs = askController<std::optional<plist::Dict>>(
+        [](RefreshTimerClient& controller) { return controller.preferencesSnapshot(); }, std::nullopt);
+    return prefs ? applyPreferences(*prefs) : StringMap();
 }
 
 StringMap RefreshTimer::applyPreferences(const plist::Dict& prefs) {
@@ -81,11 +112,15 @@ StringMap RefreshTimer::applyPreferences(const plist::Dict& prefs) {
     if (minutes > INT_MAX / 60) minutes = INT_MAX / 60;
     setUpdateFrequency(static_cast<int>(minutes * 60));
 
-    std::shared_ptr<LocationManager> locations = weatherController_->currentLocations();
-    if (locations) {
-        std::lock_guard<teskMutex> guard(weatherController_->locationsGuard());
-        weatherController_->applyMenuPreferences(map, *locations);
-    }
+    askController<bool>(
+        [&map](RefreshTimerClient& controller) {
+            std::shared_ptr<LocationManager> locations = controller.currentLocations();
+            if (!locations) return false;
+            std::lock_guard<teskMutex> guard(controller.locationsGuard());
+            controller.applyMenuPreferences(map, *locations);
+            return true;
+        },
+        false);
     return map;
 }
 
@@ -136,25 +171,42 @@ RefreshTimer::RunSettings RefreshTimer::runSettings(const plist::Dict& prefs) {
 }
 
 void RefreshTimer::setHttpProxyForScraper() {
-    AggrScraper* scraper = weatherController_->getScraper();
-    if (scraper == nullptr) return;
-    useSystemProxy(*scraper, weatherController_->sysConfig());
-    scraper->setStopFlag(stop_);
+    ComTeskSysConfig* config = nullptr;
+    scraper_ = askController<std::shared_ptr<AggrScraper>>(
+        [&config](RefreshTimerClient& controller) {
+            config = controller.sysConfig();
+            return controller.runScraper();
+        },
+        nullptr);
+    if (!scraper_) return;
+    useSystemProxy(*scraper_, config);
+    scraper_->setStopFlag(stop_);
 }
 
 void RefreshTimer::setupApplierProxy() {
-    applierProxy_ = weatherController_->applierChannel();
-    sink_ = weatherController_->reportSink();
+    askController<bool>(
+        [this](RefreshTimerClient& controller) {
+            applierProxy_ = controller.applierChannel();
+            sink_ = controller.reportSink();
+            guard_ = &controller.locationsGuard();
+            return true;
+        },
+        false);
 }
 
 void RefreshTimer::destroyApplierProxy() {
     applierProxy_ = MainThreadPoster();
     sink_.reset();
+    scraper_.reset();
+    guard_ = nullptr;
 }
 
 void RefreshTimer::postUpdateItemEnabled(bool enabled) {
-    RefreshTimerClient* controller = weatherController_;
-    applierProxy_.post([controller, enabled] { controller->setUpdateItemEnabled(enabled); });
+    // The channel drops the call once the controller has closed it.
+    RefreshTimerClient* controller =
+        askController<RefreshTimerClient*>([](RefreshTimerClient& c) { return &c; }, nullptr);
+    if (controller != nullptr)
+        applierProxy_.post([controller, enabled] { controller->setUpdateItemEnabled(enabled); });
 }
 
 void RefreshTimer::spawnScraperThread(Threads& threads, LocationManager& manager, int index, bool isFavorite,
@@ -162,7 +214,7 @@ void RefreshTimer::spawnScraperThread(Threads& threads, LocationManager& manager
     auto thread = std::make_unique<ScraperThread>(ScraperThread::ScrapeType::Location);
     ScraperThread::LocationSpec& spec = thread->getLocationSpec();
     spec.controllerProxy = nullptr;
-    spec.weatherController = weatherController_;
+    spec.weatherController = askController<RefreshTimerClient*>([](RefreshTimerClient& c) { return &c; }, nullptr);
     spec.menuController = sink_.get();
     spec.locationManager = &manager;
     spec.withGui = false;
@@ -178,13 +230,12 @@ void RefreshTimer::spawnScraperThread(Threads& threads, LocationManager& manager
     Location& location = manager.locationAtIndex(static_cast<unsigned>(index));
     std::string nameBefore;
     {
-        std::lock_guard<teskMutex> guard(weatherController_->locationsGuard());
+        std::lock_guard<teskMutex> guard(*guard_);
         nameBefore = location.name;
     }
-    AggrScraper* scraper = weatherController_->getScraper();
-    const bool started = scraper != nullptr &&
-                         scraper->startScrape(thread.get(), location, settings.order, &RefreshTimer::RefreshTimerDrawCallback,
-                                              report, &weatherController_->locationsGuard());
+    const bool started = scraper_ != nullptr &&
+                         scraper_->startScrape(thread.get(), location, settings.order,
+                                               &RefreshTimer::RefreshTimerDrawCallback, report, guard_);
     if (!started) std::cout << "startScrape failed" << std::endl;
     mergeIntoCurrentList(manager, nameBefore, spec.location);
     threads.push_back(Spawned{std::move(thread), nameBefore});
@@ -192,10 +243,10 @@ void RefreshTimer::spawnScraperThread(Threads& threads, LocationManager& manager
 
 void RefreshTimer::mergeIntoCurrentList(const LocationManager& runList, const std::string& nameBefore,
                                         const Location& found) {
-    std::shared_ptr<LocationManager> current = weatherController_->currentLocations();
+    std::shared_ptr<LocationManager> current = currentLocations();
     // The run's own list got them from the walk already.
     if (!current || current.get() == &runList || found.name.empty()) return;
-    std::lock_guard<teskMutex> guard(weatherController_->locationsGuard());
+    std::lock_guard<teskMutex> guard(*guard_);
     for (Location& location : current->locationList()) {
         if (location.name != nameBefore && location.name != found.name) continue;
         location.name = found.name;
@@ -211,9 +262,9 @@ void RefreshTimer::joinAndDeleteThreads(Threads& threads) {
         const long now = static_cast<long>(Clock::now());
         // The core's manager of this moment: it may have been replaced during
         // the run, and may still know the city by the name it had before.
-        std::shared_ptr<LocationManager> current = weatherController_->currentLocations();
+        std::shared_ptr<LocationManager> current = currentLocations();
         if (current) {
-            std::lock_guard<teskMutex> guard(weatherController_->locationsGuard());
+            std::lock_guard<teskMutex> guard(*guard_);
             for (Location& location : current->locationList())
                 if (location.name == name || location.name == spawned.nameBefore) location.lastUpdate = now;
         }
@@ -238,7 +289,7 @@ void RefreshTimer::fullRefresh(LocationManager& manager, const RunSettings& sett
     int primary = 0;
     std::vector<int> favorites;
     {
-        std::lock_guard<teskMutex> guard(weatherController_->locationsGuard());
+        std::lock_guard<teskMutex> guard(*guard_);
         primary = static_cast<int>(manager.primaryIndex());
         for (int i = manager.nextFavoriteIndexAtOrAfter(0); i >= 0;
              i = manager.nextFavoriteIndexAtOrAfter(static_cast<unsigned>(i) + 1))
@@ -256,7 +307,7 @@ void RefreshTimer::normalRun(LocationManager& manager, const RunSettings& settin
     int chosen = -1, chosenOrdinal = -1;
     bool primary = false;
     {
-        std::lock_guard<teskMutex> guard(weatherController_->locationsGuard());
+        std::lock_guard<teskMutex> guard(*guard_);
         if (isStale(manager.primaryLocation(), now, frequency)) {
             chosen = static_cast<int>(manager.primaryIndex());
             primary = true;
@@ -281,21 +332,47 @@ void RefreshTimer::normalRun(LocationManager& manager, const RunSettings& settin
 }
 
 void RefreshTimer::go() {
+    // The owner's deadline-bounded wait looks at this.
+    struct RunMark {
+        RefreshTimer& timer;
+        explicit RunMark(RefreshTimer& t) : timer(t) {
+            std::lock_guard<std::mutex> lock(timer.runStateMutex_);
+            timer.inRun_ = true;
+        }
+        ~RunMark() {
+            {
+                std::lock_guard<std::mutex> lock(timer.runStateMutex_);
+                timer.inRun_ = false;
+            }
+            timer.runEnded_.notify_all();
+        }
+    } mark(*this);
+    runOnce();
+}
+
+void RefreshTimer::runOnce() {
     std::lock_guard<teskMutex> run(runMutex());
     // Taken and cleared in one step: a refreshAll() that arrives from here on
     // asks for the next run.
     const bool full = fullRefresh_.exchange(false);
     // A run after stopRuns() would only start fetches that fail at once.
     if (runsStopped()) return;
-    const plist::Dict prefs = weatherController_->preferencesSnapshot();
-    applyPreferences(prefs);
-    const RunSettings settings = runSettings(prefs);
+    std::optional<plist::Dict> prefs = askController<std::optional<plist::Dict>>(
+        [](RefreshTimerClient& controller) { return controller.preferencesSnapshot(); }, std::nullopt);
+    if (!prefs) return;
+    applyPreferences(*prefs);
+    const RunSettings settings = runSettings(*prefs);
     setHttpProxyForScraper();
     setupApplierProxy();
+    if (guard_ == nullptr) {
+        // The controller let go meanwhile: nothing is left to refresh for.
+        destroyApplierProxy();
+        return;
+    }
 
     // The run works on the manager of its start; a replacement by the main
     // thread meanwhile frees nothing under it.
-    std::shared_ptr<LocationManager> manager = weatherController_->currentLocations();
+    std::shared_ptr<LocationManager> manager = currentLocations();
     Threads threads;
     if (manager) {
         if (full)

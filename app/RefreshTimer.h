@@ -10,9 +10,19 @@
 //
 // The runs of every refresh timer in the process are serialised by one
 // mutex. The main thread never waits for a run: a run only posts to it.
+//
+// A run may be busy for long (a hostile page can keep a scraper thread
+// computing), so its owner waits for it only up to a deadline when it tears
+// the timer down (endRunsBy()). A run keeps shared ownership of the scraper
+// it works with and, once the owner has let go (releaseController()), calls
+// the owner no more; the timer itself must then outlive the run (see
+// StrayRuns).
 
 #include <atomic>
+#include <chrono>
+#include <condition_variable>
 #include <memory>
+#include <mutex>
 #include <string>
 #include <vector>
 
@@ -42,11 +52,15 @@ public:
     // main thread may replace it meanwhile.
     virtual std::shared_ptr<LocationManager> currentLocations() = 0;
     // Guards the entries of the location managers (names, keys, times)
-    // between the main thread and the runs; held only briefly.
+    // between the main thread and the runs; held only briefly. It belongs to
+    // the application core, which outlives every run.
     virtual teskMutex& locationsGuard() = 0;
-    // The system proxy settings; null when there are none.
+    // The system proxy settings, the core's too; null when there are none.
     virtual ComTeskSysConfig* sysConfig() = 0;
     virtual AggrScraper* getScraper() = 0;
+    // The scraper for one run, which the run keeps alive. The default shares
+    // no ownership: for owners whose scraper outlives the timer.
+    virtual std::shared_ptr<AggrScraper> runScraper() { return {std::shared_ptr<AggrScraper>(), getScraper()}; }
     // Where the scraper threads hand their reports (the menu controller's
     // gate, which drops reports once the controller is gone); may be null.
     virtual std::shared_ptr<WeatherDataSink> reportSink() = 0;
@@ -75,6 +89,14 @@ public:
     // hands no report on. Any thread may call it.
     void stopRuns();
     bool runsStopped() const;
+    // Waits until no run is under way, at most until `deadline`; false when
+    // a run is still busy then. Call after stopRuns().
+    bool endRunsBy(std::chrono::steady_clock::time_point deadline);
+    // From now on no run calls the controller (a call in progress is waited
+    // for; such calls are short). Stops the runs too. The owner calls it
+    // before it goes away while a run may still be busy.
+    void releaseController();
+    bool runInProgress() const;
     virtual void setUpdateFrequency(int seconds);
     int updateFrequency() const { return updateFrequency_.load(); }
     // Hands the preferences and locations to the menu controller and takes
@@ -123,6 +145,11 @@ private:
     void setupApplierProxy();
     void destroyApplierProxy();
     void postUpdateItemEnabled(bool enabled);
+    // The controller's answer through `ask`, or `none` once it was released.
+    template <class Result, class Ask>
+    Result askController(Ask ask, Result none);
+    std::shared_ptr<LocationManager> currentLocations();
+    void runOnce();
     void spawnScraperThread(Threads& threads, LocationManager& manager, int index, bool isFavorite, int favIndex,
                             const RunSettings& settings);
     void joinAndDeleteThreads(Threads& threads);
@@ -133,10 +160,16 @@ private:
     void fullRefresh(LocationManager& manager, const RunSettings& settings, Threads& threads);
     void normalRun(LocationManager& manager, const RunSettings& settings, Threads& threads);
 
-    RefreshTimerClient* weatherController_;
+    std::mutex controllerMutex_;  // held while a run calls the controller
+    RefreshTimerClient* weatherController_;  // null once released
     std::atomic<bool> fullRefresh_{false};
     MainThreadPoster applierProxy_;  // valid during one run
     std::shared_ptr<WeatherDataSink> sink_;  // valid during one run
+    std::shared_ptr<AggrScraper> scraper_;  // valid during one run
+    teskMutex* guard_ = nullptr;  // the core's location guard, valid during one run
+    mutable std::mutex runStateMutex_;
+    std::condition_variable runEnded_;
+    bool inRun_ = false;
     std::atomic<int> updateFrequency_;
     const std::shared_ptr<StopFlag> stop_;
 };

@@ -1,11 +1,13 @@
 #include "app/Skyvane.h"
 
+#include <chrono>
 #include <iostream>
 #include <mutex>
 
 #include "app/BundledSources.h"
 #include "app/ComTeskPlim.h"
 #include "app/SetupLink.h"
+#include "app/StrayRuns.h"
 #include "menu/PlimMenu.h"
 #include "menu/PlimMenuController.h"
 #include "menu/PlimMenuWrapper.h"
@@ -49,7 +51,7 @@ void Skyvane::initWithPlim() {
 }
 
 void Skyvane::initScrapers() {
-    scraper_ = std::make_unique<AggrScraper>();
+    scraper_ = std::make_shared<AggrScraper>();
     // A source without all its files is left out; without any the menu shows why.
     registerBundledSources(*scraper_, plimRef_->bundle(), isAdvanced());
     scraper_->setAdvance(isAdvanced());
@@ -158,9 +160,19 @@ void Skyvane::deactivate() {
     active_ = false;
     // The fetches of a run under way end at once, failed and without a
     // retry, and the run hands no report on; then the timer goes, waiting
-    // only for that short end (runs never wait for the main thread).
-    stopNetworkWork();
-    refresher_.reset();
+    // only for that short end (runs never wait for the main thread). A run
+    // still computing at the deadline no longer calls this controller and
+    // keeps the scraper it uses; it is left to end on its own, and the
+    // closed channels and report gate below drop whatever it still sends.
+    if (refresher_) {
+        refresher_->releaseController();
+        if (refresher_->endRunsBy(std::chrono::steady_clock::now() + StrayRuns::kStopGrace)) {
+            refresher_.reset();
+        } else {
+            std::cerr << "Skyvane: a refresh is still busy; it is left to end on its own" << std::endl;
+            StrayRuns::adopt(std::move(refresher_));
+        }
+    }
     // The controller closes its report gate and takes its lines out of the menu.
     menuController_.reset();
     appkitConnection_.close();

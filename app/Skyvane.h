@@ -47,12 +47,15 @@ public:
     // Stops the network work of the refresh at once (see deactivate()).
     void stopNetworkWork();
     // Stops the network work first, so that tearing the refresh timer down
-    // waits for nothing on the network.
+    // waits for nothing on the network, and waits for a run busy otherwise
+    // (computing on a hostile page) only up to a deadline: such a run is
+    // left to end on its own (StrayRuns), its late results dropped.
     virtual void deactivate();
     virtual bool isAdvanced() const { return false; }
 
     ComTeskPlim* getComTeskPlim() const { return plimRef_; }
     AggrScraper* getScraper() override { return scraper_.get(); }
+    std::shared_ptr<AggrScraper> runScraper() override { return scraper_; }
     PlimMenuController* getController() const { return menuController_.get(); }
     PlimMenu* menu() const { return menu_.get(); }
     RefreshTimer* refresher() const { return refresher_.get(); }
@@ -95,7 +98,7 @@ protected:
     std::unique_ptr<SetupLink> setupLink_;
     MainThreadChannel appkitConnection_;
     MainThreadChannel menuServerConnection_;
-    std::unique_ptr<AggrScraper> scraper_;
+    std::shared_ptr<AggrScraper> scraper_;  // shared with the run under way
     std::unique_ptr<MoonData> moonData_;
     std::unique_ptr<PlimMenu> menu_;
     std::unique_ptr<PlimMenuController> menuController_;

@@ -16,9 +16,9 @@ bool SkyvaneMenuExtra::initWithBundle(const std::string& bundlePath, StatusItemR
 }
 
 void SkyvaneMenuExtra::willUnload() {
-    // The host waits for the unload: no fetch may hold it up.
-    if (skyvane_) skyvane_->stopNetworkWork();
-    if (skyvane_) skyvane_->deactivate();
-    skyvane_.reset();
+    // The host waits for the unload: no fetch or busy thread may hold it up.
+    // A refresh thread still busy after the deadline uses the core, which so
+    // stays; the host then ends the process without tearing it down.
+    if (skyvane_ && skyvane_->finishForExit()) skyvane_.reset();
     ComTeskMenuExtra::willUnload();
 }

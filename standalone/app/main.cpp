@@ -7,13 +7,17 @@
 #include <memory>
 
 #include "app/ComTeskPlim.h"
+#include "app/StrayRuns.h"
 #include "platform/MainLoop.h"
 #include "platform/gtk/GtkPresenter.h"
 #include "platform/ui/Window.h"
+#include "util/LogLines.h"
 
 int main(int, char**) {
     // The first call makes this the main thread, before any other starts.
     MainLoop& loop = MainLoop::instance();
+    // Lines logged by different threads stay whole.
+    LogLines::install();
     std::setlocale(LC_ALL, "");
     // A weather site that closes its connection must not end the program.
     std::signal(SIGPIPE, SIG_IGN);
@@ -34,7 +38,10 @@ int main(int, char**) {
     loop.onTerminationSignal(stopAndQuit);
     core = std::make_unique<ComTeskPlim>(nullptr);
     loop.run();
-    core->deactivate();
+    // The stop never waits for a thread that is computing: the core waits
+    // only so long, and when a thread is still busy then, the program ends
+    // here, its preferences saved, without freeing what that thread uses.
+    if (!core->finishForExit()) StrayRuns::endProcess(0);
     core.reset();
     return 0;
 }

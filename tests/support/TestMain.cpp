@@ -5,6 +5,8 @@
 #include <cstdlib>
 #include <ctime>
 
+#include "util/LogLines.h"
+
 // What the sanitizers should not report in any test program: the desktop
 // libraries under the platform layer are not built with the sanitizers. They
 // synchronise their own helper threads (GLib's workers, the bus connection,
@@ -36,6 +38,8 @@ extern "C" const char* __lsan_default_suppressions() {
 }
 
 int main(int argc, char** argv) {
+    // As in the programs: lines logged by different threads stay whole.
+    LogLines::install();
     // Tests must not depend on the locale or time zone of whoever runs them.
     setenv("TZ", "UTC", 1);
     tzset();

@@ -13,13 +13,17 @@
 #include <iostream>
 #include <memory>
 
+#include "app/StrayRuns.h"
 #include "app/menuextra/MenuExtra.h"
 #include "platform/MainLoop.h"
 #include "platform/gtk/GtkPresenter.h"
 #include "platform/ui/Window.h"
+#include "util/LogLines.h"
 
 int main(int argc, char** argv) {
     MainLoop& loop = MainLoop::instance();
+    // Lines logged by different threads stay whole.
+    LogLines::install();
     std::setlocale(LC_ALL, "");
     std::signal(SIGPIPE, SIG_IGN);
 
@@ -56,6 +60,9 @@ int main(int argc, char** argv) {
     if (extra->initWithBundle(path, item)) {
         loop.run();
         extra->willUnload();
+        // A refresh thread the plug-in left busy at its unloading still runs
+        // its code and uses its objects: the host ends without tearing down.
+        if (StrayRuns::count() > 0) StrayRuns::endProcess(0);
     } else {
         std::cerr << "skyvane-menu-host: " << principal << " did not start" << std::endl;
     }
