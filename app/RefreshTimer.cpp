@@ -31,9 +31,40 @@ RefreshTimer::RefreshTimer(int seconds, RefreshTimerClient* controller, teskTime
 
 RefreshTimer::~RefreshTimer() { shutdown(); }
 
-teskMutex& RefreshTimer::runMutex() {
-    static teskMutex mutex;
-    return mutex;
+namespace {
+
+// Whose run goes now. Never destroyed: a run left busy may still end while
+// the process ends.
+struct RunTurn {
+    std::mutex mutex;
+    std::condition_variable free;
+    const RefreshTimer* holder = nullptr;
+};
+
+RunTurn& runTurn() {
+    static RunTurn* const turn = new RunTurn;
+    return *turn;
+}
+
+}  // namespace
+
+bool RefreshTimer::takeTurn() {
+    RunTurn& turn = runTurn();
+    std::unique_lock<std::mutex> lock(turn.mutex);
+    turn.free.wait(lock, [&] { return turn.holder == nullptr || runsStopped(); });
+    if (runsStopped()) return false;
+    turn.holder = this;
+    return true;
+}
+
+void RefreshTimer::giveUpTurn() {
+    RunTurn& turn = runTurn();
+    {
+        std::lock_guard<std::mutex> lock(turn.mutex);
+        if (turn.holder != this) return;
+        turn.holder = nullptr;
+    }
+    turn.free.notify_all();
 }
 
 int RefreshTimer::RefreshTimerDrawCallback(void*) { return 1; }
@@ -45,7 +76,13 @@ void RefreshTimer::refreshAll() {
     wakeupNow();
 }
 
-void RefreshTimer::stopRuns() { stop_->stop(); }
+void RefreshTimer::stopRuns() {
+    stop_->stop();
+    // A run waiting for its turn gives up.
+    RunTurn& turn = runTurn();
+    { std::lock_guard<std::mutex> lock(turn.mutex); }
+    turn.free.notify_all();
+}
 
 bool RefreshTimer::runsStopped() const { return stop_->isStopped(); }
 
@@ -61,8 +98,13 @@ bool RefreshTimer::runInProgress() const {
 
 void RefreshTimer::releaseController() {
     stopRuns();
-    std::lock_guard<std::mutex> lock(controllerMutex_);
-    weatherController_ = nullptr;
+    {
+        std::lock_guard<std::mutex> lock(controllerMutex_);
+        weatherController_ = nullptr;
+    }
+    // A run still under way shares nothing with later runs but the core's
+    // guarded location list: they need not wait for it.
+    giveUpTurn();
 }
 
 template <class Result, class Ask>
@@ -351,12 +393,15 @@ void RefreshTimer::go() {
 }
 
 void RefreshTimer::runOnce() {
-    std::lock_guard<teskMutex> run(runMutex());
+    // A run after stopRuns() would only start fetches that fail at once.
+    if (!takeTurn()) return;
+    struct Turn {
+        RefreshTimer& timer;
+        ~Turn() { timer.giveUpTurn(); }
+    } turn{*this};
     // Taken and cleared in one step: a refreshAll() that arrives from here on
     // asks for the next run.
     const bool full = fullRefresh_.exchange(false);
-    // A run after stopRuns() would only start fetches that fail at once.
-    if (runsStopped()) return;
     std::optional<plist::Dict> prefs = askController<std::optional<plist::Dict>>(
         [](RefreshTimerClient& controller) { return controller.preferencesSnapshot(); }, std::nullopt);
     if (!prefs) return;

@@ -8,14 +8,15 @@
 // chosen location and joins them all before it returns; meanwhile the menu's
 // update item is disabled on the main thread.
 //
-// The runs of every refresh timer in the process are serialised by one
-// mutex. The main thread never waits for a run: a run only posts to it.
+// The runs of every refresh timer in the process take turns, one at a time.
+// The main thread never waits for a run: a run only posts to it.
 //
 // A run may be busy for long (a hostile page can keep a scraper thread
 // computing), so its owner waits for it only up to a deadline when it tears
 // the timer down (endRunsBy()). A run keeps shared ownership of the scraper
 // it works with and, once the owner has let go (releaseController()), calls
-// the owner no more; the timer itself must then outlive the run (see
+// the owner no more and gives up its turn, so the runs of the next owner
+// need not wait for it; the timer itself must then outlive the run (see
 // StrayRuns).
 
 #include <atomic>
@@ -118,8 +119,6 @@ public:
     // The per-report callback kept with each scraper thread; never called.
     static int RefreshTimerDrawCallback(void* thread);
 
-    // The mutex every run of every refresh timer holds.
-    static teskMutex& runMutex();
 
 protected:
     void go() override;
@@ -150,6 +149,11 @@ private:
     Result askController(Ask ask, Result none);
     std::shared_ptr<LocationManager> currentLocations();
     void runOnce();
+    // The turn among the runs of every refresh timer: waits for it; false
+    // once the runs are stopped. Giving it up does nothing when this timer
+    // does not hold it.
+    bool takeTurn();
+    void giveUpTurn();
     void spawnScraperThread(Threads& threads, LocationManager& manager, int index, bool isFavorite, int favIndex,
                             const RunSettings& settings);
     void joinAndDeleteThreads(Threads& threads);
