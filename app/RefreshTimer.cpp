@@ -389,10 +389,10 @@ void RefreshTimer::go() {
             timer.runEnded_.notify_all();
         }
     } mark(*this);
-    runOnce();
+    runBody();
 }
 
-void RefreshTimer::runOnce() {
+void RefreshTimer::runBody() {
     // A run after stopRuns() would only start fetches that fail at once.
     if (!takeTurn()) return;
     struct Turn {

@@ -148,7 +148,7 @@ private:
     template <class Result, class Ask>
     Result askController(Ask ask, Result none);
     std::shared_ptr<LocationManager> currentLocations();
-    void runOnce();
+    void runBody();
     // The turn among the runs of every refresh timer: waits for it; false
     // once the runs are stopped. Giving it up does nothing when this timer
     // does not hold it.

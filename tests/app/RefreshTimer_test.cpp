@@ -1,7 +1,9 @@
 #include "app/RefreshTimer.h"
+#include "app/StrayRuns.h"
 
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <chrono>
 #include <climits>
 #include <functional>
@@ -80,6 +82,11 @@ public:
         updateItem.push_back(enabled);
     }
 
+    AggrScraper& scraper() { return scraper_; }
+    int locationsAsked() {
+        std::lock_guard<std::mutex> lock(mutex_);
+        return locationsAsked_;
+    }
     std::vector<StringMap> appliedPrefs() {
         std::lock_guard<std::mutex> lock(mutex_);
         return applied_;
@@ -115,6 +122,22 @@ private:
                        {"radar", plist::Value(false)},
                        {"units", plist::Value(1)}};
     std::shared_ptr<LocationManager> locations_;
+};
+
+// A source that computes until released, heeding no stop request: a page
+// that keeps a scraper thread busy.
+class BusyScraper : public SuperScraper {
+public:
+    int search(const std::string&, std::vector<City>&) override { return Success; }
+    int scrape(const std::string&, ScrapeReport& report) override {
+        entered = true;
+        volatile unsigned long work = 0;
+        while (!released.load()) work = work + 1;
+        report.getOutputHashRef()["temperature"] = "72";
+        return Success;
+    }
+    std::atomic<bool> entered{false};
+    std::atomic<bool> released{false};
 };
 
 // Runs one pass on the calling thread, as the timer's own thread would.
@@ -322,4 +345,41 @@ TEST(RefreshTimerValues, PreferencesAndProxyAnswers) {
         RefreshTimer::proxyFromAnswer(answer, host, port);
         EXPECT_EQ(host + ":" + std::to_string(port), expected);
     }
+}
+
+TEST_F(RefreshTimerTest, ARunLeftBusyCallsItsControllerNoMoreAndHoldsUpNoOtherRun) {
+    FakeController controller(server.port(), {city("Boston", Location::kPrimary)});
+    auto busy = std::make_unique<BusyScraper>();
+    BusyScraper& source = *busy;
+    controller.scraper().registerScraper(AggrScraper::Nws, std::move(busy));
+    auto timer = std::make_unique<RefreshTimer>(1800, &controller);
+    timer->start();
+    timer->refreshAll();
+    ASSERT_TRUE(MainLoop::instance().runUntil([&] { return source.entered.load(); }, 10000));
+
+    // The owner lets go: the run is still computing at the deadline.
+    EXPECT_TRUE(timer->runInProgress());
+    timer->releaseController();
+    EXPECT_FALSE(timer->endRunsBy(std::chrono::steady_clock::now() + std::chrono::milliseconds(200)));
+    const int asked = controller.locationsAsked();
+    const size_t applied = controller.appliedPrefs().size();
+    StrayRuns::adopt(std::move(timer));
+    EXPECT_EQ(StrayRuns::count(), 1u);
+
+    // Another owner's run takes its turn meanwhile.
+    OnePass next(server.port(), {city("Austin", Location::kPrimary)}, true);
+    ASSERT_TRUE(next.controller.waitForRunEnd());
+    ASSERT_EQ(next.reports().size(), 1u);
+    EXPECT_EQ(next.reports()[0].getStatus(), SuperScraper::Success);
+
+    // Once the work ends the timer goes, having handed nothing on and asked
+    // its former owner for nothing.
+    source.released = true;
+    ASSERT_TRUE(StrayRuns::waitUntilNone(std::chrono::steady_clock::now() + std::chrono::seconds(10)));
+    EXPECT_TRUE(controller.sink->reports().empty());
+    EXPECT_EQ(controller.locationsAsked(), asked);
+    EXPECT_EQ(controller.appliedPrefs().size(), applied);
+    EXPECT_EQ(controller.location("Boston").lastUpdate, 0);
+    MainLoop::instance().runUntil([] { return false; }, 100);
+    EXPECT_EQ(controller.updateItem, std::vector<bool>{false});
 }
