@@ -97,6 +97,8 @@ bool RefreshTimer::runInProgress() const {
 }
 
 void RefreshTimer::releaseController() {
+    // Never fired again: the timer thread would wait for the busy run first.
+    stop();
     stopRuns();
     {
         std::lock_guard<std::mutex> lock(controllerMutex_);

@@ -94,8 +94,8 @@ public:
     // a run is still busy then. Call after stopRuns().
     bool endRunsBy(std::chrono::steady_clock::time_point deadline);
     // From now on no run calls the controller (a call in progress is waited
-    // for; such calls are short). Stops the runs too. The owner calls it
-    // before it goes away while a run may still be busy.
+    // for; such calls are short). Stops the timer and its runs too. The
+    // owner calls it before it goes away while a run may still be busy.
     void releaseController();
     bool runInProgress() const;
     virtual void setUpdateFrequency(int seconds);
