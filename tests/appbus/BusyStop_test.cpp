@@ -116,13 +116,17 @@ TEST_F(BusyStopTest, TheEndOfTheProgramSavesThePreferencesAndLeavesTheBusyThread
 }
 
 #if defined(SKYVANE_APP_BINARY) && defined(SKYVANE_BUSY_REGEX_LIBRARY)
-TEST_F(BusyStopTest, TheStandaloneProgramEndsOnSIGTERMWhileAScraperThreadComputes) {
+TEST_F(BusyStopTest, TheProgramsEndOnSIGTERMWhileAScraperThreadComputes) {
     serveBusyObservations();
-    PreferenceStore store("com.tesk.Skyvane", PreferenceScope::CurrentUserAnyHost);
-    store.setMultiple(earlierPrefs("free_mode", {city("Des Moines, IA", Location::kPrimary)}), {});
-    ASSERT_TRUE(store.synchronize());
-    const std::string prefsFile = store.path();
-
+    struct Program {
+        const char* path;
+        const char* domain;  // of its preferences
+    };
+    std::vector<Program> programs{{SKYVANE_APP_BINARY, "com.tesk.Skyvane"}};
+#ifdef SKYVANE_MENU_HOST_BINARY
+    // The menu-bar host with the plug-in beside it.
+    programs.push_back({SKYVANE_MENU_HOST_BINARY, "com.tesk.SkyvaneMenu"});
+#endif
     // This test's environment and bus, headless, with regexec spinning on the
     // marked page; the sanitizers are told what every test program tells them.
     const std::string threadSuppressions = session.dir.file("tsan.supp");
@@ -142,48 +146,56 @@ TEST_F(BusyStopTest, TheStandaloneProgramEndsOnSIGTERMWhileAScraperThreadCompute
     std::vector<char*> envp;
     for (std::string& entry : env) envp.push_back(entry.data());
     envp.push_back(nullptr);
-    std::string program = SKYVANE_APP_BINARY;
-    char* argv[] = {program.data(), nullptr};
-    posix_spawn_file_actions_t actions;
-    posix_spawn_file_actions_init(&actions);
-    const std::string log = session.dir.file("app.log");
-    posix_spawn_file_actions_addopen(&actions, 1, log.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-    posix_spawn_file_actions_adddup2(&actions, 1, 2);
-    pid_t pid = -1;
-    ASSERT_EQ(posix_spawn(&pid, program.c_str(), &actions, nullptr, argv, envp.data()), 0);
-    posix_spawn_file_actions_destroy(&actions);
-    auto programLog = [&log] {
-        std::ifstream in(log);
-        return std::string(std::istreambuf_iterator<char>(in), {});
-    };
 
-    bool busy = false;
-    for (auto waited = steady_clock::now(); !busy && since(waited) < std::chrono::seconds(30);) {
-        busy = programLog().find(kBusyAnnouncement) != std::string::npos;
-        if (!busy) std::this_thread::sleep_for(std::chrono::milliseconds(20));
-    }
-    // The file goes, so only a save at the end can bring it back.
-    std::filesystem::remove(prefsFile);
+    for (const Program& p : programs) {
+        SCOPED_TRACE(p.path);
+        PreferenceStore store(p.domain, PreferenceScope::CurrentUserAnyHost);
+        store.setMultiple(earlierPrefs("free_mode", {city("Des Moines, IA", Location::kPrimary)}), {});
+        ASSERT_TRUE(store.synchronize());
+        const std::string prefsFile = store.path();
 
-    const auto start = steady_clock::now();
-    ::kill(pid, SIGTERM);
-    int status = 0;
-    pid_t ended = 0;
-    while ((ended = ::waitpid(pid, &status, WNOHANG)) == 0 && since(start) < std::chrono::seconds(20))
-        std::this_thread::sleep_for(std::chrono::milliseconds(20));
-    const auto took = since(start);
-    if (ended == 0) {
-        ::kill(pid, SIGKILL);
-        ::waitpid(pid, &status, 0);
+        std::string program = p.path;
+        char* argv[] = {program.data(), nullptr};
+        posix_spawn_file_actions_t actions;
+        posix_spawn_file_actions_init(&actions);
+        const std::string log = session.dir.file(std::filesystem::path(program).filename().string() + ".log");
+        posix_spawn_file_actions_addopen(&actions, 1, log.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+        posix_spawn_file_actions_adddup2(&actions, 1, 2);
+        pid_t pid = -1;
+        ASSERT_EQ(posix_spawn(&pid, program.c_str(), &actions, nullptr, argv, envp.data()), 0);
+        posix_spawn_file_actions_destroy(&actions);
+        auto programLog = [&log] {
+            std::ifstream in(log);
+            return std::string(std::istreambuf_iterator<char>(in), {});
+        };
+
+        bool busy = false;
+        for (auto waited = steady_clock::now(); !busy && since(waited) < std::chrono::seconds(30);) {
+            busy = programLog().find(kBusyAnnouncement) != std::string::npos;
+            if (!busy) std::this_thread::sleep_for(std::chrono::milliseconds(20));
+        }
+        // The file goes, so only a save at the end can bring it back.
+        std::filesystem::remove(prefsFile);
+
+        const auto start = steady_clock::now();
+        ::kill(pid, SIGTERM);
+        int status = 0;
+        pid_t ended = 0;
+        while ((ended = ::waitpid(pid, &status, WNOHANG)) == 0 && since(start) < std::chrono::seconds(20))
+            std::this_thread::sleep_for(std::chrono::milliseconds(20));
+        const auto took = since(start);
+        if (ended == 0) {
+            ::kill(pid, SIGKILL);
+            ::waitpid(pid, &status, 0);
+        }
+        ASSERT_TRUE(busy) << "no scraper thread ever computed on the marked page:\n" << programLog();
+        ASSERT_EQ(ended, pid) << "still running 20 s after SIGTERM:\n" << programLog();
+        EXPECT_LT(took, kStopBound) << programLog();
+        ASSERT_TRUE(WIFEXITED(status)) << status << "\n" << programLog();
+        EXPECT_EQ(WEXITSTATUS(status), 0) << programLog();
+        const plist::Dict prefs = PreferenceStore(p.domain, PreferenceScope::CurrentUserAnyHost).copyMultiple();
+        ASSERT_TRUE(prefs.count("locations")) << programLog();
+        EXPECT_EQ(prefs.at("locations").asArray().size(), 1u);
     }
-    ASSERT_TRUE(busy) << "no scraper thread ever computed on the marked page:\n" << programLog();
-    ASSERT_EQ(ended, pid) << "still running 20 s after SIGTERM:\n" << programLog();
-    EXPECT_LT(took, kStopBound) << programLog();
-    ASSERT_TRUE(WIFEXITED(status)) << status << "\n" << programLog();
-    EXPECT_EQ(WEXITSTATUS(status), 0) << programLog();
-    PreferenceStore saved("com.tesk.Skyvane", PreferenceScope::CurrentUserAnyHost);
-    const plist::Dict prefs = saved.copyMultiple();
-    ASSERT_TRUE(prefs.count("locations")) << programLog();
-    EXPECT_EQ(prefs.at("locations").asArray().size(), 1u);
 }
 #endif
