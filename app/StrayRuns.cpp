@@ -5,6 +5,7 @@
 #include <condition_variable>
 #include <cstdio>
 #include <mutex>
+#include <system_error>
 #include <thread>
 
 #include "app/RefreshTimer.h"
@@ -35,13 +36,19 @@ void adopt(std::unique_ptr<RefreshTimer> timer) {
         std::lock_guard<std::mutex> lock(r.mutex);
         ++r.live;
     }
-    // Deleting the timer waits for its run; that wait is this thread's alone.
-    std::thread([timer = std::move(timer)]() mutable {
-        timer.reset();
+    auto reap = [held = std::make_shared<std::unique_ptr<RefreshTimer>>(std::move(timer))] {
+        held->reset();
         Registry& r = registry();
         std::lock_guard<std::mutex> lock(r.mutex);
         if (--r.live == 0) r.none.notify_all();
-    }).detach();
+    };
+    // Deleting the timer waits for its run; that wait is this thread's alone.
+    try {
+        std::thread(reap).detach();
+    } catch (const std::system_error&) {
+        // No thread to be had: the caller waits, as it would have without one.
+        reap();
+    }
 }
 
 std::size_t count() {
