@@ -95,7 +95,22 @@ PlimMenu::PlimMenu(MenuRef menu, PlimStatusItem* item, Bundle& bundle, PlimCore*
     updateToolTip();
 }
 
-PlimMenu::~PlimMenu() = default;
+PlimMenu::~PlimMenu() {
+    // A rebuild cut short (its end dropped with the channel) must not leave
+    // the menu held.
+    while (openChanges_ > 0) endChanges();
+}
+
+void PlimMenu::beginChanges() {
+    ++openChanges_;
+    menu_->beginChanges();
+}
+
+void PlimMenu::endChanges() {
+    if (openChanges_ == 0) return;
+    --openChanges_;
+    menu_->endChanges();
+}
 
 void PlimMenu::changeIconSet(int set) {
     if (set == currentIconSet_) return;

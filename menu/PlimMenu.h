@@ -35,6 +35,8 @@ public:
     void removeItemAtIndex(unsigned int index) override;
     void changeIconSet(int set) override;
     void setMenuItem(unsigned int index, const plist::Dict& dict) override;
+    void beginChanges() override;
+    void endChanges() override;
 
     // The image of that file name in the named set, or null.
     ImageRef getImageOfSet(const std::string& set, const std::string& key) const;
@@ -106,4 +108,5 @@ private:
     std::string tipConditions_;
     std::string tipTemperature_;
     double labelWidth_;
+    int openChanges_ = 0;  // batches begun on menu_ and not yet ended
 };

@@ -33,4 +33,9 @@ public:
     // Lays out the line at the index from a menu-line record (string values
     // under the PlimMenuItem keys).
     virtual void setMenuItem(unsigned int index, const plist::Dict& dict) = 0;
+    // Bracket one rebuild of the lines, so that the menu on the desktop goes
+    // from the old lines to the new ones at once. Every begin is followed by
+    // one end.
+    virtual void beginChanges() {}
+    virtual void endChanges() {}
 };

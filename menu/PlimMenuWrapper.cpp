@@ -121,19 +121,25 @@ void PlimMenuWrapper::setMenuItem(unsigned int index, const PlimMenuItem& item) 
 }
 
 void PlimMenuWrapper::beginRefresh() {
-    std::lock_guard<std::mutex> lock(poolMutex_);
-    if (pool_) return;
-    pool_ = std::make_unique<AutoreleasePool>();
-    poolThread_ = std::this_thread::get_id();
+    {
+        std::lock_guard<std::mutex> lock(poolMutex_);
+        if (pool_) return;
+        pool_ = std::make_unique<AutoreleasePool>();
+        poolThread_ = std::this_thread::get_id();
+    }
+    post([](PlimMenuTarget& menu) { menu.beginChanges(); });
 }
 
 void PlimMenuWrapper::finishRefresh() {
-    std::lock_guard<std::mutex> lock(poolMutex_);
-    // A pool is current on the thread that opened it: only that thread may
-    // drain it.
-    if (!pool_ || poolThread_ != std::this_thread::get_id()) return;
-    pool_.reset();
-    poolThread_ = std::thread::id();
+    {
+        std::lock_guard<std::mutex> lock(poolMutex_);
+        // A pool is current on the thread that opened it: only that thread may
+        // drain it.
+        if (!pool_ || poolThread_ != std::this_thread::get_id()) return;
+        pool_.reset();
+        poolThread_ = std::thread::id();
+    }
+    post([](PlimMenuTarget& menu) { menu.endChanges(); });
 }
 
 bool PlimMenuWrapper::hasPool() const {

@@ -47,7 +47,8 @@ public:
     // Bracket one rebuild with a release pool on the calling thread. A second
     // beginRefresh while a pool is kept keeps the first; finishRefresh
     // releases the pool only on the thread that opened it, and does nothing
-    // when no pool is kept.
+    // when no pool is kept. The menu is told when a pool is opened and when
+    // it is released, so that it shows the rebuild as one change.
     void beginRefresh();
     void finishRefresh();
     bool hasPool() const;

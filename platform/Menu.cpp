@@ -153,3 +153,9 @@ void Menu::removeAllItems() {
     items_.clear();
     noteUIChange();
 }
+
+void Menu::endChanges() {
+    if (changing_ == 0) return;
+    // The settled menu is a change of its own for presenters that waited.
+    if (--changing_ == 0) noteUIChange();
+}

@@ -108,8 +108,17 @@ public:
     void removeItem(const MenuItem* item);
     void removeAllItems();
 
+    // Changes that belong together (a rebuild that removes every line and
+    // adds them again): presenters show the menu as it was before the batch
+    // began and as it is when the batch ends, never in between. Batches
+    // nest; ending one that was never begun does nothing.
+    void beginChanges() { ++changing_; }
+    void endChanges();
+    bool isChanging() const { return changing_ > 0; }
+
 private:
     explicit Menu(std::string title) : title_(std::move(title)) {}
     std::string title_;
     std::vector<MenuItemRef> items_;
+    int changing_ = 0;
 };

@@ -2,7 +2,10 @@
 
 #include <cmath>
 #include <filesystem>
+#include <atomic>
 #include <fstream>
+#include <thread>
+#include <vector>
 
 #include "menu/PlimMenu.h"
 #include "menu/PlimMenuItem.h"
@@ -346,6 +349,45 @@ TEST_F(PlimMenuTest, WorkerThreadCallsArriveThroughTheFacade) {
     EXPECT_EQ(line(0)->title(), "Could not contact weather site  (5)");
     EXPECT_EQ(statusItem_->image(), plim_->getImageOfSet("status", "kv2-x.png"));
     channel.close();
+}
+
+TEST_F(PlimMenuTest, ARebuildIsOneBatchOfChangesToTheMenuThatNeverOutlivesTheMenuObject) {
+    MainLoop& loop = MainLoop::instance();
+    MainThreadChannel channel;
+    PlimMenuWrapper wrapper(channel.poster(), plim_.get());
+    // The batch opens and closes with the rebuild's pool, in order with its calls.
+    std::atomic<bool> goOn{false};
+    std::thread worker([&] {
+        wrapper.beginRefresh();
+        wrapper.removeItemAtIndex(0);
+        while (!goOn) std::this_thread::yield();
+        wrapper.addItemAtIndex(0);
+        wrapper.finishRefresh();
+    });
+    const bool halfway = loop.runUntil([&] { return menu_->numberOfItems() == 2; }, 5000);
+    EXPECT_TRUE(halfway && menu_->isChanging());
+    goOn = true;
+    worker.join();
+    ASSERT_TRUE(loop.runUntil([&] { return menu_->numberOfItems() == 3 && !menu_->isChanging(); }, 5000));
+
+    wrapper.beginRefresh();  // on the main thread: at once
+    EXPECT_TRUE(menu_->isChanging());
+    wrapper.beginRefresh();  // the rebuild's pool is kept: no second batch
+    wrapper.finishRefresh();
+    EXPECT_FALSE(menu_->isChanging());
+    plim_->endChanges();  // none open: nothing
+    menu_->beginChanges();
+    plim_->endChanges();
+    EXPECT_TRUE(menu_->isChanging()) << "a batch the menu object did not open stays open";
+    menu_->endChanges();
+
+    // A rebuild whose end is lost with the channel: the menu object's end
+    // closes its batch.
+    wrapper.beginRefresh();
+    channel.close();
+    EXPECT_TRUE(menu_->isChanging());
+    plim_.reset();
+    EXPECT_FALSE(menu_->isChanging());
 }
 
 TEST_F(PlimMenuTest, LabelImagesAreAsWideAsTheWidestLabelNeeds) {
