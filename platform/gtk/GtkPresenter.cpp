@@ -6,23 +6,11 @@
 #include <vector>
 
 #include "platform/UIChanges.h"
-#include "platform/gtk/GtkImages.h"
 #include "platform/gtk/GtkSignals.h"
 #include "platform/gtk/GtkWindowEntry.h"
 #include "platform/gtk/StatusItemView.h"
 
 using namespace gtksignals;
-
-namespace {
-
-void setImage(GtkImage* widget, const Image* image) {
-    GdkPixbuf* pb = pixbufFromImage(image);
-    gtk_image_set_from_pixbuf(widget, pb);
-    if (pb) g_object_unref(pb);
-}
-
-}  // namespace
-
 
 bool GtkPresenter::initialize() { return gtk_init_check(nullptr, nullptr); }
 
@@ -73,35 +61,6 @@ void GtkPresenter::removeStatusItem(const StatusItemRef& item) { items_.erase(it
 void GtkPresenter::syncStatusItem(const StatusItemRef& item) {
     auto it = items_.find(item.get());
     if (it != items_.end()) it->second->sync();
-}
-
-GtkWidget* GtkPresenter::buildMenu(const MenuRef& menu) {
-    GtkWidget* gtkMenu = gtk_menu_new();
-    for (const auto& item : menu->items()) {
-        GtkWidget* entry;
-        if (item->isSeparatorItem()) {
-            entry = gtk_separator_menu_item_new();
-        } else {
-            entry = gtk_menu_item_new();
-            GtkWidget* row = gtk_box_new(GTK_ORIENTATION_HORIZONTAL, 6);
-            if (item->image()) {
-                GtkWidget* image = gtk_image_new();
-                setImage(GTK_IMAGE(image), item->image().get());
-                gtk_box_pack_start(GTK_BOX(row), image, FALSE, FALSE, 0);
-            }
-            GtkWidget* label = gtk_label_new(item->title().c_str());
-            gtk_box_pack_start(GTK_BOX(row), label, FALSE, FALSE, 0);
-            gtk_container_add(GTK_CONTAINER(entry), row);
-            gtk_widget_set_sensitive(entry, item->isEnabled());
-            if (item->submenu()) gtk_menu_item_set_submenu(GTK_MENU_ITEM(entry), buildMenu(item->submenu()));
-            connect<MenuItem>(entry, "activate", +[](GtkMenuItem*, gpointer d) {
-                if (auto i = target<MenuItem>(d)) i->userChoose();
-            }, std::weak_ptr<MenuItem>(item));
-        }
-        gtk_menu_shell_append(GTK_MENU_SHELL(gtkMenu), entry);
-    }
-    gtk_widget_show_all(gtkMenu);
-    return gtkMenu;
 }
 
 StatusItemView* GtkPresenter::statusItemViewFor(const StatusItem* item) const {

@@ -40,10 +40,6 @@ public:
     GtkWidget* menuFor(const StatusItem* item) const;
     GtkWidget* dialogFor(const Alert* alert) const;
 
-    // A GTK menu mirroring the model's menu (submenus included); choosing an
-    // item chooses the model's item.
-    static GtkWidget* buildMenu(const MenuRef& menu);
-
     void windowVisibilityChanged(Window& window) override;
     void alertShown(const AlertRef& alert) override;
     void alertEnded(Alert& alert) override;

@@ -9,7 +9,7 @@
 #include "platform/Bundle.h"
 #include "platform/gtk/DbusMenuExport.h"
 #include "platform/gtk/GtkImages.h"
-#include "platform/gtk/GtkPresenter.h"
+#include "platform/gtk/GtkMenuMirror.h"
 #include "platform/gtk/GtkSignals.h"
 #include "platform/gtk/StatusNotifierItem.h"
 #include "platform/gtk/X11Tray.h"
@@ -85,7 +85,7 @@ StatusItemView::~StatusItemView() {
         g_cancellable_cancel(cancel_);
         g_object_unref(cancel_);
     }
-    if (popupMenu_) gtk_widget_destroy(popupMenu_);
+    popup_.reset();
     if (trayIcon_) {
         gtk_status_icon_set_visible(trayIcon_, FALSE);
         g_object_unref(trayIcon_);
@@ -176,16 +176,23 @@ void StatusItemView::sync() {
     // No tool tip over the open menu.
     if (notifier_) notifier_->show(item->image(), item->title(), item->isMenuDown() ? "" : item->toolTip());
     if (shown_ == Shown::TrayIcon && trayIcon_) syncTrayIcon(*item);
+    if (popup_ && gtk_widget_get_visible(popup_->widget())) popup_->sync();
 }
+
+GtkWidget* StatusItemView::popupMenu() const { return popup_ ? popup_->widget() : nullptr; }
 
 void StatusItemView::openMenu() {
     auto item = item_.lock();
     if (!item || !item->menu()) return;
-    if (popupMenu_) gtk_widget_destroy(popupMenu_);
-    popupMenu_ = GtkPresenter::buildMenu(item->menu());
-    connect<StatusItem>(popupMenu_, "hide", +[](GtkWidget*, gpointer d) {
-        if (auto i = target<StatusItem>(d)) i->userCloseMenu();
-    }, item_);
+    if (popup_ && gtk_widget_get_visible(popup_->widget())) return;  // open already
+    if (!popup_ || popup_->menu() != item->menu()) {
+        popup_ = std::make_unique<GtkMenuMirror>(item->menu());
+        connect<StatusItem>(popup_->widget(), "hide", +[](GtkWidget*, gpointer d) {
+            if (auto i = target<StatusItem>(d)) i->userCloseMenu();
+        }, item_);
+    }
+    popup_->sync();
+    GtkWidget* menu = popup_->widget();
     item->userOpenMenu();
     if (trayIcon_) {
         // A tool tip already up would stay over the menu: take it away now.
@@ -194,10 +201,10 @@ void StatusItemView::openMenu() {
     }
     if (shown_ == Shown::TrayIcon && trayIcon_) {
         // Placed by the icon in the tray.
-        gtk_menu_popup(GTK_MENU(popupMenu_), nullptr, nullptr, gtk_status_icon_position_menu, trayIcon_, 0,
+        gtk_menu_popup(GTK_MENU(menu), nullptr, nullptr, gtk_status_icon_position_menu, trayIcon_, 0,
                        gtk_get_current_event_time());
     } else {
-        gtk_menu_popup_at_pointer(GTK_MENU(popupMenu_), nullptr);
+        gtk_menu_popup_at_pointer(GTK_MENU(menu), nullptr);
     }
-    if (!gtk_widget_get_visible(popupMenu_)) item->userCloseMenu();  // it could not be shown
+    if (!gtk_widget_get_visible(menu)) item->userCloseMenu();  // it could not be shown
 }

@@ -13,6 +13,7 @@
 #include "platform/StatusBar.h"
 
 class DbusMenuExport;
+class GtkMenuMirror;
 class StatusNotifierItem;
 
 class StatusItemView {
@@ -24,16 +25,17 @@ public:
     StatusItemView(const StatusItemView&) = delete;
     StatusItemView& operator=(const StatusItemView&) = delete;
 
-    // Brings the shown item up to the model.
+    // Brings the shown item up to the model, its menu too while it is open.
     void sync();
     // Pops up the item's menu as a GTK menu (a tray click, or a panel that
-    // activates the item instead of showing the exported menu).
+    // activates the item instead of showing the exported menu). The GTK menu
+    // follows the model while it is open.
     void openMenu();
 
     Shown shown() const { return shown_; }
     // The tray icon while the item is shown in the tray, else null.
     GtkStatusIcon* trayIcon() const { return shown_ == Shown::TrayIcon ? trayIcon_ : nullptr; }
-    GtkWidget* popupMenu() const { return popupMenu_; }
+    GtkWidget* popupMenu() const;
     const StatusNotifierItem* notifierItem() const { return notifier_.get(); }
     const DbusMenuExport* exportedMenu() const { return menuExport_.get(); }
 
@@ -53,6 +55,6 @@ private:
     std::unique_ptr<DbusMenuExport> menuExport_;
     std::unique_ptr<StatusNotifierItem> notifier_;
     GtkStatusIcon* trayIcon_ = nullptr;
-    GtkWidget* popupMenu_ = nullptr;
+    std::unique_ptr<GtkMenuMirror> popup_;
     Shown shown_ = Shown::Nowhere;
 };

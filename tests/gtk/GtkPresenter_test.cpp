@@ -5,6 +5,10 @@
 
 #include <gtest/gtest.h>
 
+#include <string>
+#include <utility>
+#include <vector>
+
 #include "platform/ImageCanvas.h"
 #include "platform/gtk/TableDrops.h"
 #include "platform/ui/Controls.h"
@@ -14,6 +18,85 @@ namespace {
 
 void pump() {
     for (int i = 0; i < 50 && gtk_events_pending(); ++i) gtk_main_iteration_do(FALSE);
+}
+
+// The lines a GTK menu shows, top to bottom: "---" for a separator, else the
+// label, after the picture's size when there is one, and " [off]" for a line
+// that cannot be chosen. Hidden lines are left out.
+std::vector<std::string> shownLines(GtkWidget* menu) {
+    std::vector<std::string> lines;
+    GList* entries = gtk_container_get_children(GTK_CONTAINER(menu));
+    for (GList* e = entries; e; e = e->next) {
+        GtkWidget* entry = GTK_WIDGET(e->data);
+        if (!gtk_widget_get_visible(entry)) continue;
+        if (GTK_IS_SEPARATOR_MENU_ITEM(entry)) {
+            lines.push_back("---");
+            continue;
+        }
+        std::string line;
+        GList* parts = gtk_container_get_children(GTK_CONTAINER(gtk_bin_get_child(GTK_BIN(entry))));
+        for (GList* p = parts; p; p = p->next) {
+            if (GTK_IS_IMAGE(p->data) && gtk_widget_get_visible(GTK_WIDGET(p->data))) {
+                GdkPixbuf* picture = gtk_image_get_pixbuf(GTK_IMAGE(p->data));
+                line += "[" + std::to_string(gdk_pixbuf_get_width(picture)) + "x" +
+                        std::to_string(gdk_pixbuf_get_height(picture)) + "] ";
+            }
+            if (GTK_IS_LABEL(p->data)) line += gtk_label_get_text(GTK_LABEL(p->data));
+        }
+        g_list_free(parts);
+        if (!gtk_widget_get_sensitive(entry)) line += " [off]";
+        lines.push_back(line);
+    }
+    g_list_free(entries);
+    return lines;
+}
+
+// Chooses the shown line with that label the way a click does: only when it can be chosen.
+bool choose(GtkWidget* menu, const std::string& label) {
+    bool chosen = false;
+    GList* entries = gtk_container_get_children(GTK_CONTAINER(menu));
+    for (GList* e = entries; e && !chosen; e = e->next) {
+        GtkWidget* entry = GTK_WIDGET(e->data);
+        if (GTK_IS_SEPARATOR_MENU_ITEM(entry) || !gtk_widget_is_sensitive(entry)) continue;
+        GList* parts = gtk_container_get_children(GTK_CONTAINER(gtk_bin_get_child(GTK_BIN(entry))));
+        for (GList* p = parts; p; p = p->next)
+            if (GTK_IS_LABEL(p->data) && label == gtk_label_get_text(GTK_LABEL(p->data))) chosen = true;
+        g_list_free(parts);
+        if (chosen) gtk_menu_item_activate(GTK_MENU_ITEM(entry));
+    }
+    g_list_free(entries);
+    return chosen;
+}
+
+// Whether the open menu's window, once laid out, is large enough for all its lines.
+bool showsWhole(GtkWidget* menu) {
+    for (int i = 0; i < 40; ++i) {
+        g_usleep(5000);
+        pump();
+    }
+    int width = 0, height = 0;
+    gtk_window_get_size(GTK_WINDOW(gtk_widget_get_toplevel(menu)), &width, &height);
+    GtkRequisition wanted;
+    gtk_widget_get_preferred_size(menu, nullptr, &wanted);
+    return height >= wanted.height && width >= wanted.width;
+}
+
+// Where the open menu's window is on the screen.
+std::pair<int, int> placeOf(GtkWidget* menu) {
+    int x = -1, y = -1;
+    gdk_window_get_root_origin(gtk_widget_get_window(gtk_widget_get_toplevel(menu)), &x, &y);
+    return {x, y};
+}
+
+// A status item with that menu, shown in the tray (no StatusNotifierWatcher on this bus).
+GtkStatusIcon* showInTray(GtkPresenter& presenter, const StatusItemRef& item, const MenuRef& menu) {
+    ImageRef icon = Image::create({28, 19});
+    ImageCanvas(*icon).fillRect({0, 0, 28, 19}, Color::calibratedRGB(1, 0.8, 0.1));
+    item->setImage(icon);
+    item->setMenu(menu);
+    presenter.sync();
+    for (int i = 0; i < 200 && !presenter.statusIconFor(item.get()); ++i) g_main_context_iteration(nullptr, TRUE);
+    return presenter.statusIconFor(item.get());
 }
 
 class GtkPresenterTest : public ::testing::Test {
@@ -189,9 +272,6 @@ TEST_F(GtkPresenterTest, TablesToolbarsAndAlerts) {
 
 TEST_F(GtkPresenterTest, StatusItemsWithoutAWatcherAreTrayIconsWithARealMenu) {
     StatusItemRef item = StatusBar::systemStatusBar().statusItemWithLength(kVariableStatusItemLength);
-    ImageRef icon = Image::create({28, 19});
-    ImageCanvas(*icon).fillRect({0, 0, 28, 19}, Color::calibratedRGB(1, 0.8, 0.1));
-    item->setImage(icon);
     item->setTitle("72\xA1");
     MenuRef menu = Menu::create("theMenu");
     int updates = 0;
@@ -200,18 +280,22 @@ TEST_F(GtkPresenterTest, StatusItemsWithoutAWatcherAreTrayIconsWithARealMenu) {
     update->setAction("menuItemClicked:", [&](MenuItem&) { ++updates; });
     menu->addItem(MenuItem::separatorItem());
     menu->addItem("Quit")->setEnabled(false);
-    item->setMenu(menu);
-    presenter->sync();
-    // No StatusNotifierWatcher on this bus: the item goes to the tray.
-    for (int i = 0; i < 200 && !presenter->statusIconFor(item.get()); ++i) g_main_context_iteration(nullptr, TRUE);
-
-    GtkStatusIcon* statusIcon = presenter->statusIconFor(item.get());
+    GtkStatusIcon* statusIcon = showInTray(*presenter, item, menu);
     ASSERT_NE(statusIcon, nullptr);
     GdkPixbuf* shown = gtk_status_icon_get_pixbuf(statusIcon);
     ASSERT_NE(shown, nullptr);
-    // The picture alone fills the slot, in its own proportions; the title is the tool tip.
-    EXPECT_EQ(gdk_pixbuf_get_width(shown), 22);
-    EXPECT_EQ(gdk_pixbuf_get_height(shown), 15);
+    // The picture alone fills the slot, in its own proportions (22 x 15),
+    // centred on a transparent square; the title is the tool tip.
+    ASSERT_EQ(gdk_pixbuf_get_width(shown), 22);
+    ASSERT_EQ(gdk_pixbuf_get_height(shown), 22);
+    ASSERT_TRUE(gdk_pixbuf_get_has_alpha(shown));
+    auto alphaAt = [shown](int x, int y) {
+        return gdk_pixbuf_read_pixels(shown)[y * gdk_pixbuf_get_rowstride(shown) + x * 4 + 3];
+    };
+    for (auto [y, alpha] : {std::pair{0, 0}, {2, 0}, {3, 255}, {11, 255}, {17, 255}, {18, 0}, {21, 0}})
+        EXPECT_EQ(alphaAt(11, y), alpha) << "row " << y;
+    EXPECT_EQ(alphaAt(0, 11), 255);
+    EXPECT_EQ(alphaAt(21, 11), 255);
     gchar* tip = gtk_status_icon_get_tooltip_text(statusIcon);
     EXPECT_STREQ(tip, "72\xC2\xB0");
     g_free(tip);
@@ -233,6 +317,92 @@ TEST_F(GtkPresenterTest, StatusItemsWithoutAWatcherAreTrayIconsWithARealMenu) {
 
     StatusBar::systemStatusBar().removeStatusItem(item);
     EXPECT_EQ(presenter->statusIconFor(item.get()), nullptr);
+}
+
+TEST_F(GtkPresenterTest, AnOpenStatusMenuFollowsItsModel) {
+    StatusItemRef item = StatusBar::systemStatusBar().statusItemWithLength(kVariableStatusItemLength);
+    MenuRef menu = Menu::create("theMenu");
+    int updates = 0, preferences = 0, cities = 0;
+    auto counting = [this](const MenuItemRef& line, int& count) {
+        line->setTarget(this);
+        line->setAction("menuItemClicked:", [&count](MenuItem&) { ++count; });
+    };
+    // The menu during the first update: no weather lines yet above the
+    // separator that they go above.
+    menu->addItem(MenuItem::separatorItem());
+    MenuItemRef update = menu->addItem("Updating\u2026");
+    update->setEnabled(false);
+    counting(update, updates);
+    MenuItemRef prefs = menu->addItem("Preferences\u2026");
+    prefs->setEnabled(false);
+    counting(prefs, preferences);
+    menu->addItem(MenuItem::separatorItem());
+    menu->addItem("Quit");
+    GtkStatusIcon* statusIcon = showInTray(*presenter, item, menu);
+    ASSERT_NE(statusIcon, nullptr);
+    g_signal_emit_by_name(statusIcon, "activate");
+    GtkWidget* open = presenter->menuFor(item.get());
+    ASSERT_NE(open, nullptr);
+    ASSERT_TRUE(gtk_widget_get_visible(open));
+    const std::vector<std::string> updating = {"Updating\u2026 [off]", "Preferences\u2026 [off]", "---", "Quit"};
+    EXPECT_EQ(shownLines(open), updating) << "no separator above the first line";
+    ASSERT_TRUE(showsWhole(open));
+    const std::pair<int, int> place = placeOf(open);
+    EXPECT_FALSE(choose(open, "Preferences\u2026"));
+    EXPECT_EQ(preferences, 0);
+
+    // The update ends while the menu is open: the weather lines are built
+    // (added empty, then filled) in one batch, which the open menu shows
+    // only when it is complete.
+    menu->beginChanges();
+    MenuItemRef city = MenuItem::create("");
+    MenuItemRef favorite = MenuItem::create("");
+    menu->insertItem(city, 0);
+    menu->insertItem(favorite, 1);
+    presenter->sync();
+    pump();
+    EXPECT_EQ(shownLines(open), updating);
+    city->setTitle("Fair: Des Moines, IA");
+    counting(city, cities);
+    favorite->setTitle("35\xA1  Boston, MA");
+    favorite->setImage(Image::create({25, 16}));
+    menu->endChanges();
+    update->setTitle("Update Now");
+    update->setEnabled(true);
+    prefs->setEnabled(true);
+    presenter->sync();
+    pump();
+    EXPECT_EQ(presenter->menuFor(item.get()), open);
+    EXPECT_TRUE(gtk_widget_get_visible(open)) << "still open";
+    EXPECT_TRUE(showsWhole(open)) << "grown to its new lines, without scrolling";
+    EXPECT_EQ(placeOf(open), place);
+    EXPECT_TRUE(item->isMenuDown());
+    EXPECT_EQ(shownLines(open), (std::vector<std::string>{"Fair: Des Moines, IA", "[25x16] 35\u00B0  Boston, MA", "---",
+                                                          "Update Now", "Preferences\u2026", "---", "Quit"}));
+    // Lines enabled or added while it was open reach their targets.
+    EXPECT_TRUE(choose(open, "Update Now"));
+    EXPECT_TRUE(choose(open, "Preferences\u2026"));
+    EXPECT_TRUE(choose(open, "Fair: Des Moines, IA"));
+    EXPECT_EQ((std::vector<int>{updates, preferences, cities}), (std::vector<int>{1, 1, 1}));
+
+    // The next update: the status line changes in place, a line that goes
+    // leaves the open menu, and the menu keeps its place at its new size.
+    update->setTitle("Updating\u2026");
+    update->setEnabled(false);
+    menu->removeItem(favorite.get());
+    presenter->sync();
+    pump();
+    EXPECT_EQ(shownLines(open), (std::vector<std::string>{"Fair: Des Moines, IA", "---", "Updating\u2026 [off]",
+                                                          "Preferences\u2026", "---", "Quit"}));
+    EXPECT_FALSE(choose(open, "Updating\u2026"));
+    EXPECT_EQ(updates, 1);
+    EXPECT_TRUE(showsWhole(open));
+    EXPECT_EQ(placeOf(open), place);
+
+    gtk_menu_shell_deactivate(GTK_MENU_SHELL(open));
+    pump();
+    EXPECT_FALSE(item->isMenuDown());
+    StatusBar::systemStatusBar().removeStatusItem(item);
 }
 
 TEST(TableDrops, GtkDropPositionsBecomeTableDrops) {

@@ -1,0 +1,156 @@
+#include "platform/gtk/GtkMenuMirror.h"
+
+#include <map>
+
+#include "platform/gtk/GtkImages.h"
+#include "platform/gtk/GtkSignals.h"
+
+using namespace gtksignals;
+
+struct GtkMenuMirror::Entry {
+    std::weak_ptr<MenuItem> item;
+    const MenuItem* key = nullptr;
+    GtkWidget* widget = nullptr;  // the GtkMenuItem, owned by the GTK menu
+    GtkWidget* image = nullptr;
+    GtkWidget* label = nullptr;
+    ImageRef shownImage;  // kept, so that a new picture never shares the old one's address
+    std::unique_ptr<GtkMenuMirror> submenu;
+
+    explicit Entry(const MenuItemRef& from) : item(from), key(from.get()) {
+        if (from->isSeparatorItem()) {
+            widget = gtk_separator_menu_item_new();
+            return;
+        }
+        widget = gtk_menu_item_new();
+        GtkWidget* row = gtk_box_new(GTK_ORIENTATION_HORIZONTAL, 6);
+        image = gtk_image_new();
+        label = gtk_label_new("");
+        gtk_box_pack_start(GTK_BOX(row), image, FALSE, FALSE, 0);
+        gtk_box_pack_start(GTK_BOX(row), label, FALSE, FALSE, 0);
+        gtk_container_add(GTK_CONTAINER(widget), row);
+        gtk_widget_show(row);
+        gtk_widget_show(label);
+        connect<MenuItem>(widget, "activate", +[](GtkMenuItem*, gpointer d) {
+            if (auto chosen = target<MenuItem>(d)) chosen->userChoose();
+        }, std::weak_ptr<MenuItem>(from));
+    }
+    ~Entry() {
+        submenu.reset();
+        gtk_widget_destroy(widget);
+    }
+    Entry(const Entry&) = delete;
+    Entry& operator=(const Entry&) = delete;
+
+    // Shows the item's state; true when anything changed.
+    bool show(const MenuItem& from, bool leading) {
+        bool changed = false;
+        if (from.isSeparatorItem()) {
+            // A separator above every line separates nothing.
+            if (gtk_widget_get_visible(widget) == leading) {
+                gtk_widget_set_visible(widget, !leading);
+                changed = true;
+            }
+            return changed;
+        }
+        if (!gtk_widget_get_visible(widget)) {
+            gtk_widget_show(widget);
+            changed = true;
+        }
+        if (from.title() != gtk_label_get_text(GTK_LABEL(label))) {
+            gtk_label_set_text(GTK_LABEL(label), from.title().c_str());
+            changed = true;
+        }
+        if (from.image() != shownImage) {
+            shownImage = from.image();
+            GdkPixbuf* pb = pixbufFromImage(shownImage.get());
+            gtk_image_set_from_pixbuf(GTK_IMAGE(image), pb);
+            if (pb) g_object_unref(pb);
+            gtk_widget_set_visible(image, shownImage != nullptr);
+            changed = true;
+        }
+        if (gtk_widget_get_sensitive(widget) != from.isEnabled()) {
+            gtk_widget_set_sensitive(widget, from.isEnabled());
+            changed = true;
+        }
+        if (submenu && submenu->menu() != from.submenu()) {
+            gtk_menu_item_set_submenu(GTK_MENU_ITEM(widget), nullptr);
+            submenu.reset();
+            changed = true;
+        }
+        if (!submenu && from.submenu()) {
+            submenu = std::make_unique<GtkMenuMirror>(from.submenu());
+            gtk_menu_item_set_submenu(GTK_MENU_ITEM(widget), submenu->widget());
+            changed = true;
+        }
+        if (submenu) changed = submenu->sync() || changed;
+        return changed;
+    }
+};
+
+GtkMenuMirror::GtkMenuMirror(const MenuRef& menu) : menu_(menu) {
+    widget_ = GTK_WIDGET(g_object_ref_sink(gtk_menu_new()));
+    sync();
+}
+
+GtkMenuMirror::~GtkMenuMirror() {
+    entries_.clear();
+    gtk_widget_destroy(widget_);
+    g_object_unref(widget_);
+}
+
+bool GtkMenuMirror::sync() {
+    MenuRef menu = menu_.lock();
+    if (!menu) return false;
+    // A menu never shown is built from what there is, even mid-batch: an
+    // empty menu would be worse than a half-built one.
+    if (menu->isChanging() && synced_) return false;
+    synced_ = true;
+
+    std::map<const MenuItem*, std::unique_ptr<Entry>> old;
+    for (auto& entry : entries_) {
+        const MenuItem* key = entry->key;
+        old[key] = std::move(entry);
+    }
+    entries_.clear();
+    bool changed = false;
+    bool leading = true;
+    for (const MenuItemRef& item : menu->items()) {
+        auto it = old.find(item.get());
+        std::unique_ptr<Entry> entry;
+        // A new item at a dead item's address is a new line.
+        if (it != old.end() && it->second->item.lock() == item) {
+            entry = std::move(it->second);
+            old.erase(it);
+        } else {
+            entry = std::make_unique<Entry>(item);
+            gtk_menu_shell_append(GTK_MENU_SHELL(widget_), entry->widget);
+            changed = true;
+        }
+        changed = entry->show(*item, leading) || changed;
+        leading = leading && item->isSeparatorItem();
+        entries_.push_back(std::move(entry));
+    }
+    if (!old.empty()) changed = true;
+    old.clear();  // lines the model no longer has
+
+    std::vector<Entry*> order;
+    for (auto& entry : entries_) order.push_back(entry.get());
+    place(order);
+    if (changed && gtk_widget_get_visible(widget_)) {
+        // Open: sized anew for its lines and put back where it was opened.
+        gtk_widget_queue_resize(widget_);
+        gtk_menu_reposition(GTK_MENU(widget_));
+    }
+    return changed;
+}
+
+void GtkMenuMirror::place(const std::vector<Entry*>& order) {
+    GList* children = gtk_container_get_children(GTK_CONTAINER(widget_));
+    bool same = g_list_length(children) == order.size();
+    GList* l = children;
+    for (size_t i = 0; same && i < order.size(); ++i, l = l->next) same = l->data == order[i]->widget;
+    g_list_free(children);
+    if (same) return;
+    for (size_t i = 0; i < order.size(); ++i)
+        gtk_menu_reorder_child(GTK_MENU(widget_), order[i]->widget, static_cast<int>(i));
+}
