@@ -106,7 +106,7 @@ DbusmenuMenuitem* DbusMenuExport::exportedLine(const MenuItem* item) const {
     return it == lines_.end() ? nullptr : it->second->exported;
 }
 
-DbusmenuMenuitem* DbusMenuExport::lineFor(const MenuItemRef& item) {
+DbusmenuMenuitem* DbusMenuExport::lineFor(const MenuItemRef& item, bool leading) {
     auto& line = lines_[item.get()];
     if (line && line->item.lock() != item) line.reset();  // a new item at an old address
     if (!line) {
@@ -123,6 +123,8 @@ DbusmenuMenuitem* DbusMenuExport::lineFor(const MenuItemRef& item) {
     DbusmenuMenuitem* mi = line->exported;
     if (item->isSeparatorItem()) {
         dbusmenu_menuitem_property_set(mi, DBUSMENU_MENUITEM_PROP_TYPE, "separator");
+        // A separator above every line separates nothing.
+        dbusmenu_menuitem_property_set_bool(mi, DBUSMENU_MENUITEM_PROP_VISIBLE, !leading);
         return mi;
     }
     dbusmenu_menuitem_property_set(mi, DBUSMENU_MENUITEM_PROP_LABEL, escapeMnemonics(lineLabel(*item)).c_str());
@@ -130,7 +132,7 @@ DbusmenuMenuitem* DbusMenuExport::lineFor(const MenuItemRef& item) {
     // A label image's own icon is the line's icon; its text is in the label.
     const ImageRef& icon = item->imageText().empty() ? item->image() : item->imageIcon();
     if (icon.get() != line->shownIcon) {
-        const std::string png = pngBytes(icon.get());
+        const std::string png = squarePngBytes(icon.get());
         if (png.empty())
             dbusmenu_menuitem_property_remove(mi, DBUSMENU_MENUITEM_PROP_ICON_DATA);
         else
@@ -155,9 +157,11 @@ DbusmenuMenuitem* DbusMenuExport::lineFor(const MenuItemRef& item) {
 
 void DbusMenuExport::showMenu(const Menu& menu, DbusmenuMenuitem* parent, std::map<const MenuItem*, bool>& seen) {
     std::vector<DbusmenuMenuitem*> wanted;
+    bool leading = true;
     for (const MenuItemRef& item : menu.items()) {
         seen[item.get()] = true;
-        DbusmenuMenuitem* mi = lineFor(item);
+        DbusmenuMenuitem* mi = lineFor(item, leading);
+        leading = leading && item->isSeparatorItem();
         wanted.push_back(mi);
         if (item->submenu()) showMenu(*item->submenu(), mi, seen);
         else removeChildren(server_, mi);
@@ -174,6 +178,9 @@ void DbusMenuExport::showMenu(const Menu& menu, DbusmenuMenuitem* parent, std::m
 }
 
 void DbusMenuExport::show(const MenuRef& menu) {
+    // In the middle of a rebuild the host keeps the lines it has; it gets
+    // the new ones, in one layout update, when the rebuild ends.
+    if (menu && menu->isChanging()) return;
     std::map<const MenuItem*, bool> seen;
     if (menu) {
         showMenu(*menu, root_, seen);

@@ -3,7 +3,8 @@
 // StatusNotifierItem's menu: the host reads its lines over the bus
 // (com.canonical.dbusmenu), shows them itself and sends the user's clicks
 // back, which choose the model's items. Follows the model incrementally, so
-// a host that has the menu open sees single lines change.
+// a host that has the menu open sees single lines change; a batch of changes
+// (Menu::beginChanges) reaches the host only when it ends, as one update.
 
 #include <functional>
 #include <map>
@@ -37,7 +38,8 @@ public:
 private:
     struct Line;
     void showMenu(const Menu& menu, DbusmenuMenuitem* parent, std::map<const MenuItem*, bool>& seen);
-    DbusmenuMenuitem* lineFor(const MenuItemRef& item);
+    // `leading`: no other line is above it in its menu.
+    DbusmenuMenuitem* lineFor(const MenuItemRef& item, bool leading);
 
     std::string path_;
     DbusmenuServer* server_ = nullptr;

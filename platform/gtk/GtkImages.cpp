@@ -12,22 +12,38 @@ GdkPixbuf* pixbufFromImage(const Image* image) {
     return gdk_pixbuf_get_from_surface(s, 0, 0, image->pixelsWide(), image->pixelsHigh());
 }
 
+GdkPixbuf* paddedToSquare(GdkPixbuf* picture) {
+    if (!picture) return nullptr;
+    const int w = gdk_pixbuf_get_width(picture);
+    const int h = gdk_pixbuf_get_height(picture);
+    if (w == h && gdk_pixbuf_get_has_alpha(picture)) return picture;
+    const int side = std::max(w, h);
+    GdkPixbuf* square = gdk_pixbuf_new(GDK_COLORSPACE_RGB, TRUE, 8, side, side);
+    if (!square) return picture;
+    gdk_pixbuf_fill(square, 0x00000000);
+    gdk_pixbuf_copy_area(picture, 0, 0, w, h, square, (side - w) / 2, (side - h) / 2);
+    g_object_unref(picture);
+    return square;
+}
+
 GdkPixbuf* pixbufFittingSlot(const Image* image, int size) {
     GdkPixbuf* whole = pixbufFromImage(image);
     if (!whole || size <= 0) return whole;
     const int w = gdk_pixbuf_get_width(whole);
     const int h = gdk_pixbuf_get_height(whole);
     const double scale = static_cast<double>(size) / std::max(w, h);
-    const int sw = std::max(1, static_cast<int>(std::lround(w * scale)));
-    const int sh = std::max(1, static_cast<int>(std::lround(h * scale)));
-    if (sw == w && sh == h) return whole;
-    GdkPixbuf* scaled = gdk_pixbuf_scale_simple(whole, sw, sh, GDK_INTERP_BILINEAR);
-    g_object_unref(whole);
-    return scaled;
+    const int sw = std::clamp(static_cast<int>(std::lround(w * scale)), 1, size);
+    const int sh = std::clamp(static_cast<int>(std::lround(h * scale)), 1, size);
+    if (sw != w || sh != h) {
+        GdkPixbuf* scaled = gdk_pixbuf_scale_simple(whole, sw, sh, GDK_INTERP_BILINEAR);
+        g_object_unref(whole);
+        whole = scaled;
+    }
+    return paddedToSquare(whole);
 }
 
-std::string pngBytes(const Image* image) {
-    GdkPixbuf* pb = pixbufFromImage(image);
+std::string squarePngBytes(const Image* image) {
+    GdkPixbuf* pb = paddedToSquare(pixbufFromImage(image));
     if (!pb) return {};
     gchar* buffer = nullptr;
     gsize length = 0;
@@ -47,7 +63,9 @@ ArgbPixmap argbPixmap(const Image& image, int scale) {
                                                  gdk_pixbuf_get_height(pb) * scale, GDK_INTERP_BILINEAR);
         g_object_unref(pb);
         pb = big;
+        if (!pb) return out;
     }
+    pb = paddedToSquare(pb);
     out.width = gdk_pixbuf_get_width(pb);
     out.height = gdk_pixbuf_get_height(pb);
     const int channels = gdk_pixbuf_get_n_channels(pb);
