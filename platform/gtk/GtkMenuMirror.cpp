@@ -89,10 +89,20 @@ struct GtkMenuMirror::Entry {
 
 GtkMenuMirror::GtkMenuMirror(const MenuRef& menu) : menu_(menu) {
     widget_ = GTK_WIDGET(g_object_ref_sink(gtk_menu_new()));
+    // Placing the menu clamps it to the screen with the window's size, which
+    // changes only when the new size is allocated: it is placed again then.
+    g_signal_connect(widget_, "size-allocate", G_CALLBACK(+[](GtkWidget* widget, GdkRectangle*, gpointer self) {
+                         auto* mirror = static_cast<GtkMenuMirror*>(self);
+                         if (!mirror->placeAgain_) return;
+                         mirror->placeAgain_ = false;
+                         gtk_menu_reposition(GTK_MENU(widget));
+                     }),
+                     this);
     sync();
 }
 
 GtkMenuMirror::~GtkMenuMirror() {
+    g_signal_handlers_disconnect_by_data(widget_, this);
     entries_.clear();
     gtk_widget_destroy(widget_);
     g_object_unref(widget_);
@@ -138,6 +148,7 @@ bool GtkMenuMirror::sync() {
     place(order);
     if (changed && gtk_widget_get_visible(widget_)) {
         // Open: sized anew for its lines and put back where it was opened.
+        placeAgain_ = true;
         gtk_widget_queue_resize(widget_);
         gtk_menu_reposition(GTK_MENU(widget_));
     }

@@ -35,4 +35,5 @@ private:
     GtkWidget* widget_ = nullptr;  // the GtkMenu, one reference of ours
     std::vector<std::unique_ptr<Entry>> entries_;
     bool synced_ = false;
+    bool placeAgain_ = false;  // once the open menu has its new size
 };

@@ -16,6 +16,55 @@ strip() {  # FILE top|bottom HEIGHT
   convert "$OUT/$file.png" -crop "160x${height}+1120+${y}" +repage -filter point -resize 300% "$OUT/$file.png"
 }
 
+# A fixture proxy of the part's own, which can be paused (SIGSTOP) to hold
+# an update at "Updating…" and let go (SIGCONT) to finish it.
+start_slow_proxy() {
+  "$BUILD/tools/skyvane-fixture-proxy" >"$WORK/slow-proxy.out" 2>>"$WORK/programs.log" &
+  slow_proxy=$!
+  for _ in $(seq 50); do grep -q '^port' "$WORK/slow-proxy.out" 2>/dev/null && break; sleep 0.1; done
+  slow_proxy_url="http://127.0.0.1:$(awk '/^port/ {print $2}' "$WORK/slow-proxy.out")"
+}
+stop_slow_proxy() {
+  kill -CONT "$slow_proxy" 2>/dev/null || true
+  kill "$slow_proxy" 2>/dev/null || true
+  wait "$slow_proxy" 2>/dev/null || true
+}
+
+# An open menu across an update: the menu at the pointer is opened, "Update
+# Now" chosen from the keyboard (the fifth line from the bottom), and the menu
+# opened again while the paused proxy holds the update; then the proxy goes
+# on and the same open menu is shot once the update has ended.
+menu_across_update() {  # NAME X Y
+  local name=$1 x=$2 y=$3
+  kill -STOP "$slow_proxy"
+  xdotool mousemove "$x" "$y" click 1
+  settle 2
+  xdotool key Up Up Up Up Up Return
+  settle 2
+  xdotool mousemove "$x" "$y" click 1
+  settle 2
+  shot "$name-updating"
+  kill -CONT "$slow_proxy"
+  settle 4
+  shot "$name-updated"
+}
+
+# The same for the first update after the start: the menu opened while there
+# is no weather yet, then again once the weather lines have come in.
+menu_during_first_update() {  # NAME X Y
+  local name=$1 x=$2 y=$3
+  kill -STOP "$slow_proxy"
+  start_bg env http_proxy="$slow_proxy_url" "$SKYVANE_APP"
+  settle 5
+  xdotool mousemove "$x" "$y" click 1
+  settle 2
+  shot "$name-first-update"
+  kill -CONT "$slow_proxy"
+  settle 5
+  shot "$name-first-update-done"
+  stop_item
+}
+
 # Ends the last program started, the one shown in the tray.
 stop_item() {
   xdotool key Escape
@@ -42,6 +91,13 @@ settle 2
 shot tray-xembed-menu
 rm -f "$OUT/tray-xembed-screen.png"
 stop_item
+start_slow_proxy
+menu_during_first_update tray-xembed-menu 1264 16
+start_bg env http_proxy="$slow_proxy_url" "$SKYVANE_APP"
+settle 6
+menu_across_update tray-xembed-menu 1264 16
+stop_item
+stop_slow_proxy
 start_bg "$BUNDLES/skyvane-menu-host"
 settle 6
 shot tray-xembed-host
@@ -111,6 +167,13 @@ settle 2
 shot tray-sni-menu
 rm -f "$OUT/tray-sni-screen.png"
 stop_item
+start_slow_proxy
+menu_during_first_update tray-sni-menu 1266 784
+start_bg env http_proxy="$slow_proxy_url" "$SKYVANE_APP"
+settle 6
+menu_across_update tray-sni-menu 1266 784
+stop_item
+stop_slow_proxy
 start_bg "$BUNDLES/skyvane-menu-host"
 settle 6
 shot tray-sni-host-screen
