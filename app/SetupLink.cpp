@@ -1,14 +1,14 @@
 #include "app/SetupLink.h"
 
 #include <atomic>
-#include <chrono>
 #include <filesystem>
 #include <iostream>
-#include <thread>
+#include <utility>
 
 #include "app/SkyvaneProtocols.h"
 #include "model/PreferenceKeys.h"
 #include "platform/BusObject.h"
+#include "platform/MainLoop.h"
 #include "platform/Tasks.h"
 #include "platform/ui/Alert.h"
 
@@ -23,7 +23,7 @@ bool dataFlag(const plist::Value& data) { return data.isNumber() && data.asBool(
 
 SetupLink::SetupLink(Peer peer, bool advanced) : peer_(std::move(peer)), advanced_(advanced) {}
 
-SetupLink::~SetupLink() = default;
+SetupLink::~SetupLink() { MainLoop::instance().removeTimer(connectTimer_); }
 
 void SetupLink::setConnectPauseMs(int ms) { connectPauseMs = ms; }
 
@@ -35,10 +35,17 @@ void SetupLink::problem(const std::string& message) {
     Alert::create("Skyvane Setup Problem", message, "OK")->beginSheet(nullptr);
 }
 
-bool SetupLink::getSetupProxy() {
-    if (setupProxy_) return true;
-    getVendedSetup();
-    if (setupProxy_) return true;
+void SetupLink::getSetupProxy(std::function<void(bool)> done) {
+    if (!setupProxy_) getVendedSetup();
+    if (setupProxy_) {
+        done(true);
+        return;
+    }
+    // Already starting: this caller waits for the same outcome.
+    if (isStarting()) {
+        waiting_.push_back(std::move(done));
+        return;
+    }
 
     namespace fs = std::filesystem;
     std::string path = (fs::path(peer_.bundlePath()).parent_path() / "Skyvane Setup.app").string();
@@ -48,16 +55,28 @@ bool SetupLink::getSetupProxy() {
         path = peer_.bundledSetupPath ? peer_.bundledSetupPath() : "";
         if (path.empty()) {
             problem("Couldn't find Skyvane Setup!");
-            return false;
+            done(false);
+            return;
         }
     }
     launchApplication(path);
-    for (int attempt = 0; attempt < kConnectAttempts && !setupProxy_; ++attempt) {
-        std::this_thread::sleep_for(std::chrono::milliseconds(connectPauseMs.load()));
-        getVendedSetup();
-    }
-    if (setupProxy_) return true;
-    problem("Could not communicate with Skyvane Setup");
+    // The look-ups run from the main loop, so the menu stays live meanwhile.
+    waiting_.push_back(std::move(done));
+    attempts_ = 0;
+    connectTimer_ = MainLoop::instance().addTimer(static_cast<unsigned>(connectPauseMs.load()),
+                                                  [this] { return connectAttempt(); });
+}
+
+bool SetupLink::connectAttempt() {
+    ++attempts_;
+    getVendedSetup();
+    if (!setupProxy_ && attempts_ < kConnectAttempts) return true;
+    // The wait is over: the timer ends with this run, and whoever waited
+    // hears the outcome (and may start a new wait).
+    connectTimer_ = 0;
+    const bool connected = isConnected();
+    if (!connected) problem("Could not communicate with Skyvane Setup");
+    for (auto& done : std::exchange(waiting_, {})) done(connected);
     return false;
 }
 
@@ -83,19 +102,39 @@ void SetupLink::proxyAction(int code, const plist::Value& data) {
 }
 
 void SetupLink::getProxyAndPerformAction(int code, const plist::Value& data) {
-    if (!getSetupProxy()) return;
-    try {
-        proxyAction(code, data);
+    if (commands_.size() >= kMaxWaitingCommands) {
+        std::cerr << "SetupLink: too many commands wait for Skyvane Setup; command " << code << " dropped" << std::endl;
         return;
-    } catch (const RemoteCallError& e) {
-        // The setup application may have gone away: connect afresh, once.
-        std::cerr << "SetupLink: call to Skyvane Setup failed [" << e.what() << "]; reconnecting" << std::endl;
     }
-    releaseSetupProxy();
-    if (!getSetupProxy()) return;
-    try {
-        proxyAction(code, data);
-    } catch (const RemoteCallError& e) {
-        std::cerr << "SetupLink: call to Skyvane Setup failed again [" << e.what() << "]" << std::endl;
-    }
+    commands_.push_back({code, data, false});
+    // While the setup application starts, the command waits with the others.
+    if (!isStarting()) sendCommands();
+}
+
+void SetupLink::sendCommands() {
+    getSetupProxy([this](bool connected) {
+        if (!connected) {
+            commands_.clear();
+            return;
+        }
+        while (!commands_.empty()) {
+            Command command = std::move(commands_.front());
+            commands_.pop_front();
+            try {
+                proxyAction(command.code, command.data);
+            } catch (const RemoteCallError& e) {
+                if (command.retried) {
+                    std::cerr << "SetupLink: call to Skyvane Setup failed again [" << e.what() << "]" << std::endl;
+                    continue;
+                }
+                // The setup application may have gone away: connect afresh, once.
+                std::cerr << "SetupLink: call to Skyvane Setup failed [" << e.what() << "]; reconnecting" << std::endl;
+                releaseSetupProxy();
+                command.retried = true;
+                commands_.push_front(std::move(command));
+                sendCommands();
+                return;
+            }
+        }
+    });
 }

@@ -4,12 +4,15 @@
 // the object the setup application vends under "com.tesk.SkyvaneSetup",
 // starts the application when it is not running (beside the menu program's
 // bundle, else inside it) and waits for it, and turns menu commands into
-// calls on that object. Main thread only: waiting for a starting setup
-// application blocks the caller, at most about 15 seconds.
+// calls on that object. Main thread only. Waiting for a starting setup
+// application never blocks: the look-ups run from a main-loop timer (at most
+// about 15 seconds), and commands given meanwhile are sent once it answers.
 
+#include <deque>
 #include <functional>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "util/plist/Value.h"
 
@@ -32,6 +35,8 @@ public:
     static constexpr int kAbout = 305;
 
     static constexpr int kConnectAttempts = 15;
+    // Commands kept while the setup application starts; later ones are dropped.
+    static constexpr size_t kMaxWaitingCommands = 8;
 
     SetupLink(Peer peer, bool advanced);
     ~SetupLink();
@@ -40,11 +45,15 @@ public:
 
     bool advanced() const { return advanced_; }
     bool isConnected() const { return static_cast<bool>(setupProxy_); }
+    // Whether a started setup application is being waited for.
+    bool isStarting() const { return connectTimer_ != 0; }
 
     // Looks the setup object up; connected when it answers to the name.
     void getVendedSetup();
-    // Connected, or started and connected; an alert tells the user otherwise.
-    bool getSetupProxy();
+    // Connects, starting the setup application when needed; `done` hears
+    // whether it is connected, at once or after the start (an alert tells the
+    // user when it cannot be found or does not answer).
+    void getSetupProxy(std::function<void(bool connected)> done);
     // Sends the action of the code (nothing for an unknown code); a failed
     // call throws RemoteCallError.
     void proxyAction(int code, const plist::Value& data);
@@ -60,9 +69,24 @@ public:
     static void setConnectPauseMs(int ms);
 
 private:
+    struct Command {
+        int code;
+        plist::Value data;
+        bool retried;
+    };
     static void problem(const std::string& message);
+    // Sends the waiting commands in order once connected.
+    void sendCommands();
+    // One look-up of a starting setup application; false once the wait is over.
+    bool connectAttempt();
 
     Peer peer_;
     bool advanced_;
     std::unique_ptr<RemoteObject> setupProxy_;
+    std::deque<Command> commands_;
+    // While the setup application starts: the timer of the look-ups, their
+    // count and who waits for the outcome.
+    unsigned connectTimer_ = 0;
+    int attempts_ = 0;
+    std::vector<std::function<void(bool)>> waiting_;
 };

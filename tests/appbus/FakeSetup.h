@@ -22,6 +22,7 @@
 
 #include "app/SkyvaneProtocols.h"
 #include "platform/BusObject.h"
+#include "platform/MainLoop.h"
 #include "support/TempDir.h"
 
 class FakeSetupSession {
@@ -63,11 +64,12 @@ public:
         for (std::string line; std::getline(in, line);) lines.push_back(line);
         return lines;
     }
-    // Waits until at least n calls arrived.
+    // Waits until at least n calls arrived, running the main loop meanwhile
+    // (a starting setup application is looked for from its timers).
     bool waitForCalls(size_t n, int timeoutMs = 10000) const {
         for (int waited = 0; waited < timeoutMs; waited += 20) {
             if (calls().size() >= n) return true;
-            std::this_thread::sleep_for(std::chrono::milliseconds(20));
+            MainLoop::instance().runUntil([] { return false; }, 20);
         }
         return calls().size() >= n;
     }

@@ -3,8 +3,10 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <optional>
 
 #include "FakeSetup.h"
+#include "platform/MainLoop.h"
 #include "platform/Tasks.h"
 #include "platform/ui/Alert.h"
 #include "support/CaptureStream.h"
@@ -60,6 +62,7 @@ TEST_F(SetupLinkTest, StartsTheSetupApplicationBesideTheBundleAndSendsCommands) 
     EXPECT_FALSE(link.isConnected());
     // First run in free mode: the new-location window in first-run form.
     link.getProxyAndPerformAction(SetupLink::kNewLocation, plist::Value(true));
+    ASSERT_TRUE(session.waitForCalls(1));
     EXPECT_TRUE(link.isConnected());
     // Free mode never passes the flag with the other panes; unknown codes send nothing.
     link.getProxyAndPerformAction(SetupLink::kManageLocations, plist::Value(true));
@@ -111,7 +114,9 @@ TEST_F(SetupLinkTest, MissingOrSilentSetupApplicationsAreToldToTheUser) {
     SetupLink link(program.peer(), false);
     {
         CaptureStdout out;
-        EXPECT_FALSE(link.getSetupProxy());
+        std::optional<bool> connected;
+        link.getSetupProxy([&](bool c) { connected = c; });
+        EXPECT_EQ(connected, false);
     }
     EXPECT_EQ(alertTexts(), (std::vector<std::string>{"Skyvane Setup Problem: Couldn't find Skyvane Setup!"}));
 
@@ -119,7 +124,48 @@ TEST_F(SetupLinkTest, MissingOrSilentSetupApplicationsAreToldToTheUser) {
     Application::shared().reset();
     session.makeSetupBundle(program.beside(), "/bin/true");
     link.getProxyAndPerformAction(SetupLink::kAbout, plist::Value());
+    ASSERT_TRUE(MainLoop::instance().runUntil([&] { return !link.isStarting(); }, 20000));
     EXPECT_FALSE(link.isConnected());
     EXPECT_EQ(alertTexts(), (std::vector<std::string>{"Skyvane Setup Problem: Could not communicate with Skyvane Setup"}));
     EXPECT_TRUE(session.calls().empty());
+}
+
+TEST_F(SetupLinkTest, TheMenuStaysLiveWhileTheSetupApplicationStarts) {
+    session.makeSetupBundle(program.beside());
+    SetupLink link(program.peer(), false);
+    // Another main-loop timer, as the menu's own events: it counts its runs
+    // while the link waits for the setup application.
+    int runsWhileStarting = 0;
+    const unsigned ticker = MainLoop::instance().addTimer(1, [&] {
+        if (link.isStarting()) ++runsWhileStarting;
+        return true;
+    });
+    link.getProxyAndPerformAction(SetupLink::kAbout, plist::Value());
+    // The command returned with the setup application still starting; a
+    // second one given meanwhile waits with it.
+    EXPECT_TRUE(link.isStarting());
+    EXPECT_FALSE(link.isConnected());
+    link.getProxyAndPerformAction(SetupLink::kManageLocations, plist::Value());
+    ASSERT_TRUE(session.waitForCalls(2));
+    MainLoop::instance().removeTimer(ticker);
+    EXPECT_GT(runsWhileStarting, 0);
+    EXPECT_FALSE(link.isStarting());
+    EXPECT_EQ(session.calls(),
+              (std::vector<std::string>{
+                  "runAboutBox",
+                  "runPreferences_advanced_forApp_pane_firstRun dict(2) 0 com.tesk.Skyvane0 locations 0 mode=free_mode"}));
+
+    // A link that goes while it waits leaves no timer behind to call it.
+    session.stopAll();
+    auto gone = std::make_unique<SetupLink>(program.peer(), false);
+    gone->getProxyAndPerformAction(SetupLink::kAbout, plist::Value());
+    ASSERT_TRUE(gone->isStarting());
+    gone.reset();
+    // The setup application it started comes up; nothing calls it.
+    for (int waited = 0; waited < 10000 && !FakeSetupSession::setupIsVending(); waited += 20)
+        MainLoop::instance().runUntil([] { return false; }, 20);
+    ASSERT_TRUE(FakeSetupSession::setupIsVending());
+    MainLoop::instance().runUntil([] { return false; }, 300);
+    EXPECT_EQ(session.calls().size(), 2u);
+    EXPECT_TRUE(alertTexts().empty());
 }
