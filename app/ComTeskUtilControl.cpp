@@ -147,7 +147,11 @@ void ComTeskUtilControl::aboutAction(void*) {
     if (hasInfoString(bundle, "CFBundleName")) {
         const std::string name = infoString(bundle, "CFBundleName");
         if (aboutTitleText) aboutTitleText->setStringValue(name);
-        if (aboutWindow) aboutWindow->setTitle(formatWithArguments(localized("about"), {name, ""}));
+        // The format leaves room for a version; the box's title has none, so
+        // the blank before it goes too.
+        std::string title = formatWithArguments(localized("about"), {name, ""});
+        while (!title.empty() && std::isspace(static_cast<unsigned char>(title.back()))) title.pop_back();
+        if (aboutWindow) aboutWindow->setTitle(title);
     }
     if (hasInfoString(bundle, "CFBundleVersion") && aboutVersionText)
         aboutVersionText->setStringValue("v" + infoString(bundle, "CFBundleVersion"));

@@ -20,6 +20,9 @@ void buildAboutWindow(ComTeskUtilControl& owner) {
     owner.aboutTitleText = label({20, 290, 280, 22});
     owner.aboutVersionText = label({20, 268, 280, 18});
     owner.aboutCopyrightText = label({20, 246, 280, 18});
+    // Centred under the icon, as the credits are.
+    for (const auto& line : {owner.aboutTitleText, owner.aboutVersionText, owner.aboutCopyrightText})
+        line->setAlignment(TextAlignment::Center);
     auto scroll = std::make_shared<ScrollView>(Rect{20, 60, 280, 176});
     owner.aboutCreditsTV = std::make_shared<TextView>(Rect{0, 0, 280, 176});
     scroll->setDocumentView(owner.aboutCreditsTV);

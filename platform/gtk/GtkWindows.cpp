@@ -301,8 +301,13 @@ void updateWidget(const ViewRef& view, ViewWidget& w) {
         if (GTK_IS_ENTRY(w.outer)) {
             if (field->stringValue() != gtk_entry_get_text(GTK_ENTRY(w.outer)))
                 gtk_entry_set_text(GTK_ENTRY(w.outer), field->stringValue().c_str());
-        } else if (!sameText(field->stringValue(), gtk_label_get_text(GTK_LABEL(w.outer)))) {
-            gtk_label_set_text(GTK_LABEL(w.outer), field->stringValue().c_str());
+        } else {
+            if (!sameText(field->stringValue(), gtk_label_get_text(GTK_LABEL(w.outer))))
+                gtk_label_set_text(GTK_LABEL(w.outer), field->stringValue().c_str());
+            const TextAlignment a = field->alignment();
+            const float x = a == TextAlignment::Center ? 0.5f : a == TextAlignment::Right ? 1.0f : 0.0f;
+            gtk_label_set_xalign(GTK_LABEL(w.outer), x);
+            gtk_label_set_justify(GTK_LABEL(w.outer), justification(a));
         }
     } else if (auto imageView = std::dynamic_pointer_cast<ImageView>(view)) {
         setImage(GTK_IMAGE(w.outer), imageView->image().get());

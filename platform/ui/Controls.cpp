@@ -191,6 +191,11 @@ void TextField::setStringValue(const std::string& s) {
     Control::setStringValue(s);
 }
 
+void TextField::setAlignment(TextAlignment a) {
+    alignment_ = a;
+    noteUIChange();
+}
+
 bool TextField::userType(const std::string& text) {
     if (!isEnabled() || !editable_) return false;
     const bool begins = !editing_;

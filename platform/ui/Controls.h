@@ -201,10 +201,14 @@ public:
     bool userPressReturn();
     bool isBeingEdited() const { return editing_; }
     void setStringValue(const std::string& s) override;
+    TextAlignment alignment() const { return alignment_; }
+    // Aligns the text within the field's frame.
+    void setAlignment(TextAlignment a);
 
 private:
     bool editable_ = true;
     bool editing_ = false;
+    TextAlignment alignment_ = TextAlignment::Left;
     std::function<void(TextField&)> beginEditing_;
 };
 

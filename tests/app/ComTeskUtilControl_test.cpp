@@ -127,11 +127,15 @@ TEST_F(UtilTest, AboutBoxDescribesTheBundle) {
     ASSERT_NE(util.aboutWindow, nullptr);
     EXPECT_TRUE(util.aboutWindow->isVisible());
     EXPECT_TRUE(util.aboutWindow->isKeyWindow());
-    EXPECT_EQ(util.aboutWindow->title(), "About Skyvane ");
+    // No blank is left where the format has room for a version.
+    EXPECT_EQ(util.aboutWindow->title(), "About Skyvane");
     EXPECT_EQ(util.aboutTitleText->stringValue(), "Skyvane");
     EXPECT_EQ(util.aboutVersionText->stringValue(), "v1.2");
     EXPECT_EQ(util.aboutCopyrightText->stringValue(), "Copyright 2026 the Skyvane authors");
     EXPECT_EQ(util.aboutButton->title(), "OK");
+    // The name, version and copyright are centred as the credits are.
+    for (const auto& line : {util.aboutTitleText, util.aboutVersionText, util.aboutCopyrightText})
+        EXPECT_EQ(line->alignment(), TextAlignment::Center) << line->stringValue();
     EXPECT_EQ(util.aboutCreditsTV->alignment(), TextAlignment::Center);
     const std::string credits = util.aboutCreditsTV->string();
     EXPECT_EQ(credits.rfind("Skyvane\nWeather in your menu bar.", 0), 0u) << credits;
