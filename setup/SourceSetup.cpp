@@ -94,6 +94,8 @@ bool SourceSetup::acceptDrop(TableView& table, DraggingInfo& info, int row, Drop
     list.insert(list.begin() + row, plist::Value(*source));
     if (from > row) ++from;
     list.erase(list.begin() + from);
+    // The moved source stays selected at its new place.
+    table.selectRow(from < row ? row - 1 : row);
     table.setNeedsDisplay();
     return true;
 }
