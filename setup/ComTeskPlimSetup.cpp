@@ -18,6 +18,8 @@
 namespace {
 
 const char kSupportAddress[] = "mailto:support@skyvane.org";
+// A call to the menu program waits this long for its answer.
+constexpr int kSkyvaneCallTimeoutMs = 10000;
 
 }  // namespace
 
@@ -80,6 +82,24 @@ std::unique_ptr<RemoteObject> ComTeskPlimSetup::vendedSkyvane() const {
     std::unique_ptr<RemoteObject> skyvane = RemoteObject::lookup(KVRegisteredName_, kSkyvanePublic);
     if (!skyvane) std::cerr << "Couldn't get vended Skyvane" << std::endl;
     return skyvane;
+}
+
+Delivery ComTeskPlimSetup::callSkyvane(const std::string& method, const plist::Array& args) const {
+    std::unique_ptr<RemoteObject> skyvane = vendedSkyvane();
+    if (!skyvane) return {};
+    try {
+        skyvane->call(method, args, kSkyvaneCallTimeoutMs);
+        return {Delivery::Outcome::Delivered, ""};
+    } catch (const RemoteCallError& e) {
+        std::cerr << "Skyvane did not take " << method << ": " << e.what() << std::endl;
+        // The menu program answered with an error: it refused, and its
+        // reason follows the name of the call.
+        if (e.kind() != RemoteCallError::Kind::Failed) return {};
+        std::string reason = e.what();
+        const std::string call = KVRegisteredName_ + " " + method + ": ";
+        if (reason.starts_with(call)) reason.erase(0, call.size());
+        return {Delivery::Outcome::Refused, reason};
+    }
 }
 
 bool ComTeskPlimSetup::loadUtilAndItsNib() {

@@ -14,6 +14,7 @@
 
 #include "app/ComTeskAppControl.h"
 #include "setup/ComTeskPrefsControl.h"
+#include "setup/SkyvaneDelivery.h"
 #include "util/plist/Value.h"
 
 class Bundle;
@@ -43,6 +44,9 @@ public:
     // The menu program's object, looked up afresh; null (logged) when it
     // cannot be found.
     std::unique_ptr<RemoteObject> vendedSkyvane() const;
+    // Calls method of the menu program's object (looked up afresh) and says
+    // whether the call arrived; a failure is logged.
+    Delivery callSkyvane(const std::string& method, const plist::Array& args) const;
 
     // SkyvaneSetupPublic.
     void runAboutBox();

@@ -5,6 +5,7 @@
 #include <cstdlib>
 #include <iostream>
 #include <typeinfo>
+#include <utility>
 
 #include "app/ComTeskAppControl.h"
 
@@ -140,14 +141,27 @@ std::optional<std::string> ComTeskPrefsControl::updatePrefForChangedWidget(Contr
 void ComTeskPrefsControl::OKAction(Control*) {
     if (prefsWindow) prefsWindow->orderOut();
     savePreferences();
-    closeWindow();
+    closeWindowIfSaved();
 }
 
 void ComTeskPrefsControl::cancelAction(Control*) {
     if (prefsWindow) prefsWindow->orderOut();
-    if (curPrefs_ && initialPrefsCopy_) *curPrefs_ = *initialPrefsCopy_;
+    // The edits are kept until the opening values have reached the owner.
+    std::optional<plist::Dict> edited;
+    if (curPrefs_ && initialPrefsCopy_) edited = std::exchange(*curPrefs_, *initialPrefsCopy_);
     savePreferences();
-    closeWindow();
+    if (!lastSaveDelivered() && edited) *curPrefs_ = std::move(*edited);
+    closeWindowIfSaved();
+}
+
+void ComTeskPrefsControl::closeWindowIfSaved() {
+    if (lastSaveDelivered() || !curPrefs_) {
+        closeWindow();
+        return;
+    }
+    // Closing now would lose the values: the window comes back with them.
+    if (prefsWindow) prefsWindow->makeKeyAndOrderFront();
+    saveNotDelivered();
 }
 
 void ComTeskPrefsControl::closeWindow() {

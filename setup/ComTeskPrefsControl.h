@@ -41,6 +41,11 @@ public:
     void runPreferences(const PrefsRef& prefs, bool show);
     // Sends the dictionary to the owner of the preferences.
     virtual void savePreferences();
+    // Whether the last savePreferences reached the owner. When it did not,
+    // OK and Cancel leave the window open with the values it shows, and
+    // saveNotDelivered tells the user.
+    virtual bool lastSaveDelivered() const { return true; }
+    virtual void saveNotDelivered() {}
     // Loads every mapped control from the dictionary.
     virtual void setupWidgets();
     // Stores the control's value and returns the key it changed (nothing when
@@ -73,6 +78,8 @@ private:
         const void* address() const { return control ? static_cast<const void*>(control.get()) : cell.get(); }
     };
     void loadWidget(const Mapped& entry);
+    // After a save: closes the window, or brings it back when the save did not arrive.
+    void closeWindowIfSaved();
     void closeWindow();
 
     std::optional<plist::Dict> initialPrefsCopy_;

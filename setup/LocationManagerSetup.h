@@ -25,6 +25,7 @@
 #include "scrapers/AggrScraper.h"
 #include "setup/CitySearch.h"
 #include "setup/ComTeskPrefsControl.h"
+#include "setup/SkyvaneDelivery.h"
 
 class ComTeskPlimSetup;
 class LocationManager;
@@ -128,7 +129,7 @@ private:
     // could fetch its page.
     static bool everySourceFailedToFetch(const AggrScraper& aggr);
     // Logs and shows that an added city did not reach the menu program.
-    void reportCityNotDelivered(const std::string& city);
+    void reportCityNotDelivered(const std::string& city, const Delivery& delivery);
 
     std::unique_ptr<std::vector<Location>> cities_;
     std::unique_ptr<LocationManager> locMan_;

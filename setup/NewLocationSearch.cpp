@@ -245,26 +245,27 @@ bool LocationManagerSetup::setCurrentLocationTo(const Location* loc, long) {
         // An open preference window carries the list with OK; without one the
         // city would be lost with this program.
         if (!prefs_->lastSaveDelivered() && !(prefs_->prefsWindow && prefs_->prefsWindow->isVisible()))
-            reportCityNotDelivered(loc->name);
+            reportCityNotDelivered(loc->name, prefs_->lastSave());
     } else if (prefs_) {
         // The preference window was closed: its dictionary is gone, so the
         // list goes to the menu program as the one preference it changes.
         const plist::Value list = LocationManagerMac::arrayFromLocationList(locMan_->locationList());
-        if (!prefs_->pushValue(kLocations, list)) reportCityNotDelivered(loc->name);
+        if (const Delivery pushed = prefs_->pushValue(kLocations, list); !pushed)
+            reportCityNotDelivered(loc->name, pushed);
     } else {
-        reportCityNotDelivered(loc->name);
+        reportCityNotDelivered(loc->name, Delivery{});
     }
     return true;
 }
 
-void LocationManagerSetup::reportCityNotDelivered(const std::string& city) {
+void LocationManagerSetup::reportCityNotDelivered(const std::string& city, const Delivery& delivery) {
     std::cerr << "The new city " << city << " could not be sent to Skyvane" << std::endl;
     // The program stays until the user has read this (it quits when no window is left).
-    Alert::create("Skyvane did not receive the new city",
-                  "\"" + city + "\" could not be sent to Skyvane. Open Skyvane and add the city again.", "OK")
-        ->beginSheet(nullptr, [this](int) {
-            if (setupRef_) setupRef_->windowClosed();
-        });
+    alertNotDelivered(delivery, "Skyvane did not receive the new city",
+                      "\"" + city + "\" could not be sent to Skyvane. Open Skyvane and add the city again.", nullptr,
+                      [this] {
+                          if (setupRef_) setupRef_->windowClosed();
+                      });
 }
 
 void LocationManagerSetup::closeNewLocAction(Control*) {

@@ -2,19 +2,14 @@
 
 #include <iostream>
 
-#include "app/SkyvaneProtocols.h"
 #include "model/PreferenceKeys.h"
 #include "platform/Bundle.h"
-#include "platform/BusObject.h"
 #include "platform/ui/UIFile.h"
 #include "setup/ComTeskPlimSetup.h"
 #include "setup/LocationManagerSetup.h"
 #include "setup/SourceSetup.h"
 
 namespace {
-
-// A push waits this long for the menu program before it is given up.
-constexpr int kPushTimeoutMs = 10000;
 
 // The detail rows of the check-box matrix, by row and column.
 const char* const kDetailKeys[3][3] = {
@@ -164,29 +159,20 @@ void SkyvanePrefs::widgetChanged(Control& sender) {
 
 void SkyvanePrefs::push(const std::string& key) { pushValue(key, pref(key)); }
 
-bool SkyvanePrefs::pushValue(const std::string& key, const plist::Value& value) {
-    std::unique_ptr<RemoteObject> skyvane = setupRef_->vendedSkyvane();
-    if (!skyvane) return false;
-    try {
-        skyvane->call("setPreference_toValue", {key, value}, kPushTimeoutMs);
-        return true;
-    } catch (const RemoteCallError& e) {
-        std::cerr << "SkyvanePrefs: the change of [" << key << "] did not reach Skyvane: " << e.what() << std::endl;
-        return false;
-    }
+Delivery SkyvanePrefs::pushValue(const std::string& key, const plist::Value& value) {
+    return setupRef_->callSkyvane("setPreference_toValue", {key, value});
 }
 
 void SkyvanePrefs::savePreferences() {
-    lastSaveDelivered_ = false;
+    lastSave_ = {};
     if (!prefs()) return;
-    std::unique_ptr<RemoteObject> skyvane = setupRef_->vendedSkyvane();
-    if (!skyvane) return;
-    try {
-        skyvane->call("setPreferences", {plist::Value(*prefs())}, kPushTimeoutMs);
-        lastSaveDelivered_ = true;
-    } catch (const RemoteCallError& e) {
-        std::cerr << "SkyvanePrefs: the preferences did not reach Skyvane: " << e.what() << std::endl;
-    }
+    lastSave_ = setupRef_->callSkyvane("setPreferences", {plist::Value(*prefs())});
+}
+
+void SkyvanePrefs::saveNotDelivered() {
+    alertNotDelivered(lastSave_, "Skyvane did not receive your changes",
+                      "Skyvane isn't running, so your changes could not be applied. Start Skyvane and try again.",
+                      prefsWindow.get());
 }
 
 void SkyvanePrefs::showPane(ToolbarItem* item) {

@@ -15,6 +15,7 @@
 #include "platform/ui/Toolbar.h"
 #include "platform/ui/View.h"
 #include "setup/ComTeskPrefsControl.h"
+#include "setup/SkyvaneDelivery.h"
 
 class ComTeskPlimSetup;
 class LocationManagerSetup;
@@ -35,10 +36,14 @@ public:
     void setupWidgets() override;
     void widgetChanged(Control& sender);
     void savePreferences() override;
-    // Whether the last savePreferences reached the menu program.
-    bool lastSaveDelivered() const { return lastSaveDelivered_; }
-    // Sends one preference to the menu program; false when it did not arrive.
-    bool pushValue(const std::string& key, const plist::Value& value);
+    // What became of the last savePreferences.
+    const Delivery& lastSave() const { return lastSave_; }
+    bool lastSaveDelivered() const override { return lastSave_.delivered(); }
+    // The window is on screen again after its save did not arrive: an alert
+    // says why.
+    void saveNotDelivered() override;
+    // Sends one preference to the menu program.
+    Delivery pushValue(const std::string& key, const plist::Value& value);
     void showPane(ToolbarItem* item);
     void resizeWindowForView(const View& view);
     bool managePaneOpen() const { return curView && curView == locView; }
@@ -70,7 +75,7 @@ private:
     ComTeskPlimSetup* setupRef_;
     std::vector<ImageRef> iconImages_;
     std::map<std::string, ToolbarItemRef> toolbarItems_;
-    bool lastSaveDelivered_ = false;
+    Delivery lastSave_;
 };
 
 // Registers the "Prefs" user-interface file (done once, before the first load).

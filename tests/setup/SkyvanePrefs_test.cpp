@@ -1,4 +1,5 @@
 #include "SetupFixture.h"
+#include "platform/ui/Alert.h"
 #include "support/CaptureStream.h"
 
 namespace {
@@ -137,6 +138,83 @@ TEST_F(SkyvanePrefsTest, ChangesArePushedOneByOneExceptTheFrequencyAndOKOrCancel
     EXPECT_EQ(again.prefs()->at("font_size"), plist::Value(1));
 }
 
+TEST_F(SkyvanePrefsTest, OKOrCancelThatDoNotReachSkyvaneKeepTheWindowWithItsEditsAndSayWhy) {
+    const std::string notRunning =
+        "Skyvane isn't running, so your changes could not be applied. Start Skyvane and try again.";
+    const std::string gone = "com.tesk.SkyvaneGone";
+    using Action = void (ComTeskPrefsControl::*)(Control*);
+    for (const auto& [button, action] : {std::pair<const char*, Action>{"OK", &ComTeskPrefsControl::OKAction},
+                                         {"Cancel", &ComTeskPrefsControl::cancelAction}}) {
+        SkyvanePrefs& prefs = open(true, "sources", &gone);
+        CaptureStderr err;
+        ASSERT_TRUE(prefs.fontSizePopup->userSelect(1));
+        ASSERT_TRUE(prefs.sourceSetup_->sourceTable->userDrag({0}, 3, DropOperation::Above));
+        const size_t alertsBefore = Application::shared().alerts().size();
+        (prefs.*action)(nullptr);
+        EXPECT_NE(err.text().find("Couldn't get vended Skyvane"), std::string::npos) << button;
+
+        // The window is back with every edit, and the program stays.
+        EXPECT_TRUE(prefs.prefsWindow->isVisible()) << button;
+        ASSERT_TRUE(prefs.prefs()) << button;
+        EXPECT_EQ(prefs.prefs()->at("font_size"), plist::Value(1)) << button;
+        EXPECT_EQ(prefs.sourceSetup_->sources(), (std::vector<int>{5, 6, 1, 3})) << button;
+        EXPECT_EQ(prefs.fontSizePopup->indexOfSelectedItem(), 1) << button;
+        EXPECT_FALSE(Application::shared().isTerminated()) << button;
+
+        ASSERT_EQ(Application::shared().alerts().size(), alertsBefore + 1) << button;
+        const AlertRef alert = Application::shared().alerts().back();
+        EXPECT_TRUE(alert->isShowing());
+        EXPECT_EQ(alert->parentWindow(), prefs.prefsWindow.get());
+        EXPECT_EQ(alert->messageText(), "Skyvane did not receive your changes");
+        EXPECT_EQ(alert->informativeText(), notRunning);
+        ASSERT_TRUE(alert->userPressButton(kAlertDefaultReturn));
+        EXPECT_TRUE(prefs.prefsWindow->isVisible()) << button;
+        EXPECT_FALSE(Application::shared().isTerminated()) << button;
+    }
+
+    // A menu program that refuses the preferences: its reason is shown and
+    // the window stays; once the value is mended OK closes it.
+    FakeSkyvane menu;
+    ASSERT_TRUE(menu.ready);
+    plist::Dict unknownUnits = samplePrefs();
+    unknownUnits["units"] = 7;
+    setup.runPreferences(unknownUnits, true, &menu.name, "general", false);
+    SkyvanePrefs& prefs = *setup.prefControl();
+    prefs.OKAction(nullptr);
+    EXPECT_TRUE(prefs.prefsWindow->isVisible());
+    ASSERT_FALSE(prefs.lastSave().delivered());
+    EXPECT_EQ(prefs.lastSave().outcome, Delivery::Outcome::Refused);
+    const AlertRef refusal = Application::shared().alerts().back();
+    EXPECT_EQ(refusal->informativeText(), "units: 7 is not from 0 to 2");
+    ASSERT_TRUE(refusal->userPressButton(kAlertDefaultReturn));
+
+    ASSERT_TRUE(prefs.unitsPopup->userSelect(0));
+    EXPECT_EQ(menu.nextCall(), "setPreference_toValue s:units i:0");
+    prefs.OKAction(nullptr);
+    EXPECT_EQ(menu.nextCall().rfind("setPreferences {", 0), 0u);
+    EXPECT_FALSE(prefs.prefsWindow->isVisible());
+    EXPECT_FALSE(prefs.prefs());
+    EXPECT_TRUE(Application::shared().isTerminated());
+}
+
+TEST_F(SkyvanePrefsTest, ANewCityAndTheWindowTellARefusalTheSameWay) {
+    FakeSkyvane menu;
+    ASSERT_TRUE(menu.ready);
+    plist::Dict unknownUnits = samplePrefs();
+    unknownUnits["units"] = 7;
+    setup.runPreferences(unknownUnits, true, &menu.name, "newloc", false);
+    SkyvanePrefs& prefs = *setup.prefControl();
+    Location city;
+    city.name = "Denver, CO";
+    CaptureStderr err;
+    ASSERT_TRUE(prefs.locManSetup_->setCurrentLocationTo(&city, 0));
+    EXPECT_NE(err.text().find("The new city Denver, CO could not be sent to Skyvane"), std::string::npos);
+    ASSERT_EQ(Application::shared().alerts().size(), 1u);
+    const AlertRef alert = Application::shared().alerts().back();
+    EXPECT_EQ(alert->messageText(), "Skyvane did not receive the new city");
+    EXPECT_EQ(alert->informativeText(), "units: 7 is not from 0 to 2");
+}
+
 TEST_F(SkyvanePrefsTest, TheNewLocationPaneShowsOnlyTheNewLocationWindow) {
     SkyvanePrefs& prefs = open(true, "newloc");
     EXPECT_FALSE(prefs.prefsWindow->isVisible());
@@ -158,8 +236,11 @@ TEST_F(SkyvanePrefsTest, TheNewLocationPaneShowsOnlyTheNewLocationWindow) {
 
     // With the locations pane left current in the closed preference window,
     // the New Location window still opens on its own, not on a hidden window.
-    open(true, "locations");
+    FakeSkyvane menu;
+    ASSERT_TRUE(menu.ready);
+    open(true, "locations", &menu.name);
     prefs.OKAction(nullptr);
+    ASSERT_FALSE(prefs.prefsWindow->isVisible());
     open(true, "newloc");
     ASSERT_TRUE(prefs.managePaneOpen());
     ASSERT_TRUE(prefs.locManSetup_->newLocationWindow());
