@@ -6,6 +6,7 @@
 
 #include <cstring>
 #include <functional>
+#include <optional>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -14,6 +15,7 @@
 #include "model/LocationManager.h"
 #include "platform/EnvScope.h"
 #include "platform/gtk/GtkPresenter.h"
+#include "platform/ui/Alert.h"
 #include "setup/LineSearchScraper.h"
 #include "setup/SetupFixture.h"
 #include "support/FixtureServer.h"
@@ -351,8 +353,13 @@ TEST_F(SetupDesktopTest, ClosingNewLocationFromTheDesktopLetsItOpenAgain) {
     EXPECT_TRUE(gtk_widget_get_visible(window(loc.newLocationWindow())));
     EXPECT_FALSE(Application::shared().isTerminated());
 
-    // Closing the preference window from the desktop is Cancel.
+    // Closing the preference window from the desktop is Cancel, which
+    // closes it once the menu program has the opening values back.
     loc.closeNewLocAction(nullptr);
+    FakeSkyvane menu;
+    ASSERT_TRUE(menu.ready);
+    setup.runPreferences(samplePrefs(), false, &menu.name, "locations", false);
+    settle(*presenter);
     deleteEvent(window(prefs.prefsWindow));
     settle(*presenter);
     EXPECT_FALSE(prefs.prefsWindow->isVisible());
@@ -518,4 +525,77 @@ TEST_F(SetupDesktopTest, EscapeClosesEachWindowAsItsOwnButtonDoes) {
     EXPECT_EQ(prefs.prefs(), nullptr);
     settle(*presenter);
     EXPECT_FALSE(gtk_widget_get_visible(prefsWindow));
+}
+
+// ---- Preferences that cannot reach the menu program ----
+
+namespace {
+
+// The GTK dialog of the alert on screen, or null.
+GtkWidget* shownAlertDialog() {
+    GtkWidget* found = nullptr;
+    GList* windows = gtk_window_list_toplevels();
+    for (GList* w = windows; w; w = w->next)
+        if (GTK_IS_MESSAGE_DIALOG(w->data) && gtk_widget_get_visible(GTK_WIDGET(w->data))) found = GTK_WIDGET(w->data);
+    g_list_free(windows);
+    return found;
+}
+
+std::string dialogText(GtkWidget* dialog, const char* property) {
+    gchar* text = nullptr;
+    g_object_get(dialog, property, &text, nullptr);
+    std::string out = text ? text : "";
+    g_free(text);
+    return out;
+}
+
+}  // namespace
+
+TEST_F(SetupDesktopTest, OKWithTheMenuProgramGoneKeepsTheEditsUntilItIsBack) {
+    std::optional<FakeSkyvane> menu;
+    menu.emplace();
+    ASSERT_TRUE(menu->ready);
+    const std::string name = menu->name;
+    setup.runPreferences(samplePrefs(), true, &name, "general", false);
+    settle(*presenter);
+    SkyvanePrefs& prefs = *setup.prefControl();
+    GtkWidget* prefsWindow = window(prefs.prefsWindow);
+    ASSERT_NE(prefsWindow, nullptr);
+
+    // The menu program quits while the window is open; then the units change.
+    menu.reset();
+    GtkWidget* units = widget(prefs.unitsPopup);
+    ASSERT_TRUE(GTK_IS_COMBO_BOX(units));
+    gtk_combo_box_set_active(GTK_COMBO_BOX(units), 0);
+    settle(*presenter);
+    ASSERT_EQ(prefs.pref("units"), plist::Value(0));
+
+    // OK: the alert says why, over the window, which stays with the edit.
+    click(findButton(prefs.prefsWindow->contentView(), "OK"));
+    GtkWidget* dialog = shownAlertDialog();
+    ASSERT_NE(dialog, nullptr);
+    EXPECT_EQ(dialogText(dialog, "text"), "Skyvane did not receive your changes");
+    EXPECT_EQ(dialogText(dialog, "secondary-text"),
+              "Skyvane isn't running, so your changes could not be applied. Start Skyvane and try again.");
+    EXPECT_EQ(gtk_window_get_transient_for(GTK_WINDOW(dialog)), GTK_WINDOW(prefsWindow));
+    EXPECT_TRUE(gtk_widget_get_visible(prefsWindow));
+    EXPECT_EQ(gtk_combo_box_get_active(GTK_COMBO_BOX(units)), 0);
+    EXPECT_EQ(prefs.pref("units"), plist::Value(0));
+    EXPECT_FALSE(Application::shared().isTerminated());
+    gtk_dialog_response(GTK_DIALOG(dialog), 1000 + kAlertDefaultReturn);
+    settle(*presenter);
+    EXPECT_EQ(shownAlertDialog(), nullptr);
+    EXPECT_TRUE(gtk_widget_get_visible(prefsWindow));
+
+    // The menu program is back under its name: OK stores the edit and closes.
+    menu.emplace();
+    ASSERT_TRUE(menu->ready);
+    ASSERT_EQ(menu->name, name);
+    click(findButton(prefs.prefsWindow->contentView(), "OK"));
+    const std::string saved = menu->nextCall();
+    EXPECT_EQ(saved.rfind("setPreferences {", 0), 0u) << saved;
+    EXPECT_NE(saved.find("units=i:0;"), std::string::npos) << saved;
+    EXPECT_EQ(shownAlertDialog(), nullptr);
+    EXPECT_FALSE(gtk_widget_get_visible(prefsWindow));
+    EXPECT_TRUE(Application::shared().isTerminated());
 }

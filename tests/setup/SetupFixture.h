@@ -12,6 +12,7 @@
 #include <fstream>
 #include <memory>
 #include <sstream>
+#include <stdexcept>
 #include <string>
 #include <utility>
 
@@ -50,6 +51,30 @@ inline std::string describe(const plist::Value& v) {
         default: out << "-"; break;
     }
     return out.str();
+}
+
+// The fake menu program's body, run as the test SetupPeer.DISABLED_MenuProgram
+// of each test program that uses FakeSkyvane: vends SkyvanePublic under
+// PEER_BUS_NAME and reports each call; a setPreferences with the text "quit"
+// ends it. Whole preferences with units 7 are refused (and not reported), as
+// the menu program refuses values it does not know.
+inline void runFakeMenuProgram() {
+    VendedObject object({kSkyvanePublic}, [](const std::string&, const std::string& method, const plist::Array& args) {
+        if (method == "setPreferences" && args.at(0) == plist::Value("quit")) {
+            MainLoop::instance().quit();
+            return plist::Value();
+        }
+        if (method == "setPreferences" && args.at(0).isDict() && args.at(0).get("units") == plist::Value(7))
+            throw std::invalid_argument("units: 7 is not from 0 to 2");
+        std::string line = method;
+        for (const auto& a : args) line += " " + describe(a);
+        peerSay(line);
+        return plist::Value();
+    });
+    bool registered = object.registerName(peerEnv("PEER_BUS_NAME"));
+    peerSay(registered ? "registered" : "refused");
+    if (!registered) return;
+    MainLoop::instance().run();
 }
 
 // The fake menu program: "<method> <argument>..." per call, arguments described.
