@@ -2,7 +2,8 @@
 # first run's New Location window (empty, several cities, a long list
 # scrolled and double-clicked, no city, an incomplete name, a search that
 # cannot reach any site, a search in progress), the three preference panes,
-# "Sources for City" and the about box. Sourced by tools/screenshots.sh.
+# "Sources for City", the about box, and OK when the menu program has quit.
+# Sourced by tools/screenshots.sh.
 
 # Clicks at x, y of a window's inside.
 click_at() { xdotool mousemove --window "$1" "$2" "$3" click 1; }
@@ -36,7 +37,8 @@ wait_setup() {
   echo "the setup program did not appear on the bus" >&2
   return 1
 }
-# The preferences as the menu program passes them, for pane $1.
+# The preferences as the menu program passes them, for pane $1 (and the
+# menu program's registered name $2, com.tesk.Skyvane unless given).
 run_prefs() {
   local locations='<@av [<@a{sv} {"city": <"Des Moines, IA">, "locStatus": <int64 1>, "nws": <"DMX">}>,
     <@a{sv} {"city": <"Springfield, IL">, "locStatus": <int64 2>, "nws": <"ILX">, "ug": <"62701">}>,
@@ -47,7 +49,7 @@ run_prefs() {
     \"sunrise_sunset\": <true>, \"radar\": <true>, \"barometer\": <false>, \"dewpoint\": <false>,
     \"mode\": <\"advance_mode\">, \"source_pref\": <@av [<int64 1>, <int64 5>, <int64 6>, <int64 3>]>,
     \"locations\": $locations}>"
-  setup_call runPreferences_advanced_forApp_pane_firstRun "$prefs" "<true>" "<'com.tesk.Skyvane'>" "<'$1'>" "<false>"
+  setup_call runPreferences_advanced_forApp_pane_firstRun "$prefs" "<true>" "<'${2:-com.tesk.Skyvane}'>" "<'$1'>" "<false>"
 }
 
 # First run: the menu program opens New Location by itself.
@@ -194,3 +196,28 @@ xdotool type --delay 20 "Slowtown"
 xdotool key Return
 settle 1
 close_during_search alt+F4
+kill "${part_pids[-1]}" 2>/dev/null || true
+settle 1
+
+# ---- Preferences that cannot reach the menu program ----
+# The window was opened by a menu program that has quit since: OK shows why
+# the changes were not applied, and the window stays with them.
+start_bg "$SETUP_APP"
+wait_setup
+run_prefs general com.tesk.SkyvaneQuit
+prefs=$(wait_window "Skyvane Preferences")
+settle 1.5
+xdotool windowactivate --sync "$prefs" 2>/dev/null || true
+# OK: 80 by 34 points at the lower right, 16 from the right and 10 from the bottom.
+click_at "$prefs" 376 $(( $(inner_height "$prefs") - 27 ))
+settle 1.5
+shot setup-prefs-not-delivered
+xdotool key Return
+settle 1
+# The about box on its own, as the menu program asks for it (so it names that program).
+run_prefs general
+settle 1
+setup_call runAboutBox
+about=$(wait_window "About")
+settle 1
+shot setup-about-box "$about"
