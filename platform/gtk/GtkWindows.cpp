@@ -74,7 +74,6 @@ void makeTable(const std::shared_ptr<TableView>& table, ViewWidget& w) {
     connect<View>(w.inner, "row-activated", +[](GtkTreeView*, GtkTreePath* path, GtkTreeViewColumn*, gpointer d) {
         if (auto t = tableOf(d)) t->userDoubleClickRow(gtk_tree_path_get_indices(path)[0]);
     }, weak);
-    if (!table->registeredDraggedTypes().empty()) enableTableRowDrags(w.inner, weak);
 }
 
 GtkWidget* makeWidget(const ViewRef& view, ViewWidget& w) {
@@ -203,6 +202,9 @@ void updateTableColumns(TableView& table, ViewWidget& w) {
 // changing only what differs.
 void updateTable(TableView& table, ViewWidget& w) {
     GtkTreeView* tree = GTK_TREE_VIEW(w.inner);
+    // A table may take drops only after its widget was made (the sources
+    // pane registers its types each time the window opens).
+    if (!table.registeredDraggedTypes().empty()) enableTableRowDrags(w.inner, table.weak_from_this());
     updateTableColumns(table, w);
     GtkListStore* store = GTK_LIST_STORE(gtk_tree_view_get_model(tree));
     const auto rows = table.renderedRows();

@@ -6,6 +6,8 @@
 namespace {
 
 const char kRowTarget[] = "application/x-skyvane-table-row";
+// The tree view's data that holds its drag context (and says drags are on).
+const char kDragData[] = "skyvane-drag";
 
 struct DragContext {
     std::weak_ptr<View> table;
@@ -62,11 +64,12 @@ TableDrop tableDropFor(int pathRow, GtkTreeViewDropPosition position, int rowCou
 }
 
 void enableTableRowDrags(GtkWidget* treeView, const std::weak_ptr<View>& table) {
+    if (g_object_get_data(G_OBJECT(treeView), kDragData)) return;
     static GtkTargetEntry targets[] = {{const_cast<gchar*>(kRowTarget), GTK_TARGET_SAME_WIDGET, 0}};
     gtk_tree_view_enable_model_drag_source(GTK_TREE_VIEW(treeView), GDK_BUTTON1_MASK, targets, 1, GDK_ACTION_MOVE);
     gtk_tree_view_enable_model_drag_dest(GTK_TREE_VIEW(treeView), targets, 1, GDK_ACTION_MOVE);
     auto* context = new DragContext{table};
-    g_object_set_data_full(G_OBJECT(treeView), "skyvane-drag", context,
+    g_object_set_data_full(G_OBJECT(treeView), kDragData, context,
                            [](gpointer d) { delete static_cast<DragContext*>(d); });
     g_signal_connect(treeView, "drag-data-get", G_CALLBACK(dragDataGet), context);
     g_signal_connect(treeView, "drag-data-received", G_CALLBACK(dragDataReceived), context);

@@ -14,5 +14,5 @@ struct TableDrop {
 TableDrop tableDropFor(int pathRow, GtkTreeViewDropPosition position, int rowCount);
 
 // Lets the user drag rows of the tree view onto it; each drop becomes the
-// table's userDrag of the dragged row.
+// table's userDrag of the dragged row. Once per tree view; later calls do nothing.
 void enableTableRowDrags(GtkWidget* treeView, const std::weak_ptr<View>& table);

@@ -124,6 +124,11 @@ bool TableView::userDoubleClickRow(int row) {
     return true;
 }
 
+void TableView::registerForDraggedTypes(const std::vector<std::string>& types) {
+    dragTypes_ = types;
+    noteUIChange();
+}
+
 bool TableView::userDrag(const std::vector<int>& rows, int row, DropOperation operation) {
     if (!dataSource_ || !isEnabled()) return false;
     pasteboard_.declareTypes({});

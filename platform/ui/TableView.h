@@ -105,7 +105,7 @@ public:
     int scrolledRow() const { return scrolledRow_; }
     uint64_t scrollRequests() const { return scrollRequests_; }
 
-    void registerForDraggedTypes(const std::vector<std::string>& types) { dragTypes_ = types; }
+    void registerForDraggedTypes(const std::vector<std::string>& types);
     const std::vector<std::string>& registeredDraggedTypes() const { return dragTypes_; }
 
     void setDoubleAction(TargetAction<Control>::Handler handler) { doubleAction_ = std::move(handler); }

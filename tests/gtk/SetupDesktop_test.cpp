@@ -7,11 +7,13 @@
 #include <cstring>
 #include <functional>
 #include <optional>
+#include <set>
 #include <sstream>
 #include <string>
 #include <vector>
 
 #include "app/ComTeskUtilControl.h"
+#include "gtk/PointerHand.h"
 #include "model/LocationManager.h"
 #include "platform/EnvScope.h"
 #include "platform/gtk/GtkPresenter.h"
@@ -598,4 +600,58 @@ TEST_F(SetupDesktopTest, OKWithTheMenuProgramGoneKeepsTheEditsUntilItIsBack) {
     EXPECT_EQ(shownAlertDialog(), nullptr);
     EXPECT_FALSE(gtk_widget_get_visible(prefsWindow));
     EXPECT_TRUE(Application::shared().isTerminated());
+}
+
+// ---- Dragging a source in the sources pane ----
+
+namespace {
+
+// The middle of a row, a fraction of its height down, in screen coordinates.
+GdkPoint rowPoint(GtkTreeView* tree, int row, double down) {
+    GdkRectangle area;
+    GtkTreePath* path = gtk_tree_path_new_from_indices(row, -1);
+    gtk_tree_view_get_background_area(tree, path, gtk_tree_view_get_column(tree, 1), &area);
+    gtk_tree_path_free(path);
+    int x = 0, y = 0;
+    gdk_window_get_origin(gtk_tree_view_get_bin_window(tree), &x, &y);
+    return {x + area.x + area.width / 2, y + area.y + static_cast<int>(area.height * down)};
+}
+
+}  // namespace
+
+TEST_F(SetupDesktopTest, TheMovedSourceStaysSelectedAfterADragWithThePointer) {
+    setup.runPreferences(samplePrefs(), true, nullptr, "sources", false);
+    settle(*presenter);
+    SourceSetup& sources = *setup.prefControl()->sourceSetup_;
+    auto* tree = GTK_TREE_VIEW(widget(sources.sourceTable));
+    ASSERT_NE(tree, nullptr);
+    ASSERT_TRUE(pointerHandAvailable()) << "no XTest on the display";
+
+    // Press on the first source, move in small steps to the top edge of the
+    // fourth row (a drop above it) and let go.
+    const GdkPoint from = rowPoint(tree, 0, 0.5), to = rowPoint(tree, 3, 0.1);
+    auto moveTo = [&](int x, int y) {
+        pointerMoveTo(x, y);
+        settle(*presenter);
+    };
+    moveTo(from.x, from.y);
+    pointerButton(true);
+    settle(*presenter);
+    EXPECT_EQ(sources.sourceTable->selectedRow(), 0);
+    constexpr int kSteps = 8;
+    for (int step = 1; step <= kSteps; ++step)
+        moveTo(from.x + (to.x - from.x) * step / kSteps, from.y + (to.y - from.y) * step / kSteps);
+    pointerButton(false);
+    settle(*presenter);
+
+    ASSERT_EQ(sources.sources(), (std::vector<int>{5, 6, 1, 3}));
+    EXPECT_EQ(sources.sourceTable->selectedRows(), (std::set<int>{2}));
+    // The highlight on screen is on the moved source too.
+    GtkTreeModel* model = nullptr;
+    GList* selected = gtk_tree_selection_get_selected_rows(gtk_tree_view_get_selection(tree), &model);
+    std::vector<int> shown;
+    for (GList* r = selected; r; r = r->next) shown.push_back(gtk_tree_path_get_indices(static_cast<GtkTreePath*>(r->data))[0]);
+    g_list_free_full(selected, reinterpret_cast<GDestroyNotify>(gtk_tree_path_free));
+    EXPECT_EQ(shown, (std::vector<int>{2}));
+    EXPECT_EQ(rowText(model, 2, 1), "weather.gov");
 }
