@@ -2,7 +2,8 @@
 # first run's New Location window (empty, several cities, a long list
 # scrolled and double-clicked, no city, an incomplete name, a search that
 # cannot reach any site, a search in progress), the three preference panes,
-# "Sources for City", the about box, and OK when the menu program has quit.
+# "Sources for City", the about box, a dragged source, and OK when the menu
+# program has quit.
 # Sourced by tools/screenshots.sh.
 
 # Clicks at x, y of a window's inside.
@@ -221,3 +222,17 @@ setup_call runAboutBox
 about=$(wait_window "About")
 settle 1
 shot setup-about-box "$about"
+# A source dragged to a new place in the order stays highlighted there:
+# weather.gov (the first row, 134 points down the sources pane's window)
+# dropped on the top edge of the fourth row.
+run_prefs sources
+settle 1.5
+xdotool windowactivate --sync "$prefs" 2>/dev/null || true
+xdotool mousemove --window "$prefs" 150 134 mousedown 1
+for y in 142 150 158 166 174 182 190 194; do
+  xdotool mousemove --window "$prefs" 150 "$y"
+  sleep 0.1
+done
+xdotool mouseup 1
+settle 1
+shot setup-prefs-sources-dragged "$prefs"
