@@ -521,7 +521,12 @@ TEST_F(SetupDesktopTest, EscapeClosesEachWindowAsItsOwnButtonDoes) {
         settle(*presenter);
     }
 
-    // In the preference window it is Cancel: the edited preferences go.
+    // In the preference window it is Cancel: the edited preferences go
+    // (back to the menu program, which must be there for the window to close).
+    FakeSkyvane menu;
+    ASSERT_TRUE(menu.ready);
+    setup.runPreferences(samplePrefs(), false, &menu.name, "locations", false);
+    settle(*presenter);
     escape(prefsWindow);
     EXPECT_FALSE(prefs.prefsWindow->isVisible());
     EXPECT_EQ(prefs.prefs(), nullptr);
