@@ -1,6 +1,7 @@
 #include "util/UrlUtils.h"
 
 #include <cctype>
+#include <string_view>
 #include <vector>
 
 #include "util/GeneralUtils.h"
@@ -61,8 +62,11 @@ UriParts splitUri(const std::string& ref) {
     return parts;
 }
 
-// Drops "." and ".." segments (RFC 3986, section 5.2.4).
-std::string removeDotSegments(std::string in) {
+// Drops "." and ".." segments (RFC 3986, section 5.2.4). The input is
+// consumed from the front through a view, not erased, so a path of many
+// segments costs its length, not its length times its segments.
+std::string removeDotSegments(const std::string& path) {
+    std::string_view in(path);
     std::string out;
     auto dropLastSegment = [&out] {
         size_t slash = out.rfind('/');
@@ -70,26 +74,26 @@ std::string removeDotSegments(std::string in) {
     };
     while (!in.empty()) {
         if (in.starts_with("../")) {
-            in.erase(0, 3);
+            in.remove_prefix(3);
         } else if (in.starts_with("./")) {
-            in.erase(0, 2);
+            in.remove_prefix(2);
         } else if (in.starts_with("/./")) {
-            in.erase(0, 2);
+            in.remove_prefix(2);
         } else if (in == "/.") {
             in = "/";
         } else if (in.starts_with("/../")) {
-            in.erase(0, 3);
+            in.remove_prefix(3);
             dropLastSegment();
         } else if (in == "/..") {
             in = "/";
             dropLastSegment();
         } else if (in == "." || in == "..") {
-            in.clear();
+            in = {};
         } else {
             size_t next = in.find('/', in[0] == '/' ? 1 : 0);
-            if (next == std::string::npos) next = in.size();
-            out.append(in, 0, next);
-            in.erase(0, next);
+            if (next == std::string_view::npos) next = in.size();
+            out.append(in.substr(0, next));
+            in.remove_prefix(next);
         }
     }
     return out;

@@ -73,6 +73,36 @@ TEST(UrlUtils, BuildUrlFromHref) {
     EXPECT_EQ(UrlUtils::buildUrlFromHref("x", "http:"), "http:x");
 }
 
+TEST(UrlUtils, ReferenceResolutionExamplesOfTheUriStandard) {
+    // RFC 3986, section 5.4: the normal and the abnormal examples.
+    const std::pair<const char*, const char*> cases[] = {
+        {"g:h", "g:h"}, {"g", "http://a/b/c/g"}, {"./g", "http://a/b/c/g"}, {"g/", "http://a/b/c/g/"},
+        {"/g", "http://a/g"}, {"//g", "http://g"}, {"?y", "http://a/b/c/d;p?y"}, {"g?y", "http://a/b/c/g?y"},
+        {"#s", "http://a/b/c/d;p?q#s"}, {"g#s", "http://a/b/c/g#s"}, {"g?y#s", "http://a/b/c/g?y#s"},
+        {";x", "http://a/b/c/;x"}, {"g;x", "http://a/b/c/g;x"}, {"g;x?y#s", "http://a/b/c/g;x?y#s"},
+        {"", "http://a/b/c/d;p?q"}, {".", "http://a/b/c/"}, {"./", "http://a/b/c/"}, {"..", "http://a/b/"},
+        {"../", "http://a/b/"}, {"../g", "http://a/b/g"}, {"../..", "http://a/"}, {"../../", "http://a/"},
+        {"../../g", "http://a/g"}, {"../../../g", "http://a/g"}, {"../../../../g", "http://a/g"},
+        {"/./g", "http://a/g"}, {"/../g", "http://a/g"}, {"g.", "http://a/b/c/g."}, {".g", "http://a/b/c/.g"},
+        {"g..", "http://a/b/c/g.."}, {"..g", "http://a/b/c/..g"}, {"./../g", "http://a/b/g"},
+        {"./g/.", "http://a/b/c/g/"}, {"g/./h", "http://a/b/c/g/h"}, {"g/../h", "http://a/b/c/h"},
+        {"g;x=1/./y", "http://a/b/c/g;x=1/y"}, {"g;x=1/../y", "http://a/b/c/y"},
+    };
+    for (const auto& [href, resolved] : cases) {
+        EXPECT_EQ(UrlUtils::buildUrlFromHref(href, "http://a/b/c/d;p?q"), resolved) << href;
+    }
+
+    // A redirect to a path of half a million segments resolves in one pass.
+    std::string path;
+    while (path.size() < (1000 << 10)) path += "/a/./b/..";
+    std::string redirect;
+    UrlUtils urls;
+    ASSERT_TRUE(urls.getHeaderRedirect("http://h/p", "HTTP/1.0 302 Found\r\nLocation: " + path + "/end\r\n", redirect));
+    std::string expected = "http://h";
+    while (expected.size() < 8 + path.size() / 9 * 2) expected += "/a";
+    EXPECT_EQ(redirect, expected + "/end");
+}
+
 TEST(UrlUtils, QueryArgumentsAnchorsAndDomains) {
     std::map<std::string, std::string> args{{"kept", "yes"}};
     EXPECT_TRUE(UrlUtils::gatherArgs("http://h/p?a=1&b=&c=3&d=4=5", args));
