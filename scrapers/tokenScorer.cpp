@@ -121,23 +121,25 @@ void tokenScorer::scoreCandidates(const tokenList& page, const tokenList& tpl, i
     float* const sum = sums_.data();
     size_t first = 0;  // the candidates whose window holds k: [first, last)
     size_t last = 0;
-    for (int k = 0; k < page.size(); ++k) {
-        if (++sinceCheck == scanLimits::kStopCheckEvery) {
-            sinceCheck = 0;
-            if (stopped()) return;
+    // In blocks, so that the look at the stop flag stays out of the hot loop.
+    const int tokens = page.size();
+    for (int blockStart = 0; blockStart < tokens; blockStart += scanLimits::kStopCheckEvery) {
+        if (stopped()) return;
+        const int blockEnd = std::min(tokens, blockStart + scanLimits::kStopCheckEvery);
+        for (int k = blockStart; k < blockEnd; ++k) {
+            const int j = similar_[static_cast<size_t>(k)];
+            if (j < 0) continue;
+            while (first < count && pos[first] < k - window) ++first;
+            while (last < count && pos[last] <= k + window) ++last;
+            const int offset = j - dataPos - k;  // |offset + p| = |(j - dataPos) - (k - p)|
+            if (!tabled) {
+                const int score = tpl.scoreOf(j);
+                for (size_t c = first; c < last; ++c) sum[c] += weight(score, std::abs(offset + pos[c]));
+                continue;
+            }
+            const float* const row = weights_.data() + static_cast<size_t>(j) * static_cast<size_t>(columns);
+            for (size_t c = first; c < last; ++c) sum[c] += row[std::abs(offset + pos[c])];
         }
-        const int j = similar_[static_cast<size_t>(k)];
-        if (j < 0) continue;
-        while (first < count && pos[first] < k - window) ++first;
-        while (last < count && pos[last] <= k + window) ++last;
-        const int offset = j - dataPos - k;  // |offset + p| = |(j - dataPos) - (k - p)|
-        if (!tabled) {
-            const int score = tpl.scoreOf(j);
-            for (size_t c = first; c < last; ++c) sum[c] += weight(score, std::abs(offset + pos[c]));
-            continue;
-        }
-        const float* const row = weights_.data() + static_cast<size_t>(j) * static_cast<size_t>(columns);
-        for (size_t c = first; c < last; ++c) sum[c] += row[std::abs(offset + pos[c])];
     }
     table_.reserve(table_.size() + count);
     for (size_t c = 0; c < count; ++c) table_.emplace_back(sum[c], pos[c]);

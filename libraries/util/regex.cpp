@@ -63,12 +63,13 @@ int compiledPattern::compile() {
     if (rc != 0) return rc;
     groups_ = copy->re.re_nsub;
     std::lock_guard<std::mutex> guard(mutex_);
-    idle_.push_back(copy.get());
+    primary_ = copy.get();
     copies_.push_back(std::move(copy));
     return 0;
 }
 
 compiledPattern::Copy* compiledPattern::borrow() const {
+    if (!primaryBusy_.exchange(true, std::memory_order_acquire)) return primary_;
     {
         std::lock_guard<std::mutex> guard(mutex_);
         if (!idle_.empty()) {
@@ -91,6 +92,10 @@ compiledPattern::Copy* compiledPattern::borrow() const {
 }
 
 void compiledPattern::giveBack(Copy* copy) const {
+    if (copy == primary_) {
+        primaryBusy_.store(false, std::memory_order_release);
+        return;
+    }
     std::lock_guard<std::mutex> guard(mutex_);
     idle_.push_back(copy);
 }

@@ -4,6 +4,7 @@
 
 #include <regex.h>
 
+#include <atomic>
 #include <map>
 #include <memory>
 #include <mutex>
@@ -49,6 +50,10 @@ private:
     const std::string pattern_;
     const int platformFlags_;
     size_t groups_ = 0;
+    // The first copy is taken with one atomic exchange, the common case of a
+    // pattern searched by one thread at a time; the others through the lock.
+    Copy* primary_ = nullptr;
+    mutable std::atomic<bool> primaryBusy_{false};
     mutable std::mutex mutex_;
     mutable std::vector<std::unique_ptr<Copy>> copies_;
     mutable std::vector<Copy*> idle_;
