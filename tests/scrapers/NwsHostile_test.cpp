@@ -114,6 +114,24 @@ TEST_F(NwsHostile, HugeStationReportLinesEndTheScrapeWithTheOtherValues) {
     }
 }
 
+TEST_F(NwsHostile, AForecastPageCutAtTheSizeLimitIsAFailedFetch) {
+    // Just under the limit the page is read; past it the scrape fails as
+    // any failed fetch does, and nothing of the cut page is reported.
+    const std::string page = fixtureText("nws/forecast/point_des_moines.html");
+    const size_t bodyEnd = page.find("</body>");
+    for (const auto& [pageBytes, status] : {std::pair<size_t, int>{1000 << 10, 0}, {1100 << 10, 3}}) {
+        const std::string padded =
+            page.substr(0, bodyEnd) + std::string(pageBytes - page.size(), ' ') + page.substr(bodyEnd);
+        serve(padded, realReport());
+        server.clearRequests();
+        LogCapture log;
+        ScrapeReport report;
+        EXPECT_EQ(scraper->scrape(desMoines, report), status) << pageBytes;
+        EXPECT_EQ(valueOf(report.getOutputHashRef(), "temperature"), status == 0 ? "30" : "<absent>") << pageBytes;
+        EXPECT_EQ(server.requestCount(), status == 0 ? 2u : 1u) << pageBytes;  // a cut page is not asked for again
+    }
+}
+
 TEST_F(NwsHostile, ObservationLinesSplitAsTheFieldPatternDoes) {
     // The one-pass split must give what "([^:]*)[:] (.*)" gives, line by line.
     regex field("([^:]*)[:] (.*)", RegexFlags::Extended);
@@ -128,9 +146,11 @@ TEST_F(NwsHostile, ObservationLinesSplitAsTheFieldPatternDoes) {
             EXPECT_EQ(value, groups[1]) << line;
         }
     };
-    for (const std::string& line : std::vector<std::string>{"Visibility: 10 mile(s):0", "", ":", ": ", ": x", "a:b", "a:b: c", "a::: b",
-                                   "ob: KDSM 081654Z: x", "x:y:z", "a :b", "12:34 : 56", "no colon at all",
-                                   std::string("a\0: b", 5), std::string("a: b\0c", 6), "\xff\x80: \xc3\xa9"}) {
+    const std::vector<std::string> lines = {"Visibility: 10 mile(s):0", "", ":", ": ", ": x", "a:b", "a:b: c",
+                                            "a::: b", "ob: KDSM 081654Z: x", "x:y:z", "a :b", "12:34 : 56",
+                                            "no colon at all", std::string("a\0: b", 5), std::string("a: b\0c", 6),
+                                            "\xff\x80: \xc3\xa9"};
+    for (const std::string& line : lines) {
         check(line);
     }
     // Random lines over a small alphabet that makes colons and blanks common.

@@ -254,12 +254,12 @@ TEST_F(UgScraperTest, KeysAndNames) {
 TEST_F(UgScraperTest, SearchPagesAreKnownByTheirTitleAsThePatternKnowsThem) {
     const std::string cases[] = {"<title>City Search</title>", "<title>Search</title>", "<title>Searc</title>",
                                  "<title>x</title> Search </title>", "Search<title></title>", "<title></title>Search",
-                                 "<title>Search</title", "<title>\nSearch\n</title>", std::string("<title>\0Search</title>", 22),
-                                 "<title>Search<title></title>", "<title>Search</title>" + std::string(1 << 16, 'x'),
-                                 std::string(20000, '<') + "title>"};
+                                 "<title>Search</title", "<title>\nSearch\n</title>",
+                                 std::string("<title>\0Search</title>", 22), "<title>Search<title></title>",
+                                 "<title>Search</title>" + std::string(1 << 16, 'x'), std::string(20000, '<') + "title>"};
+    const int noSubMatch = RegexFlags::Extended | RegexFlags::NoSubMatch;
     for (const std::string& page : cases) {
-        EXPECT_EQ(UgScraper::isSearchPage(page),
-                  regex::match("[<]title[>].*Search.*[<][/]title[>]", page, RegexFlags::Extended | RegexFlags::NoSubMatch))
+        EXPECT_EQ(UgScraper::isSearchPage(page), regex::match("[<]title[>].*Search.*[<][/]title[>]", page, noSubMatch))
             << page.substr(0, 40);
     }
     // Many titles without a search used to be scanned to the end from each.
