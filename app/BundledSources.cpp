@@ -1,16 +1,14 @@
 #include "app/BundledSources.h"
 
 #include "platform/Bundle.h"
-#include "util/FileUtils.h"
+#include "scrapers/scraperConfig.h"
 
 namespace {
 
-// The whole text of a configuration file of the bundle; "" when it is missing.
+// The whole text of a configuration file of the bundle; "" (and a log line
+// naming the file and why) when it is missing, unreadable or empty.
 std::string configText(Bundle& bundle, const std::string& name) {
-    std::string text;
-    const std::string path = bundle.pathForResource(name, "conf", "config");
-    if (!path.empty()) FileUtils::readFile(path, text);
-    return text;
+    return scraperConfig::readConfigFile(bundle.pathForResource(name, "conf", "config"), name + ".conf");
 }
 
 }  // namespace
