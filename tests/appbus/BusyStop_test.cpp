@@ -2,20 +2,11 @@
 // only so long, the busy refresh is left to end on its own, its late results
 // go nowhere, and the program still ends at once with its preferences saved.
 
-#include <fcntl.h>
-#include <signal.h>
-#include <spawn.h>
-#include <sys/wait.h>
-
 #include <gtest/gtest.h>
 
 #include <chrono>
-#include <cstdlib>
 #include <filesystem>
-#include <fstream>
-#include <iterator>
 #include <string>
-#include <thread>
 #include <vector>
 
 #include "CoreFixture.h"
@@ -23,11 +14,8 @@
 #include "app/Skyvane.h"
 #include "app/StrayRuns.h"
 #include "platform/PreferenceStore.h"
+#include "support/SpawnedProgram.h"
 #include "support/busy/BusyRegex.h"
-
-extern char** environ;
-extern "C" const char* __tsan_default_suppressions();
-extern "C" const char* __lsan_default_suppressions();
 
 namespace {
 
@@ -127,74 +115,29 @@ TEST_F(BusyStopTest, TheProgramsEndOnSIGTERMWhileAScraperThreadComputes) {
     // The menu-bar host with the plug-in beside it.
     programs.push_back({SKYVANE_MENU_HOST_BINARY, "com.tesk.SkyvaneMenu"});
 #endif
-    // This test's environment and bus, headless, with regexec spinning on the
-    // marked page; the sanitizers are told what every test program tells them.
-    const std::string threadSuppressions = session.dir.file("tsan.supp");
-    const std::string leakSuppressions = session.dir.file("lsan.supp");
-    std::ofstream(threadSuppressions) << __tsan_default_suppressions();
-    std::ofstream(leakSuppressions) << __lsan_default_suppressions();
-    std::vector<std::string> env{"TSAN_OPTIONS=suppressions=" + threadSuppressions,
-                                 "LSAN_OPTIONS=suppressions=" + leakSuppressions,
-                                 "ASAN_OPTIONS=verify_asan_link_order=0",
-                                 std::string("LD_PRELOAD=") + SKYVANE_BUSY_REGEX_LIBRARY};
-    for (char** e = environ; *e != nullptr; ++e) {
-        const std::string entry = *e, name = entry.substr(0, entry.find('='));
-        if (name != "DISPLAY" && name != "WAYLAND_DISPLAY" && name != "TSAN_OPTIONS" && name != "LSAN_OPTIONS" &&
-            name != "ASAN_OPTIONS" && name != "LD_PRELOAD")
-            env.push_back(entry);
-    }
-    std::vector<char*> envp;
-    for (std::string& entry : env) envp.push_back(entry.data());
-    envp.push_back(nullptr);
-
     for (const Program& p : programs) {
         SCOPED_TRACE(p.path);
         PreferenceStore store(p.domain, PreferenceScope::CurrentUserAnyHost);
         store.setMultiple(earlierPrefs("free_mode", {city("Des Moines, IA", Location::kPrimary)}), {});
         ASSERT_TRUE(store.synchronize());
-        const std::string prefsFile = store.path();
 
-        std::string program = p.path;
-        char* argv[] = {program.data(), nullptr};
-        posix_spawn_file_actions_t actions;
-        posix_spawn_file_actions_init(&actions);
-        const std::string log = session.dir.file(std::filesystem::path(program).filename().string() + ".log");
-        posix_spawn_file_actions_addopen(&actions, 1, log.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-        posix_spawn_file_actions_adddup2(&actions, 1, 2);
-        pid_t pid = -1;
-        ASSERT_EQ(posix_spawn(&pid, program.c_str(), &actions, nullptr, argv, envp.data()), 0);
-        posix_spawn_file_actions_destroy(&actions);
-        auto programLog = [&log] {
-            std::ifstream in(log);
-            return std::string(std::istreambuf_iterator<char>(in), {});
-        };
-
-        bool busy = false;
-        for (auto waited = steady_clock::now(); !busy && since(waited) < std::chrono::seconds(30);) {
-            busy = programLog().find(kBusyAnnouncement) != std::string::npos;
-            if (!busy) std::this_thread::sleep_for(std::chrono::milliseconds(20));
-        }
+        // regexec spins on the marked page in the program too.
+        SpawnedProgram program(p.path, session.dir,
+                               {"ASAN_OPTIONS=verify_asan_link_order=0",
+                                std::string("LD_PRELOAD=") + SKYVANE_BUSY_REGEX_LIBRARY});
+        ASSERT_TRUE(program.started());
+        ASSERT_TRUE(program.waitForLog(kBusyAnnouncement, std::chrono::seconds(30)))
+            << "no scraper thread ever computed on the marked page:\n" << program.log();
         // The file goes, so only a save at the end can bring it back.
-        std::filesystem::remove(prefsFile);
+        std::filesystem::remove(store.path());
 
-        const auto start = steady_clock::now();
-        ::kill(pid, SIGTERM);
-        int status = 0;
-        pid_t ended = 0;
-        while ((ended = ::waitpid(pid, &status, WNOHANG)) == 0 && since(start) < std::chrono::seconds(20))
-            std::this_thread::sleep_for(std::chrono::milliseconds(20));
-        const auto took = since(start);
-        if (ended == 0) {
-            ::kill(pid, SIGKILL);
-            ::waitpid(pid, &status, 0);
-        }
-        ASSERT_TRUE(busy) << "no scraper thread ever computed on the marked page:\n" << programLog();
-        ASSERT_EQ(ended, pid) << "still running 20 s after SIGTERM:\n" << programLog();
-        EXPECT_LT(took, kStopBound) << programLog();
-        ASSERT_TRUE(WIFEXITED(status)) << status << "\n" << programLog();
-        EXPECT_EQ(WEXITSTATUS(status), 0) << programLog();
+        const SpawnedProgram::Exit exit = program.terminate();
+        ASSERT_TRUE(exit.ended) << "still running 20 s after SIGTERM:\n" << program.log();
+        EXPECT_LT(exit.took, kStopBound) << program.log();
+        ASSERT_TRUE(WIFEXITED(exit.status)) << exit.status << "\n" << program.log();
+        EXPECT_EQ(WEXITSTATUS(exit.status), 0) << program.log();
         const plist::Dict prefs = PreferenceStore(p.domain, PreferenceScope::CurrentUserAnyHost).copyMultiple();
-        ASSERT_TRUE(prefs.count("locations")) << programLog();
+        ASSERT_TRUE(prefs.count("locations")) << program.log();
         EXPECT_EQ(prefs.at("locations").asArray().size(), 1u);
     }
 }

@@ -2,19 +2,11 @@
 // fetches go: teardown waits for no network, the proxy exceptions are
 // honoured, and radar images come through the proxy.
 
-#include <fcntl.h>
-#include <signal.h>
-#include <spawn.h>
-#include <sys/wait.h>
-
 #include <gtest/gtest.h>
 
 #include <chrono>
 #include <cstdlib>
-#include <fstream>
-#include <iterator>
 #include <string>
-#include <thread>
 #include <vector>
 
 #include "CoreFixture.h"
@@ -22,11 +14,7 @@
 #include "app/Skyvane.h"
 #include "platform/PreferenceStore.h"
 #include "support/FastHttp.h"
-
-extern char** environ;
-// What every test program tells the sanitizers to leave alone (the shared test main).
-extern "C" const char* __tsan_default_suppressions();
-extern "C" const char* __lsan_default_suppressions();
+#include "support/SpawnedProgram.h"
 
 namespace {
 
@@ -102,54 +90,14 @@ TEST_F(NetworkWorkTest, TheStandaloneProgramEndsAtOnceOnSIGTERMDuringAStalledFet
     file.setMultiple(earlierPrefs("free_mode", {city("Des Moines, IA", Location::kPrimary)}), {});
     ASSERT_TRUE(file.synchronize());
 
-    // The fixture's environment (home, preference folder, http_proxy) and this
-    // test bus, headless; the sanitizers leave the desktop libraries alone, as
-    // in every test program.
-    const std::string threadSuppressions = session.dir.file("tsan.supp");
-    const std::string leakSuppressions = session.dir.file("lsan.supp");
-    std::ofstream(threadSuppressions) << __tsan_default_suppressions();
-    std::ofstream(leakSuppressions) << __lsan_default_suppressions();
-    std::vector<std::string> env{"TSAN_OPTIONS=suppressions=" + threadSuppressions,
-                                 "LSAN_OPTIONS=suppressions=" + leakSuppressions};
-    for (char** e = environ; *e != nullptr; ++e) {
-        const std::string entry = *e, name = entry.substr(0, entry.find('='));
-        if (name != "DISPLAY" && name != "WAYLAND_DISPLAY" && name != "TSAN_OPTIONS" && name != "LSAN_OPTIONS")
-            env.push_back(entry);
-    }
-    std::vector<char*> envp;
-    for (std::string& entry : env) envp.push_back(entry.data());
-    envp.push_back(nullptr);
-    std::string program = SKYVANE_APP_BINARY;
-    char* argv[] = {program.data(), nullptr};
-    posix_spawn_file_actions_t actions;
-    posix_spawn_file_actions_init(&actions);
-    const std::string log = session.dir.file("app.log");
-    posix_spawn_file_actions_addopen(&actions, 1, log.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-    posix_spawn_file_actions_adddup2(&actions, 1, 2);
-    pid_t pid = -1;
-    ASSERT_EQ(posix_spawn(&pid, program.c_str(), &actions, nullptr, argv, envp.data()), 0);
-    posix_spawn_file_actions_destroy(&actions);
-
-    const bool fetching = server.waitForRequests(1, 30000);
-    const auto start = steady_clock::now();
-    ::kill(pid, SIGTERM);
-    int status = 0;
-    pid_t ended = 0;
-    while ((ended = ::waitpid(pid, &status, WNOHANG)) == 0 && since(start) < std::chrono::seconds(20))
-        std::this_thread::sleep_for(std::chrono::milliseconds(20));
-    const auto took = since(start);
-    if (ended == 0) {
-        ::kill(pid, SIGKILL);
-        ::waitpid(pid, &status, 0);
-    }
-    auto programLog = [&log] {
-        std::ifstream in(log);
-        return std::string(std::istreambuf_iterator<char>(in), {});
-    };
-    ASSERT_TRUE(fetching) << "the program never asked for its city:\n" << programLog();
-    ASSERT_EQ(ended, pid) << "still running 20 s after SIGTERM:\n" << programLog();
-    EXPECT_LT(took, std::chrono::seconds(3));
-    ASSERT_TRUE(WIFEXITED(status)) << status;
-    EXPECT_EQ(WEXITSTATUS(status), 0) << programLog();
+    // The fixture's environment (home, preference folder, http_proxy) and this test bus.
+    SpawnedProgram program(SKYVANE_APP_BINARY, session.dir);
+    ASSERT_TRUE(program.started());
+    ASSERT_TRUE(server.waitForRequests(1, 30000)) << "the program never asked for its city:\n" << program.log();
+    const SpawnedProgram::Exit exit = program.terminate();
+    ASSERT_TRUE(exit.ended) << "still running 20 s after SIGTERM:\n" << program.log();
+    EXPECT_LT(exit.took, std::chrono::seconds(3));
+    ASSERT_TRUE(WIFEXITED(exit.status)) << exit.status;
+    EXPECT_EQ(WEXITSTATUS(exit.status), 0) << program.log();
 }
 #endif

@@ -2,7 +2,15 @@
 // A temporary folder removed with everything in it when the test ends.
 
 #include <filesystem>
+#include <fstream>
+#include <iterator>
 #include <string>
+
+// Everything the file holds; empty when it is missing.
+inline std::string fileBytes(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(in), {});
+}
 
 class TempDir {
 public:
