@@ -104,10 +104,7 @@ protected:
     }
     std::string prefsPath() const { return PreferenceStore(domain_, PreferenceScope::CurrentUserAnyHost).path(); }
     // The preference file as it lies on disk.
-    std::string storedBytes() const {
-        std::ifstream in(prefsPath(), std::ios::binary);
-        return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-    }
+    std::string storedBytes() const { return fileBytes(prefsPath()); }
     static bool waitFor(const std::function<bool()>& done, int ms = 15000) {
         return MainLoop::instance().runUntil(done, ms);
     }

@@ -269,11 +269,7 @@ TEST(PreferenceStore, TwoProgramsWritingOneDomainLoseNothing) {
 // A file nested 60,000 deep (either form) is damaged like any other: kept
 // aside, reported with the name it was kept as, and the store starts empty.
 TEST(PreferenceStore, AFileNestedPastTheLimitIsKeptAsideAndTheStoreStartsEmpty) {
-    const struct {
-        const char* form;
-        std::string bytes;
-    } files[] = {{"xml", hostile::deepXml(60000)}, {"binary", hostile::deepBinary(60000)}};
-    for (const auto& file : files) {
+    for (const hostile::FileForm& file : hostile::deepFiles()) {
         SCOPED_TRACE(file.form);
         TempDir dir;
         std::ofstream(dir.file("com.tesk.Skyvane.plist"), std::ios::binary) << file.bytes;
@@ -283,8 +279,7 @@ TEST(PreferenceStore, AFileNestedPastTheLimitIsKeptAsideAndTheStoreStartsEmpty) 
         std::string keptAs;
         EXPECT_NE(store.takeDamageReport(&keptAs).find("nested more than 256 levels"), std::string::npos);
         EXPECT_EQ(keptAs.rfind(dir.file("com.tesk.Skyvane.plist.damaged-"), 0), 0u) << keptAs;
-        std::ifstream aside(keptAs, std::ios::binary);
-        EXPECT_EQ(std::string(std::istreambuf_iterator<char>(aside), std::istreambuf_iterator<char>()), file.bytes);
+        EXPECT_EQ(fileBytes(keptAs), file.bytes);
 
         store.set("units", 1);
         ASSERT_TRUE(store.synchronize());
@@ -300,8 +295,7 @@ TEST(PreferenceStore, ASaveLargerThanTheReaderAcceptsLeavesTheOldFile) {
     PreferenceStore store("com.tesk.Skyvane", PreferenceScope::CurrentUserAnyHost, dir.path());
     store.set("locations", plist::Array{plist::Dict{{"city", "Ames, IA"}}});
     ASSERT_TRUE(store.synchronize());
-    std::ifstream in(store.path(), std::ios::binary);
-    const std::string before((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    const std::string before = fileBytes(store.path());
 
     store.set("big1", std::string(35u << 20, 'x'));
     store.set("big2", std::string(35u << 20, 'y'));
@@ -309,7 +303,6 @@ TEST(PreferenceStore, ASaveLargerThanTheReaderAcceptsLeavesTheOldFile) {
     EXPECT_FALSE(store.synchronize());
     EXPECT_NE(store.lastError().find("larger than 64 MiB"), std::string::npos) << store.lastError();
     EXPECT_NE(err.text().find("larger than 64 MiB"), std::string::npos);
-    std::ifstream after(store.path(), std::ios::binary);
-    EXPECT_EQ(std::string(std::istreambuf_iterator<char>(after), std::istreambuf_iterator<char>()), before);
+    EXPECT_EQ(fileBytes(store.path()), before);
     EXPECT_EQ(filesIn(dir.path()).size(), 2u);  // the file and its lock, nothing set aside
 }

@@ -68,6 +68,13 @@ inline std::string deepXml(uint32_t depth) {
     return out + "</dict></plist>\n";
 }
 
+// A preference file nested 60,000 deep, in either form.
+struct FileForm {
+    const char* form;
+    std::string bytes;
+};
+inline std::vector<FileForm> deepFiles() { return {{"xml", deepXml(60000)}, {"binary", deepBinary(60000)}}; }
+
 // An array holding the next one twice, `levels` times: few bytes, but 2^levels
 // values once every reference is followed.
 inline std::string sharedBinary(uint32_t levels) {
