@@ -10,6 +10,13 @@ protected:
         setup.runPreferences(samplePrefs(), advanced, name, pane, false);
         return *setup.prefControl();
     }
+    // Opened with the menu program refusing the preferences' units of 7.
+    SkyvanePrefs& openRefused(const FakeSkyvane& menu, const std::string& pane) {
+        plist::Dict unknownUnits = samplePrefs();
+        unknownUnits["units"] = 7;
+        setup.runPreferences(unknownUnits, true, &menu.name, pane, false);
+        return *setup.prefControl();
+    }
     ComTeskPlimSetup setup;
 };
 
@@ -145,41 +152,39 @@ TEST_F(SkyvanePrefsTest, OKOrCancelThatDoNotReachSkyvaneKeepTheWindowWithItsEdit
     using Action = void (ComTeskPrefsControl::*)(Control*);
     for (const auto& [button, action] : {std::pair<const char*, Action>{"OK", &ComTeskPrefsControl::OKAction},
                                          {"Cancel", &ComTeskPrefsControl::cancelAction}}) {
+        SCOPED_TRACE(button);
         SkyvanePrefs& prefs = open(true, "sources", &gone);
         CaptureStderr err;
         ASSERT_TRUE(prefs.fontSizePopup->userSelect(1));
         ASSERT_TRUE(prefs.sourceSetup_->sourceTable->userDrag({0}, 3, DropOperation::Above));
         const size_t alertsBefore = Application::shared().alerts().size();
         (prefs.*action)(nullptr);
-        EXPECT_NE(err.text().find("Couldn't get vended Skyvane"), std::string::npos) << button;
+        EXPECT_NE(err.text().find("Couldn't get vended Skyvane"), std::string::npos);
 
         // The window is back with every edit, and the program stays.
-        EXPECT_TRUE(prefs.prefsWindow->isVisible()) << button;
-        ASSERT_TRUE(prefs.prefs()) << button;
-        EXPECT_EQ(prefs.prefs()->at("font_size"), plist::Value(1)) << button;
-        EXPECT_EQ(prefs.sourceSetup_->sources(), (std::vector<int>{5, 6, 1, 3})) << button;
-        EXPECT_EQ(prefs.fontSizePopup->indexOfSelectedItem(), 1) << button;
-        EXPECT_FALSE(Application::shared().isTerminated()) << button;
+        EXPECT_TRUE(prefs.prefsWindow->isVisible());
+        ASSERT_TRUE(prefs.prefs());
+        EXPECT_EQ(prefs.prefs()->at("font_size"), plist::Value(1));
+        EXPECT_EQ(prefs.sourceSetup_->sources(), (std::vector<int>{5, 6, 1, 3}));
+        EXPECT_EQ(prefs.fontSizePopup->indexOfSelectedItem(), 1);
+        EXPECT_FALSE(Application::shared().isTerminated());
 
-        ASSERT_EQ(Application::shared().alerts().size(), alertsBefore + 1) << button;
+        ASSERT_EQ(Application::shared().alerts().size(), alertsBefore + 1);
         const AlertRef alert = Application::shared().alerts().back();
         EXPECT_TRUE(alert->isShowing());
         EXPECT_EQ(alert->parentWindow(), prefs.prefsWindow.get());
         EXPECT_EQ(alert->messageText(), "Skyvane did not receive your changes");
         EXPECT_EQ(alert->informativeText(), notRunning);
         ASSERT_TRUE(alert->userPressButton(kAlertDefaultReturn));
-        EXPECT_TRUE(prefs.prefsWindow->isVisible()) << button;
-        EXPECT_FALSE(Application::shared().isTerminated()) << button;
+        EXPECT_TRUE(prefs.prefsWindow->isVisible());
+        EXPECT_FALSE(Application::shared().isTerminated());
     }
 
     // A menu program that refuses the preferences: its reason is shown and
     // the window stays; once the value is mended OK closes it.
     FakeSkyvane menu;
     ASSERT_TRUE(menu.ready);
-    plist::Dict unknownUnits = samplePrefs();
-    unknownUnits["units"] = 7;
-    setup.runPreferences(unknownUnits, true, &menu.name, "general", false);
-    SkyvanePrefs& prefs = *setup.prefControl();
+    SkyvanePrefs& prefs = openRefused(menu, "general");
     prefs.OKAction(nullptr);
     EXPECT_TRUE(prefs.prefsWindow->isVisible());
     ASSERT_FALSE(prefs.lastSave().delivered());
@@ -200,10 +205,7 @@ TEST_F(SkyvanePrefsTest, OKOrCancelThatDoNotReachSkyvaneKeepTheWindowWithItsEdit
 TEST_F(SkyvanePrefsTest, ANewCityAndTheWindowTellARefusalTheSameWay) {
     FakeSkyvane menu;
     ASSERT_TRUE(menu.ready);
-    plist::Dict unknownUnits = samplePrefs();
-    unknownUnits["units"] = 7;
-    setup.runPreferences(unknownUnits, true, &menu.name, "newloc", false);
-    SkyvanePrefs& prefs = *setup.prefControl();
+    SkyvanePrefs& prefs = openRefused(menu, "newloc");
     Location city;
     city.name = "Denver, CO";
     CaptureStderr err;

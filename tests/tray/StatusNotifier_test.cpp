@@ -392,11 +392,8 @@ TEST_F(StatusNotifierTest, TheExportedMenuChangesOnlyToSettledMenusEachWithANewR
     EXPECT_GT(told.revisions[0], first);
     auto [rebuilt, after] = layout();
     EXPECT_EQ(rebuilt, told.revisions[0]);
-    expectSameLines(*menu, after);
     EXPECT_EQ(labels(after), (std::vector<std::string>{"Could not contact weather site  (5)", "35\u00B0  Boston, MA",
                                                        "---", "Updating\u2026 [off]", "Quit"}));
-    ASSERT_EQ(after.children.size(), 5u);
-    EXPECT_EQ(std::pair(after.children[1].iconWidth, after.children[1].iconHeight), std::pair(25, 25));
 
     // The update ends: the status line changes in place.
     update->setTitle("Update Now");
