@@ -139,15 +139,19 @@ kill "${part_pids[-1]}" 2>/dev/null || true
 settle 1
 
 # A search that waits on a site: the busy state is on screen meanwhile.
-start_bg "$SETUP_APP"
-wait_setup
-run_prefs newloc
-id=$(wait_window "Skyvane: New Location")
-settle 1
-xdotool windowactivate --sync "$id" 2>/dev/null || true
-click_at "$id" 100 55
-xdotool type --delay 20 "Slowtown"
-xdotool key Return
+# Starts the setup program on New Location and searches for the slow town.
+search_slowtown() {
+  start_bg "$SETUP_APP"
+  wait_setup
+  run_prefs newloc
+  id=$(wait_window "Skyvane: New Location")
+  settle 1
+  xdotool windowactivate --sync "$id" 2>/dev/null || true
+  click_at "$id" 100 55
+  xdotool type --delay 20 "Slowtown"
+  xdotool key Return
+}
+search_slowtown
 settle 1.5
 shot setup-newloc-searching "$id"
 
@@ -186,15 +190,7 @@ settle 0.3
 shot setup-newloc-searching-typed "$id"
 close_during_search Escape
 
-start_bg "$SETUP_APP"
-wait_setup
-run_prefs newloc
-id=$(wait_window "Skyvane: New Location")
-settle 1
-xdotool windowactivate --sync "$id" 2>/dev/null || true
-click_at "$id" 100 55
-xdotool type --delay 20 "Slowtown"
-xdotool key Return
+search_slowtown
 settle 1
 close_during_search alt+F4
 kill "${part_pids[-1]}" 2>/dev/null || true

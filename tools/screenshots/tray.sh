@@ -65,6 +65,17 @@ menu_during_first_update() {  # NAME X Y
   stop_item
 }
 
+# Both, each with a new program behind a slow proxy of its own.
+menus_across_updates() {  # NAME X Y
+  start_slow_proxy
+  menu_during_first_update "$@"
+  start_bg env http_proxy="$slow_proxy_url" "$SKYVANE_APP"
+  settle 6
+  menu_across_update "$@"
+  stop_item
+  stop_slow_proxy
+}
+
 # Ends the last program started, the one shown in the tray.
 stop_item() {
   xdotool key Escape
@@ -91,13 +102,7 @@ settle 2
 shot tray-xembed-menu
 rm -f "$OUT/tray-xembed-screen.png"
 stop_item
-start_slow_proxy
-menu_during_first_update tray-xembed-menu 1264 16
-start_bg env http_proxy="$slow_proxy_url" "$SKYVANE_APP"
-settle 6
-menu_across_update tray-xembed-menu 1264 16
-stop_item
-stop_slow_proxy
+menus_across_updates tray-xembed-menu 1264 16
 start_bg "$BUNDLES/skyvane-menu-host"
 settle 6
 shot tray-xembed-host
@@ -167,13 +172,7 @@ settle 2
 shot tray-sni-menu
 rm -f "$OUT/tray-sni-screen.png"
 stop_item
-start_slow_proxy
-menu_during_first_update tray-sni-menu 1266 784
-start_bg env http_proxy="$slow_proxy_url" "$SKYVANE_APP"
-settle 6
-menu_across_update tray-sni-menu 1266 784
-stop_item
-stop_slow_proxy
+menus_across_updates tray-sni-menu 1266 784
 start_bg "$BUNDLES/skyvane-menu-host"
 settle 6
 shot tray-sni-host-screen
