@@ -109,11 +109,7 @@ TEST_F(HostilePreferencesTest, WholeNumbersOfAnyIntegerTypeAreReadOthersRefusedB
     } cases[] = {
         {"units", "<int32 2>", 2, nullptr},
         {"units", "<uint32 0>", 0, nullptr},
-        {"display_color", "<int16 1>", 1, nullptr},
-        {"font_size", "<byte 1>", 1, nullptr},
-        {"icon_set", "<uint16 1>", 1, nullptr},
         {"max_no_locations", "<uint64 12>", 12, nullptr},
-        {"update_frequency", "<int32 45>", 45, nullptr},
         {"units", "<int32 7>", 0, "must be a whole number from 0 to 2, not 7"},
         {"units", "<uint64 18446744073709551615>", 0, "from 0 to 2, not 1.84467e+19"},
         {"units", "<'1'>", 0, "not the string \"1\""},
