@@ -85,7 +85,6 @@ TEST_F(HostilePreferencesTest, AFileNestedTooDeepIsSetAsideTheUserToldAndTheProg
         const size_t from = text.find(prefsPath());
         const std::string keptAs = text.substr(from, text.find(';') - from);
         EXPECT_EQ(fileBytes(keptAs), file.bytes) << keptAs;
-        EXPECT_NE(err.text().find("nested more than 256 levels"), std::string::npos);
         core->deactivate();
         core.reset();
 

@@ -107,8 +107,6 @@ TEST(PlistFile, PropertyListsPastTheBoundsAreRefusedNeverCrash) {
         {"binary at the limit", hostile::deepBinary(deepest), nullptr},
         {"xml one level deeper", hostile::deepXml(deepest + 1), "nested more than 256"},
         {"binary one level deeper", hostile::deepBinary(deepest + 1), "nested more than 256"},
-        {"xml 60,000 deep", hostile::deepXml(60000), "nested more than 256"},
-        {"binary 60,000 deep", hostile::deepBinary(60000), "nested more than 256"},
         {"xml 1,000,000 deep", hostile::deepXml(1000000), "nested more than 256"},
         {"binary 1,000,000 deep", hostile::deepBinary(1000000), "nested more than 256"},
         {"xml with hidden closing tags", hidden, "nested"},

@@ -26,11 +26,10 @@ public:
     // `extra` entries (NAME=value) replace the test's own; the display goes.
     SpawnedProgram(const std::string& path, const TempDir& dir, std::vector<std::string> extra = {})
         : log_(dir.file(path.substr(path.rfind('/') + 1) + ".log")) {
-        const std::string tsan = dir.file("tsan.supp"), lsan = dir.file("lsan.supp");
-        std::ofstream(tsan) << __tsan_default_suppressions();
-        std::ofstream(lsan) << __lsan_default_suppressions();
-        extra.push_back("TSAN_OPTIONS=suppressions=" + tsan);
-        extra.push_back("LSAN_OPTIONS=suppressions=" + lsan);
+        std::ofstream(dir.file("tsan.supp")) << __tsan_default_suppressions();
+        std::ofstream(dir.file("lsan.supp")) << __lsan_default_suppressions();
+        extra.push_back("TSAN_OPTIONS=suppressions=" + dir.file("tsan.supp"));
+        extra.push_back("LSAN_OPTIONS=suppressions=" + dir.file("lsan.supp"));
         std::vector<std::string> env = extra;
         for (char** e = environ; *e != nullptr; ++e) {
             const std::string entry = *e, name = entry.substr(0, entry.find('=') + 1);
@@ -51,9 +50,7 @@ public:
         posix_spawn_file_actions_destroy(&actions);
     }
     ~SpawnedProgram() {
-        if (pid_ <= 0) return;
-        ::kill(pid_, SIGKILL);
-        ::waitpid(pid_, nullptr, 0);
+        if (pid_ > 0) ::kill(pid_, SIGKILL), ::waitpid(pid_, nullptr, 0);
     }
     SpawnedProgram(const SpawnedProgram&) = delete;
     SpawnedProgram& operator=(const SpawnedProgram&) = delete;

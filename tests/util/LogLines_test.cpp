@@ -89,31 +89,27 @@ TEST(LogLines, LinesFromManyThreadsArriveWholeAndNothingIsLost) {
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
-        std::string text;
+        // The lines go to a pipe read meanwhile, or to a file read afterwards.
+        const std::string path = dir.file(std::string(c.name) + ".log");
+        int ends[2] = {-1, -1};
         if (c.toPipe) {
-            int ends[2];
             ASSERT_EQ(::pipe(ends), 0);
-            std::thread reader([&] { text = readAll(ends[0]); });
-            {
-                Redirect redirect(c.fd, ends[1]);
-                ::close(ends[1]);
-                logFromThreads(*c.stream);
-            }
-            reader.join();
-            ::close(ends[0]);
         } else {
-            const std::string path = dir.file(std::string(c.name) + ".log");
-            const int file = ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_APPEND, 0644);
-            ASSERT_GE(file, 0);
-            {
-                Redirect redirect(c.fd, file);
-                logFromThreads(*c.stream);
-            }
-            ::close(file);
-            const int in = ::open(path.c_str(), O_RDONLY);
-            text = readAll(in);
-            ::close(in);
+            ends[1] = ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_APPEND, 0644);
+            ASSERT_GE(ends[1], 0);
         }
+        std::string text;
+        std::thread reader([&] { text = c.toPipe ? readAll(ends[0]) : ""; });
+        {
+            Redirect redirect(c.fd, ends[1]);
+            ::close(ends[1]);
+            logFromThreads(*c.stream);
+        }
+        reader.join();
+        if (c.toPipe)
+            ::close(ends[0]);
+        else
+            text = fileBytes(path);
 
         // The unfinished line of the thread that ended came out last.
         const std::string tail = "unfinished 42";
