@@ -20,21 +20,18 @@ void pump() {
     for (int i = 0; i < 50 && gtk_events_pending(); ++i) gtk_main_iteration_do(FALSE);
 }
 
-// The lines a GTK menu shows, top to bottom: "---" for a separator, else the
-// label, after the picture's size when there is one, and " [off]" for a line
-// that cannot be chosen. Hidden lines are left out.
-std::vector<std::string> shownLines(GtkWidget* menu) {
-    std::vector<std::string> lines;
+// The lines a GTK menu shows, top to bottom, each with its text: "---" for a
+// separator, else the label, after the picture's size when there is one.
+// Hidden lines are left out.
+std::vector<std::pair<GtkWidget*, std::string>> menuLines(GtkWidget* menu) {
+    std::vector<std::pair<GtkWidget*, std::string>> lines;
     GList* entries = gtk_container_get_children(GTK_CONTAINER(menu));
     for (GList* e = entries; e; e = e->next) {
         GtkWidget* entry = GTK_WIDGET(e->data);
         if (!gtk_widget_get_visible(entry)) continue;
-        if (GTK_IS_SEPARATOR_MENU_ITEM(entry)) {
-            lines.push_back("---");
-            continue;
-        }
-        std::string line;
-        GList* parts = gtk_container_get_children(GTK_CONTAINER(gtk_bin_get_child(GTK_BIN(entry))));
+        std::string line = GTK_IS_SEPARATOR_MENU_ITEM(entry) ? "---" : "";
+        GList* parts =
+            line.empty() ? gtk_container_get_children(GTK_CONTAINER(gtk_bin_get_child(GTK_BIN(entry)))) : nullptr;
         for (GList* p = parts; p; p = p->next) {
             if (GTK_IS_IMAGE(p->data) && gtk_widget_get_visible(GTK_WIDGET(p->data))) {
                 GdkPixbuf* picture = gtk_image_get_pixbuf(GTK_IMAGE(p->data));
@@ -44,28 +41,28 @@ std::vector<std::string> shownLines(GtkWidget* menu) {
             if (GTK_IS_LABEL(p->data)) line += gtk_label_get_text(GTK_LABEL(p->data));
         }
         g_list_free(parts);
-        if (!gtk_widget_get_sensitive(entry)) line += " [off]";
-        lines.push_back(line);
+        lines.emplace_back(entry, line);
     }
     g_list_free(entries);
     return lines;
 }
 
-// Chooses the shown line with that label the way a click does: only when it can be chosen.
+// The texts, with " [off]" after a line that cannot be chosen.
+std::vector<std::string> shownLines(GtkWidget* menu) {
+    std::vector<std::string> shown;
+    for (const auto& [entry, text] : menuLines(menu))
+        shown.push_back(text + (text != "---" && !gtk_widget_get_sensitive(entry) ? " [off]" : ""));
+    return shown;
+}
+
+// Chooses the shown line with that text the way a click does: only when it can be chosen.
 bool choose(GtkWidget* menu, const std::string& label) {
-    bool chosen = false;
-    GList* entries = gtk_container_get_children(GTK_CONTAINER(menu));
-    for (GList* e = entries; e && !chosen; e = e->next) {
-        GtkWidget* entry = GTK_WIDGET(e->data);
-        if (GTK_IS_SEPARATOR_MENU_ITEM(entry) || !gtk_widget_is_sensitive(entry)) continue;
-        GList* parts = gtk_container_get_children(GTK_CONTAINER(gtk_bin_get_child(GTK_BIN(entry))));
-        for (GList* p = parts; p; p = p->next)
-            if (GTK_IS_LABEL(p->data) && label == gtk_label_get_text(GTK_LABEL(p->data))) chosen = true;
-        g_list_free(parts);
-        if (chosen) gtk_menu_item_activate(GTK_MENU_ITEM(entry));
-    }
-    g_list_free(entries);
-    return chosen;
+    for (const auto& [entry, text] : menuLines(menu))
+        if (text == label && text != "---" && gtk_widget_is_sensitive(entry)) {
+            gtk_menu_item_activate(GTK_MENU_ITEM(entry));
+            return true;
+        }
+    return false;
 }
 
 // Whether the open menu's window, once laid out, is large enough for all its lines.
