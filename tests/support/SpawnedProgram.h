@@ -73,6 +73,7 @@ public:
     };
     Exit terminate(std::chrono::seconds deadline = std::chrono::seconds(20)) {
         Exit exit;
+        if (pid_ <= 0) return exit;  // never a signal to pid -1, which means every process
         const auto start = std::chrono::steady_clock::now();
         ::kill(pid_, SIGTERM);
         pid_t ended = 0;
