@@ -171,8 +171,10 @@ void stopOnUnclosedScript(scraperLog::Stream, const std::string& text) {
 }
 
 TEST_F(NwsHostile, AStopRaisedDuringAScrapeEndsIt) {
-    // A page of about 1 MB that ends in an open script.
-    serve(largeForecastPage(1000 << 10) + "<script>", realReport());
+    // A long page that ends in an open script. Not longer: the sanitizers'
+    // regexec measures each token's subject to the end of the page, so the
+    // checked builds' scoring grows with the square of the page.
+    serve(largeForecastPage(200 << 10) + "<script>", realReport());
     auto flag = std::make_shared<StopFlag>();
     scraper->setStopFlag(flag);
     gStopOnScript = flag.get();
