@@ -111,6 +111,9 @@ protected:
     // Calls the core's named object as the setup application does, from
     // another thread while the main loop serves the call; the error text
     // when the call failed.
+    // Pushes of tens of megabytes take seconds to marshal in a loaded
+    // sanitizer build; a refusal must not turn into a time-out there.
+    static constexpr int kPushTimeoutMs = 60000;
     static std::optional<std::string> push(const std::string& name, const std::string& method, plist::Array args) {
         std::optional<std::string> error = "nobody holds " + name;
         std::atomic<bool> done{false};
@@ -118,7 +121,7 @@ protected:
         std::thread caller([&, poster = wake.poster()] {
             try {
                 if (auto remote = RemoteObject::lookup(name, kSkyvanePublic)) {
-                    remote->call(method, args, 5000);
+                    remote->call(method, args, kPushTimeoutMs);
                     error.reset();
                 }
             } catch (const RemoteCallError& e) {
@@ -127,7 +130,7 @@ protected:
             done = true;
             poster.post([] {});
         });
-        MainLoop::instance().runUntil([&] { return done.load(); }, 6000);
+        MainLoop::instance().runUntil([&] { return done.load(); }, kPushTimeoutMs + 1000);
         caller.join();
         return error;
     }
