@@ -26,32 +26,24 @@ struct Form {
     std::vector<std::string> keyParts;
     const char* host;
     const char* path;  // without its query: the route answers any
-    const char* page;
+    const char* page;     // under tests/fixtures/nws/forecast
     const char* station;  // "" when the page names none
 };
 
 const Form kForms[] = {
     {"Point", {"ifps", "crh", "Des+Moines", "IA", "DMX"}, "www.crh.noaa.gov", "/ifps/MapClick.php",
-     "forecast/point_des_moines.html", "KDSM"},
+     "point_des_moines.html", "KDSM"},
     {"Zone", {"TXZ205", "TXC029", "San+Antonio"}, "www.nws.noaa.gov", "/data/forecasts/TXZ205.php",
-     "forecast/zone_san_antonio.html", "KSAT"},
+     "zone_san_antonio.html", "KSAT"},
     {"TotalForecast", {"total_forecast", "springfield, il", "crh", "ilx", "ILZ051", "ILC167"}, "www.crh.noaa.gov",
-     "/total_forecast/index.php", "forecast/total_forecast_springfield.html", "KSPI"},
+     "/total_forecast/index.php", "total_forecast_springfield.html", "KSPI"},
     {"LatLon", {"ll", "Ankeny, IA", "crh", "DMX", "41.73", "-93.6"}, "www.crh.noaa.gov", "/port/MapClick.php",
-     "forecast/latlon_ankeny.html", ""},
+     "latlon_ankeny.html", ""},
 };
 
 enum class Layout { Unchanged, LineBreaks, Blanks, Indented };
-
-std::string layoutName(Layout layout) {
-    switch (layout) {
-    case Layout::Unchanged: return "Unchanged";
-    case Layout::LineBreaks: return "LineBreaks";
-    case Layout::Blanks: return "Blanks";
-    case Layout::Indented: return "Indented";
-    }
-    return "";
-}
+const char* const kLayoutNames[] = {"Unchanged", "LineBreaks", "Blanks", "Indented"};
+std::string layoutName(Layout layout) { return kLayoutNames[static_cast<int>(layout)]; }
 
 // The page with a line break or a blank after every tag, or with a line
 // break and two blanks between adjacent tags.
@@ -102,42 +94,25 @@ struct NwsPages : nwstest::NwsFixture {
         EXPECT_EQ(scraper->scrape(key(form.keyParts), report), 0) << form.name;
         return report;
     }
-    // The report a scraper thread hands to the menu controller for the form.
-    ScrapeReport handedOn(const Form& form) {
+    // The status of the report a scraper thread hands to the menu controller.
+    int handedStatus(const Form& form) {
         RecordingSink sink;
         ScraperThread thread(ScraperThread::ScrapeType::Location);
-        ScraperThread::LocationSpec& spec = thread.getLocationSpec();
-        spec.primaryScraper = scraper.get();
-        spec.primaryKey = key(form.keyParts);
-        spec.location.name = "Somewhere, IA";
-        spec.menuController = &sink;
+        thread.getLocationSpec().primaryScraper = scraper.get();
+        thread.getLocationSpec().primaryKey = key(form.keyParts);
+        thread.getLocationSpec().menuController = &sink;
         EXPECT_TRUE(thread.startLocation());
         thread.join();
-        const std::vector<ScrapeReport> reports = sink.reports();
-        EXPECT_EQ(reports.size(), 1u);
-        return reports.empty() ? ScrapeReport() : reports.front();
+        return sink.reports().empty() ? -1 : sink.reports().front().getStatus();
     }
 };
 
-// ---------------------------------------------------------------------------
-// Pages that are not the weather.
-
-// Each answered with status 200, as a portal or a broken server gives them.
-struct NotWeatherPage {
-    const char* name;
-    const char* file;  // under tests/fixtures/notweather
-};
-
-const NotWeatherPage kNotWeather[] = {
-    {"CaptivePortal", "portal.html"},
-    {"ServiceUnavailable", "unavailable.html"},
-    {"NewsSite", "unrelated.html"},
-};
-
-class NwsNotWeather : public ::testing::TestWithParam<std::tuple<NotWeatherPage, Layout>>, public NwsPages {
+// Files under tests/fixtures/notweather, each answered with status 200, as a
+// portal or a broken server gives them.
+class NwsNotWeather : public ::testing::TestWithParam<std::tuple<const char*, Layout>>, public NwsPages {
 protected:
     std::string page() const {
-        return laidOut(fixtureText(std::string("notweather/") + std::get<0>(GetParam()).file), std::get<1>(GetParam()));
+        return laidOut(fixtureText(std::string("notweather/") + std::get<0>(GetParam())), std::get<1>(GetParam()));
     }
 };
 
@@ -157,8 +132,7 @@ TEST_P(NwsNotWeather, GivesNoValueAndFailsTheUpdate) {
         }
         EXPECT_EQ(report.score(), 0) << form.name;
 
-        const ScrapeReport handed = handedOn(form);
-        EXPECT_EQ(handed.getStatus(), SuperScraper::EmptyKey) << form.name;
+        EXPECT_EQ(handedStatus(form), SuperScraper::EmptyKey) << form.name;
     }
 }
 
@@ -171,20 +145,16 @@ TEST_P(NwsNotWeather, SearchFindsNoCity) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Pages, NwsNotWeather,
-                         ::testing::Combine(::testing::ValuesIn(kNotWeather),
+                         ::testing::Combine(::testing::Values("portal.html", "unavailable.html", "unrelated.html"),
                                             ::testing::Values(Layout::Unchanged, Layout::LineBreaks,
                                                               Layout::Indented)),
                          [](const auto& info) {
-                             return std::string(std::get<0>(info.param).name) + layoutName(std::get<1>(info.param));
+                             const std::string file = std::get<0>(info.param);
+                             return file.substr(0, file.find('.')) + layoutName(std::get<1>(info.param));
                          });
 
-// ---------------------------------------------------------------------------
-// The source's own pages laid out anew.
-
 namespace {
-
 class NwsLayout : public ::testing::TestWithParam<std::tuple<Form, Layout>>, public NwsPages {};
-
 }  // namespace
 
 // The re-laid-out page gives the report of the unchanged page, value for
@@ -192,7 +162,7 @@ class NwsLayout : public ::testing::TestWithParam<std::tuple<Form, Layout>>, pub
 // the layout. What the menu and the tool tip show holds no entity.
 TEST_P(NwsLayout, GivesTheValuesOfTheUnchangedPage) {
     const auto& [form, layout] = GetParam();
-    const std::string original = fixtureText(std::string("nws/") + form.page);
+    const std::string original = fixtureText(std::string("nws/forecast/") + form.page);
     servePage(form, original);
     const ScrapeReport unchanged = scrape(form);
     ASSERT_GE(unchanged.getOutputHashRef().size(), 20u) << "the unchanged page gives its values";
