@@ -25,6 +25,26 @@ constexpr int kExtended = RegexFlags::Extended;
 constexpr int kFirstCelsiusPeriod = 0;
 constexpr int kLastCelsiusPeriod = 7;
 
+bool isLayoutSpace(char c) { return c == ' ' || c == '\n' || c == '\r' || c == '\t'; }
+
+// Where "<b>" + heading + "</b>" starts, white space allowed inside the bold
+// tags (a page laid out with a line break after every tag); npos when absent.
+size_t findBoldHeading(const std::string& page, std::string_view heading) {
+    constexpr std::string_view open = "<b>";
+    constexpr std::string_view close = "</b>";
+    for (size_t at = page.find(heading); at != std::string::npos; at = page.find(heading, at + 1)) {
+        size_t start = at;
+        while (start > 0 && isLayoutSpace(page[start - 1])) --start;
+        size_t end = at + heading.size();
+        while (end < page.size() && isLayoutSpace(page[end])) ++end;
+        if (start >= open.size() && page.compare(start - open.size(), open.size(), open) == 0 &&
+            page.compare(end, close.size(), close) == 0) {
+            return start - open.size();
+        }
+    }
+    return std::string::npos;
+}
+
 }  // namespace
 
 UgScraper::UgScraper(const std::string& searchText, const std::string& scrapeText)
@@ -107,7 +127,7 @@ std::string UgScraper::cleanCityName(const std::string& name) {
 void UgScraper::trimPage(std::string& page) {
     size_t at = page.find("Probability of Precipitation");
     if (at != std::string::npos) page.erase(at);
-    at = page.find("<b>Personal Weather Stations</b>");
+    at = findBoldHeading(page, "Personal Weather Stations");
     if (at != std::string::npos) page.erase(at);
     at = page.find("Add a Scrolling Gizmo to your Windows Desktop");
     if (at != std::string::npos) page.erase(0, at);
@@ -177,6 +197,13 @@ int UgScraper::scrape(const std::string& key, ScrapeReport& report) {
     compactPage(page);
     StringMap& out = report.getOutputHashRef();
     const int status = scoreData(page, scrapeConfig_, input, out);
+    // A page that gave no value at all is not this site's weather page (a
+    // captive portal, an error page): nothing is made up from it, neither a
+    // calm wind nor the default condition code, so the update fails.
+    if (out.empty()) {
+        postProcessScrape(report);
+        return status;
+    }
 
     composeWind(out);
     out["weatherCode"] = conditionWordToCode(getHash(out, "condition-word", ""));

@@ -42,8 +42,9 @@ public:
     static const char* const kFullTokens;
 
     // Keeps the part of the page that holds the city's weather: cut before
-    // the precipitation chart and the personal weather stations, and drop
-    // the site's header up to the desktop-gizmo link.
+    // the precipitation chart and the personal weather stations (their bold
+    // heading, also with white space inside the bold tags), and drop the
+    // site's header up to the desktop-gizmo link.
     static void trimPage(std::string& page);
     // Runs of blanks and line feeds shrink to their first character; the page
     // ends at its first NUL byte.

@@ -67,6 +67,12 @@ int UsaScraper::scrape(const std::string& key, ScrapeReport& report) {
     report.setInput("in_tokens", "");
     StringMap& out = report.getOutputHashRef();
     const int status = scoreData(page, scrapeConfig_, report.getInputHashRef(), out);
+    // A page that gave no value at all is not this site's weather page: no
+    // forecast list is started from it.
+    if (out.empty()) {
+        postProcessScrape(report);
+        return status;
+    }
 
     // The rest of today leads the forecast, with the current code and
     // today's values; missing ones still put an empty entry in front.

@@ -179,7 +179,8 @@ TEST_F(UsaScraperTest, SearchNeverTakesItsOwnAddressForACity) {
     // A search configuration that reads any text as a name still pairs names
     // only with result links, never with the address it fetched.
     std::string loose = shippedConfig("t1");
-    loose.replace(loose.find("name-minscore=600"), 17, "#");
+    const size_t floor = loose.find("name-minscore=");
+    loose.replace(floor, loose.find('\n', floor) - floor, "#");
     UsaScraper scraper(loose, shippedConfig("t2"));
     scraper.setHttpProxy("127.0.0.1", server_.port());
     EXPECT_EQ(scraper.search("Xyzzy", cities), SuperScraper::Success);
