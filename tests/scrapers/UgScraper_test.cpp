@@ -280,6 +280,12 @@ TEST_F(UgScraperTest, PageTrimAndCompaction) {
     UgScraper::compactPage(page);
     EXPECT_EQ(page, "a b\nc d\t\t e");
 
+    // The stations' heading as a page with a line break after every tag has it;
+    // the same words outside a bold heading cut nothing.
+    page = "Personal Weather Stations <b>\n Personal Weather Stations\n</b>\npws";
+    UgScraper::trimPage(page);
+    EXPECT_EQ(page, "Personal Weather Stations ");
+
     page = "no markers";
     UgScraper::trimPage(page);
     EXPECT_EQ(page, "no markers");
