@@ -400,8 +400,9 @@ void PlimMenu::setRadarItem(MenuItem& item, const std::string& fileName) {
         const std::string path = getUserHomeDirectory() + kRadarFolder + fileName;
         if (FileUtils::getFileLen(path) >= kSmallestRadarImage) radar = Image::load(path);
     }
-    // No file, a short one, or one that does not read as an image (it may be
-    // replaced while we look): say so instead of showing a broken picture.
+    // No file, a short one, one that does not read as an image (it may be
+    // replaced while we look), or one declaring a picture past the load bound
+    // (refused from its header, never decoded): say so instead of a picture.
     if (!radar) {
         setConditionItem(item, "Radar", "not available", "");
         return;

@@ -7,6 +7,7 @@
 #include <cstring>
 
 #include "platform/ImageCanvas.h"
+#include "platform/internal/ImageLoad.h"
 #include "platform/internal/ImageStorage.h"
 
 Bitmap::Bitmap(int w, int h, int spp, bool alpha, bool isPlanar)
@@ -72,12 +73,9 @@ ImageRef Image::create(Size size) {
 }
 
 ImageRef Image::load(const std::string& path) {
-    GError* error = nullptr;
-    GdkPixbuf* pixbuf = gdk_pixbuf_new_from_file(path.c_str(), &error);
-    if (!pixbuf) {
-        if (error) g_error_free(error);
-        return nullptr;
-    }
+    const PixbufRef loaded = loadPixbufWithin(path, kMaxLoadSide);
+    if (!loaded) return nullptr;
+    GdkPixbuf* pixbuf = loaded.get();
     const int w = gdk_pixbuf_get_width(pixbuf), h = gdk_pixbuf_get_height(pixbuf);
     const int channels = gdk_pixbuf_get_n_channels(pixbuf);
     const bool alpha = gdk_pixbuf_get_has_alpha(pixbuf);
@@ -98,7 +96,6 @@ ImageRef Image::load(const std::string& path) {
         cairo_surface_mark_dirty(s);
         image->hasAlpha_ = alpha;
     }
-    g_object_unref(pixbuf);
     return image;
 }
 

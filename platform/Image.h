@@ -47,7 +47,13 @@ class Image : public std::enable_shared_from_this<Image> {
 public:
     // A transparent image of the size (whole pixels, rounded up); null for an empty size.
     static ImageRef create(Size size);
-    // An image read from a PNG, GIF, JPEG or TIFF file; null when unreadable.
+    // The most pixels a loaded file may declare on either side: far past any
+    // icon or radar image.
+    static constexpr int kMaxLoadSide = 4096;
+    // An image read from a PNG, GIF, JPEG or TIFF file; null when unreadable,
+    // or when its header declares more than kMaxLoadSide pixels on a side
+    // (refused from the header, without decoding). Every image file, from the
+    // bundle, the network or a cache, is read through here.
     static ImageRef load(const std::string& path);
     // An image holding the bitmap (one or two samples are gray, three or four
     // colour); null for a bitmap that is not 8-bit or whose data is short.

@@ -3,14 +3,17 @@
 
 #include <sys/stat.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
 #include <mutex>
+#include <string_view>
 #include <vector>
 
 #include "model/CodeTables.h"
 #include "scrapers/FlexiScraper.h"
+#include "scrapers/ImageHeader.h"
 #include "util/Clock.h"
 #include "util/FileUtils.h"
 #include "util/GeneralUtils.h"
@@ -23,6 +26,10 @@ constexpr int kSmallestImage = 2000;
 constexpr time_t kFreshAge = 1800;
 constexpr time_t kSmallFileAge = 10800;
 constexpr int kSmallFileSize = 1023;
+// Far past any real radar image. A reply declaring more is refused from its
+// header: a few kilobytes of compressed zeros can declare a picture that
+// takes gigabytes and seconds to decode.
+constexpr std::uint32_t kLargestRadarSide = 4096;
 const char* const kSalt = "kelpdrawnfist";
 
 std::mutex hostMutex;
@@ -40,6 +47,17 @@ bool makeFolder(const std::string& path, const char* failure) {
 bool isPlainFileName(const std::string& name) {
     return name.find('/') == std::string::npos && name.find("..") == std::string::npos &&
            name.find('\0') == std::string::npos;
+}
+
+// True when the file starts as an image whose declared size is past the
+// bound; a file that is no image at all is left to the menu, which shows
+// "not available" for it.
+bool declaresTooLarge(const std::string& path, int fileLength) {
+    FileUtils file;
+    std::string head;
+    if (file.openForReading(path) != 0) return false;
+    file.readFilePart(0, static_cast<unsigned long>(std::min(fileLength, kRadarCapacity)), head);
+    return declaredImageSize(head).has_value() && !isImageWithin(head, kLargestRadarSide);
 }
 
 }  // namespace
@@ -93,7 +111,13 @@ void FlexiScraper::processRadar(ScrapeReport& report) {
     out["radarFile"] = fileName;
     const std::string path = cache + fileName;
 
-    const int size = FileUtils::getFileLen(path);
+    // A cached image past the bound (stored by an older version) is dropped,
+    // so that a proper one is asked for now instead of after its age runs out.
+    int size = FileUtils::getFileLen(path);
+    if (size > 0 && declaresTooLarge(path, size)) {
+        FileUtils::removeFile(path);
+        size = 0;
+    }
     const time_t allowedAge = size <= kSmallFileSize ? kSmallFileAge : kFreshAge;
     if (size > 0 && Clock::now() - FileUtils::getLastModificationTime(path) < allowedAge) return;
 
@@ -112,9 +136,15 @@ void FlexiScraper::processRadar(ScrapeReport& report) {
         return;
     }
     if (length <= kSmallestImage) return;
+    const std::string_view reply(data.data(), static_cast<size_t>(length));
+    if (!isImageWithin(reply, kLargestRadarSide)) {
+        std::printf("FlexiScraper: radar reply is not an image of at most %u x %u pixels[%s\n", kLargestRadarSide,
+                    kLargestRadarSide, url.c_str());
+        return;
+    }
     // Replaced through a temporary file and a rename: a reader sees the old
     // image or the new one, never a missing or half-written file.
-    if (FileUtils::safeWriteFile(path, std::string(data.data(), static_cast<size_t>(length))) == length) {
+    if (FileUtils::safeWriteFile(path, std::string(reply)) == length) {
         out["radar"] = "1";
     }
 }

@@ -269,8 +269,11 @@ TEST_F(PlimMenuTest, RadarLinesNeedAFileOfMoreThan1023Bytes) {
     writeRadar("small.ppm", 1023);
     writeRadar("radar.ppm", 1024);
     std::ofstream(folder / "broken.gif", std::ios::binary) << std::string(2000, 'G');
+    // 88 KB that declare 27000 x 27000 pixels: refused from the header.
+    std::filesystem::copy_file(std::filesystem::path(SKYVANE_FIXTURES_DIR) / "radar/declares-27000x27000.png",
+                               folder / "huge.gif");
 
-    for (const char* name : {"", "small.ppm", "missing.gif", "broken.gif"}) {
+    for (const char* name : {"", "small.ppm", "missing.gif", "broken.gif", "huge.gif"}) {
         plim_->setMenuItem(0, record({{"type", "9"}, {"pcName", name}}));
         EXPECT_EQ(line(0)->title(), "not available") << name;
         ASSERT_TRUE(line(0)->image()) << name;

@@ -2,6 +2,7 @@
 
 #include <gdk-pixbuf/gdk-pixbuf.h>
 #include <gtest/gtest.h>
+#include <sys/resource.h>
 
 #include <filesystem>
 #include <fstream>
@@ -139,6 +140,33 @@ TEST(Image, SavesAndLoadsPngTiffJpegAndGif) {
     std::ofstream(dir.file("junk.png")) << "not an image";
     EXPECT_EQ(Image::load(dir.file("junk.png")), nullptr);
     EXPECT_FALSE(image->savePNG(dir.file("no/such/folder/x.png")));
+}
+
+long maxResidentKB() {
+    struct rusage usage {};
+    getrusage(RUSAGE_SELF, &usage);
+    return usage.ru_maxrss;
+}
+
+TEST(Image, FilesDeclaringMoreThanTheBoundAreRefusedBeforeDecoding) {
+    // 88 KB of compressed zero rows that declare 27000 x 27000 pixels: decoded,
+    // they would take gigabytes.
+    const long before = maxResidentKB();
+    EXPECT_EQ(Image::load(std::string(SKYVANE_FIXTURES_DIR) + "/radar/declares-27000x27000.png"), nullptr);
+    EXPECT_LT(maxResidentKB() - before, 200 * 1024);
+
+    TempDir dir;
+    for (Size size : {Size{4096, 1}, Size{1, 4096}, Size{4097, 1}, Size{1, 4097}}) {
+        const std::string path = dir.file("edge.png");
+        ASSERT_TRUE(Image::create(size)->savePNG(path));
+        ImageRef loaded = Image::load(path);
+        if (size.width > 4096 || size.height > 4096) {
+            EXPECT_EQ(loaded, nullptr) << size.width << " x " << size.height;
+        } else {
+            ASSERT_NE(loaded, nullptr);
+            EXPECT_EQ(loaded->size(), size);
+        }
+    }
 }
 
 TEST(Image, CopyIsIndependent) {

@@ -20,13 +20,30 @@ namespace {
 
 constexpr time_t kNow = 1796770380;
 
+std::string le16(int v) { return {static_cast<char>(v & 0xFF), static_cast<char>(v >> 8 & 0xFF)}; }
+
+// A GIF whose screen is w x h and whose one frame is frameW x frameH, padded
+// with comment blocks past `atLeast` bytes: the radar step reads only headers.
+std::string gif(int w, int h, int frameW = 0, int frameH = 0, size_t atLeast = 5000) {
+    std::string g = "GIF89a" + le16(w) + le16(h) + std::string("\x80\0\0\0\0\0\xFF\0\0", 9);
+    while (g.size() < atLeast) g += "\x21\xFE\xFF" + std::string(255, 'c') + std::string(1, '\0');
+    g += "\x2C" + le16(0) + le16(0) + le16(frameW ? frameW : w) + le16(frameH ? frameH : h);
+    return g + std::string("\0\x02\x02\x44\x01\0\x3B", 7);
+}
+
+std::string hugePng() {
+    std::string png;
+    FileUtils::readFile(std::string(SKYVANE_FIXTURES_DIR) + "/radar/declares-27000x27000.png", png);
+    return png;
+}
+
 class Radar : public ::testing::Test {
 protected:
     Radar() {
         setenv("HOME", home.path().c_str(), 1);
         Clock::pin(kNow);
         FlexiScraper::setRadarServiceHost(server.address());
-        image = "GIF89a" + std::string(5000, '\x11');
+        image = gif(600, 550);
         server.route("*", "/get_radar.php", FixtureReply::page(image, 200, "image/gif"));
     }
     ~Radar() override { Clock::unpin(); }
@@ -175,4 +192,52 @@ TEST_F(Radar, UnwritableHomeIsReported) {
     EXPECT_NE(text.find("Couldn't create Skyvane directory in Application Support...\nmkdir failed, errno = "),
               std::string::npos);
     EXPECT_EQ(report.getOutputHashRef()["radar"], "0");
+}
+
+TEST_F(Radar, StoresOnlyImagesWithinTheBound) {
+    ASSERT_EQ(hugePng().size(), 88668u);
+    // Each is refused from its header, and nothing reaches the cache folder.
+    for (const std::string& reply : {hugePng(), gif(4097, 10), gif(10, 4097), gif(100, 100, 27000, 27000),
+                                     "<html><body>Please accept the terms to continue." + std::string(3000, ' ')}) {
+        server.clearRoutes();
+        server.route("*", "/get_radar.php", FixtureReply::page(reply, 200, "image/png"));
+        ScrapeReport report = primary("Boston, MA");
+        CaptureStdout log;
+        scraper.processRadar(report);
+        EXPECT_EQ(report.getOutputHashRef()["radar"], "0");
+        EXPECT_NE(log.text().find("radar reply is not an image of at most 4096 x 4096 pixels[http://"),
+                  std::string::npos);
+        EXPECT_TRUE(fs::is_empty(fs::path(cacheFile(""))));
+    }
+    // The largest image allowed is stored.
+    image = gif(4096, 4096);
+    server.clearRoutes();
+    server.route("*", "/get_radar.php", FixtureReply::page(image, 200, "image/gif"));
+    ScrapeReport report = primary("Boston, MA");
+    scraper.processRadar(report);
+    EXPECT_EQ(report.getOutputHashRef()["radar"], "1");
+    std::string stored;
+    FileUtils::readFile(cacheFile("Boston, MA Radar.gif"), stored);
+    EXPECT_TRUE(stored == image);
+}
+
+TEST_F(Radar, CachedImagePastTheBoundIsReplacedAtOnce) {
+    fs::create_directories(fs::path(cacheFile("")));
+    const std::string path = cacheFile("Boston, MA Radar.gif");
+    FileUtils::writeFile(path, hugePng());  // fresh: would otherwise stay for 30 minutes
+    ScrapeReport report = primary("Boston, MA");
+    scraper.processRadar(report);
+    EXPECT_EQ(server.requestCount(), 1u);
+    EXPECT_EQ(report.getOutputHashRef()["radar"], "1");
+    std::string stored;
+    FileUtils::readFile(path, stored);
+    EXPECT_TRUE(stored == image);
+
+    // Refused again by the service: the bad file is gone all the same.
+    FileUtils::writeFile(path, hugePng());
+    server.clearRoutes();
+    server.route("*", "/get_radar.php", FixtureReply::page("gone", 404));
+    CaptureStdout log;
+    scraper.processRadar(report);
+    EXPECT_FALSE(fs::exists(path));
 }
