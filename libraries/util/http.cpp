@@ -10,6 +10,7 @@
 
 #include <algorithm>
 #include <atomic>
+#include <cctype>
 #include <climits>
 #include <cerrno>
 #include <chrono>
@@ -18,6 +19,7 @@
 #include <functional>
 #include <map>
 #include <mutex>
+#include <string_view>
 #include <system_error>
 #include <thread>
 #include <vector>
@@ -79,6 +81,36 @@ struct PendingLookUp {
     bool found = false;
     sockaddr_in address{};
 };
+
+bool equalsIgnoringCase(std::string_view a, std::string_view b) {
+    return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) {
+               return std::tolower(static_cast<unsigned char>(x)) == std::tolower(static_cast<unsigned char>(y));
+           });
+}
+
+std::string_view trimmed(std::string_view text) {
+    const size_t begin = text.find_first_not_of(" \t\r");
+    if (begin == std::string_view::npos) return {};
+    return text.substr(begin, text.find_last_not_of(" \t\r") - begin + 1);
+}
+
+// Whether a reply ended before the body its header declares (logged).
+bool cutShort(const std::string& header, unsigned long long bodyBytes) {
+    unsigned long long declared = 0;
+    if (!http::declaredLength(header, declared) || bodyBytes >= declared) return false;
+    GeneralUtils::print("Got [" + std::to_string(bodyBytes) + "] of [" + std::to_string(declared) +
+                        "] body bytes, the reply was cut short\n");
+    return true;
+}
+
+// cutShort for a binary reply as stored; one without a complete header is
+// refused by the caller on its own.
+bool binaryCutShort(const char* bytes, int stored) {
+    const char* end = bytes + stored;
+    const char* separator = std::search(bytes, end, kSeparator, kSeparator + 4);
+    if (separator == end) return false;
+    return cutShort(std::string(bytes, separator), static_cast<unsigned long long>(end - separator - 4));
+}
 
 void closeSocket(int fd) {
     while (::close(fd) != 0 && errno == EINTR) {
@@ -300,25 +332,35 @@ void http::logTooLong(long bytes) {
     GeneralUtils::error("Got [" + std::to_string(bytes) + " bytes, page seems too long, bailing out of http request!\n");
 }
 
-int http::doRequest(const std::string& host, int port, const std::string& request, std::string& response) {
+int http::doRequest(const std::string& host, int port, const std::string& request, std::string& response,
+                    bool bodyFollows) {
     int fd = -1;
     int rc = startRequest(host, port, request, fd);
     if (rc != HttpResult::Ok) return rc;
     response.clear();
     bool cut = false;
-    rc = receiveUntilClosed(fd, [&response, &cut](const char* chunk, size_t size) {
-        // Zero bytes carry nothing in a page and would end it for C-string
-        // consumers: drop them, keep the text after them.
+    bool inBody = false;
+    unsigned long long bodyBytes = 0;  // as received, zero bytes included
+    rc = receiveUntilClosed(fd, [&](const char* chunk, size_t size) {
         for (size_t i = 0; i < size; ++i) {
-            if (chunk[i] != '\0') response.push_back(chunk[i]);
+            if (inBody) ++bodyBytes;
+            // Zero bytes carry nothing in a page and would end it for
+            // C-string consumers: drop them, keep the text after them.
+            if (chunk[i] == '\0') continue;
+            response.push_back(chunk[i]);
+            if (!inBody && chunk[i] == '\n' && response.ends_with(kSeparator)) inBody = true;
         }
         if (static_cast<long>(response.size()) <= kMaxTextBytes) return true;
+        // The page is used as far as it was read.
         logTooLong(static_cast<long>(response.size()));
         cut = true;
         return false;
     });
-    // A page cut short is not the page: reading it would give wrong values.
-    return cut ? HttpResult::TooLong : rc;
+    if (rc != HttpResult::Ok || cut || !bodyFollows) return rc;
+    // A connection that ended before the declared body did is a lost reply,
+    // not the page: what is missing would read as values that are not there.
+    return cutShort(response.substr(0, response.find(kSeparator)), bodyBytes) ? HttpResult::ReceiveFailed
+                                                                              : HttpResult::Ok;
 }
 
 int http::doRequestBinary(const std::string& host, int port, const std::string& request, char* data, int& length,
@@ -356,8 +398,7 @@ int http::withRetries(const std::string& host, const std::string& uri, const std
     int rc = HttpResult::Ok;
     for (int remaining = retries_; remaining >= 0;) {
         rc = attempt();
-        // The same page would be too long again.
-        if (rc == HttpResult::Ok || rc == HttpResult::Stopped || rc == HttpResult::TooLong) break;
+        if (rc == HttpResult::Ok || rc == HttpResult::Stopped) break;
         --remaining;
         if (!retryPause(host, uri, remaining)) {
             rc = HttpResult::Stopped;
@@ -405,6 +446,8 @@ int http::getBinary(const std::string& host, const std::string& uri, int port, s
                               : doRequestBinary(host, port, request, work.data(), stored, overflow);
         // Codes 1 to 3 come before the first byte is read.
         received = result == HttpResult::Ok || result == HttpResult::ReceiveFailed;
+        if (result == HttpResult::Ok && !overflow && binaryCutShort(work.data(), stored))
+            result = HttpResult::ReceiveFailed;
         return result;
     });
     length = received ? stored : capacity;
@@ -431,7 +474,7 @@ int http::head(const std::string& host, const std::string& uri, std::string& hea
     if (refuseUnsafe(host, uri)) return HttpResult::SendFailed;
     const std::string request = requestText("HEAD", uri, host, port, kBinaryAgent);
     std::string response;
-    int rc = withRetries(host, uri, [&] { return doRequest(host, port, request, response); });
+    int rc = withRetries(host, uri, [&] { return doRequest(host, port, request, response, false); });
     if (rc != HttpResult::Ok) return rc;
     std::string headerPart;
     std::string bodyPart;
@@ -463,4 +506,26 @@ void http::getHeaderAndData(std::string& response, std::string& header, std::str
     }
     header.append(response, 0, separator);
     body.append(response, separator + 4, std::string::npos);
+}
+
+bool http::declaredLength(const std::string& header, unsigned long long& length) {
+    std::string_view rest(header);
+    while (!rest.empty()) {
+        const size_t newline = rest.find('\n');
+        const std::string_view line = rest.substr(0, newline);
+        rest = newline == std::string_view::npos ? std::string_view() : rest.substr(newline + 1);
+        const size_t colon = line.find(':');
+        if (colon == std::string_view::npos || !equalsIgnoringCase(trimmed(line.substr(0, colon)), "Content-Length"))
+            continue;
+        const std::string_view value = trimmed(line.substr(colon + 1));
+        if (value.empty() || value.find_first_not_of("0123456789") != std::string_view::npos) continue;
+        unsigned long long n = 0;
+        for (char digit : value) {
+            const unsigned d = static_cast<unsigned>(digit - '0');
+            n = n > (ULLONG_MAX - d) / 10 ? ULLONG_MAX : n * 10 + d;
+        }
+        length = n;
+        return true;
+    }
+    return false;
 }

@@ -17,9 +17,9 @@ constexpr int Ok = 0;
 constexpr int NoHost = 1;       // the host name could not be resolved
 constexpr int NoConnect = 2;    // refused or not completed within the connect time-out
 constexpr int SendFailed = 3;   // no socket, or the request could not be sent
-constexpr int ReceiveFailed = 4;  // a receive error; for binary fetches also an unusable reply
+constexpr int ReceiveFailed = 4;  // a receive error or a body shorter than its Content-Length; for
+                                  // binary fetches also an unusable reply
 constexpr int Stopped = 5;        // the stop flag was set: no further attempt is made
-constexpr int TooLong = 6;        // a text reply passed the size limit: cut, so failed, and not asked again
 }  // namespace HttpResult
 
 class http {
@@ -75,11 +75,18 @@ public:
     // Appends the text before the first empty line to header and the rest,
     // verbatim, to body; a response without an empty line is all header.
     void getHeaderAndData(std::string& response, std::string& header, std::string& body);
+    // The body length a reply header declares in its first well-formed
+    // Content-Length line (name in any case, value all digits; values past
+    // the largest number read as the largest). False when it declares none.
+    static bool declaredLength(const std::string& header, unsigned long long& length);
 
 protected:
     int startRequest(const std::string& host, int port, const std::string& request, int& socket);
     bool doNonBlockingConnect(int socket, int timeoutMs, const void* address, unsigned addressLength);
-    int doRequest(const std::string& host, int port, const std::string& request, std::string& response);
+    // A reply with a body (every GET) whose body stops short of its
+    // Content-Length fails with ReceiveFailed; a HEAD reply's is not checked.
+    int doRequest(const std::string& host, int port, const std::string& request, std::string& response,
+                  bool bodyFollows = true);
     // length: the capacity on entry, the bytes stored on return. overflow is
     // set when the reply did not fit.
     int doRequestBinary(const std::string& host, int port, const std::string& request, char* data, int& length,

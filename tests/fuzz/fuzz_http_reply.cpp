@@ -1,5 +1,5 @@
 // HTTP reply parsing and URL handling over arbitrary bytes: header and body
-// splitting, redirect and status lookup, URL splitting and link resolution
+// splitting, redirect, status and length lookup, URL splitting and link resolution
 // must end, stay inside their text and keep the reply's bytes.
 #include <cstddef>
 #include <cstdint>
@@ -24,6 +24,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     }
     std::string location;
     http::isRedirect(header, location);
+    unsigned long long declared = 0;
+    http::declaredLength(header, declared);
 
     UrlUtils urls;
     int status = 0;
