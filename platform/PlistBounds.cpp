@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstdint>
 #include <cstring>
+#include <string_view>
 #include <unordered_map>
 #include <vector>
 
@@ -39,11 +40,14 @@ size_t tagEnd(const std::string& text, size_t at) {
 }
 
 // The end of a document type, whose internal subset in [ ] may hold '>'.
+// The subset is looked for only before the declaration's first '>', so that
+// each declaration costs the bytes it spans, however many follow.
 size_t doctypeEnd(const std::string& text, size_t at) {
     const size_t close = text.find('>', at);
-    const size_t subset = text.find('[', at);
-    if (subset == std::string::npos || subset > close) return close;
-    const size_t subsetEnd = text.find(']', subset);
+    if (close == std::string::npos) return close;
+    const size_t subset = std::string_view(text).substr(at, close - at).find('[');
+    if (subset == std::string_view::npos) return close;
+    const size_t subsetEnd = text.find(']', at + subset);
     return subsetEnd == std::string::npos ? subsetEnd : text.find('>', subsetEnd);
 }
 

@@ -218,6 +218,17 @@ void freeDeepTree(plist_t root) {
     }
 }
 
+enum class Form { Xml, Binary, Neither };
+
+// The form by the leading bytes: the binary magic, or markup ('<' after
+// white space and a UTF-8 byte-order mark).
+Form formOf(const std::string& bytes) {
+    if (bytes.starts_with("bplist00")) return Form::Binary;
+    const size_t start = bytes.starts_with("\xEF\xBB\xBF") ? 3 : 0;
+    const size_t first = bytes.find_first_not_of(" \t\r\n", start);
+    return first != std::string::npos && bytes[first] == '<' ? Form::Xml : Form::Neither;
+}
+
 }  // namespace
 
 bool parse(const std::string& bytes, Value& out, std::string& error) {
@@ -229,12 +240,24 @@ bool parse(const std::string& bytes, Value& out, std::string& error) {
         error = "the property list is " + *problem;
         return false;
     }
+    // Each form goes to its own reader: the library's own guess would also
+    // take JSON and OpenStep text, which the bounds above never measured.
+    const Form form = formOf(bytes);
+    if (form == Form::Neither) {
+        error = "not a property list";
+        return false;
+    }
     plist_t root = nullptr;
     {
         // The library reads reals with the C library, in the user's locale: a
         // decimal comma there would read 0.5 as 0.
         CLocaleScope cLocale;
-        plist_from_memory(bytes.data(), static_cast<uint32_t>(bytes.size()), &root);
+        const auto size = static_cast<uint32_t>(bytes.size());
+        if (form == Form::Binary) {
+            plist_from_bin(bytes.data(), size, &root);
+        } else {
+            plist_from_xml(bytes.data(), size, &root);
+        }
     }
     if (!root) {
         error = "not a property list";

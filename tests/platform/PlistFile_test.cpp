@@ -159,3 +159,60 @@ TEST(PlistFile, BinaryTextsHoldingNulReadUpToIt) {
         EXPECT_EQ(out, c.read);
     }
 }
+
+// Declarations are skipped one by one, each to its own '>' (or past the ']'
+// of an internal subset that holds '>'): what follows them is measured as
+// usual, however many there are.
+TEST(PlistFile, DeclarationsAreSkippedAndWhatFollowsIsMeasured) {
+    std::string declarations;
+    for (int i = 0; i < 20000; ++i) declarations += "<!x>\n";
+    const std::string subset = "<!DOCTYPE plist [ <!ENTITY gt \">\"> <!ELEMENT a (b)> ]>\n";
+    const std::string deep = hostile::deepXml(plist::kMaxNesting + 1);
+    const std::string deepBody = deep.substr(deep.find("<plist"));
+    const std::string small = "<plist version=\"1.0\"><dict><key>units</key><integer>1</integer></dict></plist>\n";
+
+    EXPECT_EQ(plist::boundsProblem(declarations + subset + small).value_or("none"), "none");
+    EXPECT_EQ(plist::boundsProblem(declarations + subset + deepBody).value_or(""),
+              "nested more than 256 levels deep");
+    // A '[' after a declaration's '>' opens no subset: the tags after it count.
+    EXPECT_EQ(plist::boundsProblem(declarations + "<!y>[" + deepBody + "]>").value_or(""),
+              "nested more than 256 levels deep");
+    EXPECT_EQ(plist::boundsProblem(declarations + "<!DOCTYPE plist [ <!ENTITY a \">\">").value_or(""),
+              "an unterminated document type");
+    EXPECT_EQ(plist::boundsProblem(declarations + "<!x").value_or(""), "an unterminated document type");
+
+    // The parser is given the declarations too and reads the same values.
+    plist::Value out;
+    std::string error;
+    ASSERT_TRUE(plist::parse("<?xml version=\"1.0\"?>\n" + subset + small, out, error)) << error;
+    EXPECT_EQ(out, plist::Value(plist::Dict{{"units", 1}}));
+}
+
+// Only the XML and the binary form are read: text in another notation
+// (JSON, OpenStep) is no property list here, whatever the library could
+// make of it.
+TEST(PlistFile, OnlyXmlAndBinaryFormsAreRead) {
+    const char* others[] = {
+        "{\"units\": 1, \"mode\": \"free_mode\"}",
+        "[1, 2, 3]",
+        "{ units = 1; mode = free_mode; }",
+        "( 1, 2 )",
+        "\"text\"",
+        "  \n{}",
+        "bplist0",
+    };
+    for (const char* text : others) {
+        SCOPED_TRACE(text);
+        plist::Value out;
+        std::string error;
+        EXPECT_FALSE(plist::parse(text, out, error));
+        EXPECT_EQ(error, "not a property list");
+    }
+    const std::string xml = plist::toXml(plist::Dict{{"units", 1}});
+    for (const std::string& bytes : {xml, " \r\n\t" + xml, plist::toBinary(plist::Dict{{"units", 1}})}) {
+        plist::Value out;
+        std::string error;
+        ASSERT_TRUE(plist::parse(bytes, out, error)) << error;
+        EXPECT_EQ(out.get("units").asInt(), 1);
+    }
+}
