@@ -12,6 +12,7 @@
 #include <ctime>
 #include <iostream>
 #include <memory>
+#include <optional>
 #include <tuple>
 
 #include "util/AtomicFile.h"
@@ -156,8 +157,27 @@ void PreferenceStore::moveAsideLocked(const std::string& why) {
     damageReport_ = message;
 }
 
+void PreferenceStore::removeLeftoversLocked(bool writerLockHeld) {
+    if (leftoversRemoved_ || !isValid()) return;
+    leftoversRemoved_ = true;
+    // Looked for first, so that a store that is only read creates no lock
+    // file; removed under the writers' lock, where no save of another program
+    // can have its temporary file open.
+    if (!writerLockHeld && !atomicfile::hasLeftovers(path_)) return;
+    std::optional<FileLock> lock;
+    if (!writerLockHeld) {
+        lock.emplace(path_);
+        if (!lock->held()) return;
+    }
+    if (const int removed = atomicfile::removeLeftovers(path_); removed > 0) {
+        std::cerr << "PreferenceStore: removed " << removed << " temporary file(s) of an interrupted save beside ["
+                  << path_ << "]" << std::endl;
+    }
+}
+
 void PreferenceStore::refreshLocked() {
     if (!isValid()) return;
+    removeLeftoversLocked(false);
     FileStamp now = stampLocked();
     if (loaded_ && now == stamp_) return;
     plist::Dict dict;
@@ -246,6 +266,7 @@ bool PreferenceStore::synchronize() {
         lastError_ = "Cannot lock [" + path_ + ".lock]: " + std::strerror(errno);
         return false;
     }
+    removeLeftoversLocked(true);
     // Merge into what is stored now, so another program's keys survive.
     plist::Dict merged;
     Load load = readLocked(merged, error);

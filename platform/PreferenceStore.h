@@ -13,7 +13,9 @@
 // (kept beside the new one as <file>.damaged-<time>) and reported, never
 // silently overwritten; a file past the reader's bounds (platform/PlistBounds.h)
 // is damaged too, and a save that would write one fails and keeps the old
-// file. Safe to use from several threads.
+// file. Temporary files that an interrupted save left beside the file are
+// removed the first time the store reads or writes it. Safe to use from
+// several threads.
 
 #include <map>
 #include <mutex>
@@ -74,6 +76,9 @@ private:
     void refreshLocked();
     Load readLocked(plist::Dict& out, std::string& error);
     void moveAsideLocked(const std::string& why);
+    // Once per store: removes what interrupted saves left. writerLockHeld:
+    // the caller holds the file lock already.
+    void removeLeftoversLocked(bool writerLockHeld);
     FileStamp stampLocked() const;
     plist::Dict currentLocked();
 
@@ -83,6 +88,7 @@ private:
     plist::Dict stored_;
     FileStamp stamp_;
     bool loaded_ = false;
+    bool leftoversRemoved_ = false;
     std::map<std::string, std::optional<plist::Value>> pending_;
     std::string lastError_;
     std::string damageReport_;

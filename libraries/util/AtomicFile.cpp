@@ -1,11 +1,15 @@
 #include "util/AtomicFile.h"
 
+#include <dirent.h>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
+#include <cctype>
 #include <cerrno>
 #include <cstring>
+#include <functional>
 #include <vector>
 
 namespace atomicfile {
@@ -21,6 +25,41 @@ std::string folderOf(const std::string& path) {
     if (slash == std::string::npos) return ".";
     if (slash == 0) return "/";
     return path.substr(0, slash);
+}
+
+std::string baseOf(const std::string& path) {
+    const size_t slash = path.rfind('/');
+    return slash == std::string::npos ? path : path.substr(slash + 1);
+}
+
+constexpr size_t kUniqueChars = 6;  // what mkostemp puts in place of "XXXXXX"
+
+bool isTempNameOf(const std::string& name, const std::string& base) {
+    if (name.size() != base.size() + 2 + kUniqueChars || name[0] != '.' ||
+        name.compare(1, base.size(), base) != 0 || name[base.size() + 1] != '.')
+        return false;
+    return std::all_of(name.end() - kUniqueChars, name.end(),
+                       [](char c) { return std::isalnum(static_cast<unsigned char>(c)) != 0; });
+}
+
+// Calls act(folder, name) for every leftover temporary file of path, until it
+// returns false. Entries are looked at, never followed.
+void forEachLeftover(const std::string& path, const std::function<bool(int, const char*)>& act) {
+    const int folder = ::open(folderOf(path).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (folder < 0) return;
+    DIR* entries = ::fdopendir(folder);
+    if (!entries) {
+        ::close(folder);
+        return;
+    }
+    const std::string base = baseOf(path);
+    while (const dirent* entry = ::readdir(entries)) {
+        if (!isTempNameOf(entry->d_name, base)) continue;
+        struct stat st {};
+        if (::fstatat(folder, entry->d_name, &st, AT_SYMLINK_NOFOLLOW) != 0 || !S_ISREG(st.st_mode)) continue;
+        if (!act(folder, entry->d_name)) break;
+    }
+    ::closedir(entries);  // closes folder too
 }
 
 bool writeAll(int fd, const std::string& data) {
@@ -71,8 +110,7 @@ bool read(const std::string& path, std::string& out, std::string& error, size_t 
 
 bool replace(const std::string& path, const std::string& data, std::string& error, unsigned mode) {
     std::string folder = folderOf(path);
-    std::string base = path.substr(path.rfind('/') == std::string::npos ? 0 : path.rfind('/') + 1);
-    std::string pattern = folder + "/." + base + ".XXXXXX";
+    std::string pattern = folder + "/." + baseOf(path) + "." + std::string(kUniqueChars, 'X');
     std::vector<char> name(pattern.begin(), pattern.end());
     name.push_back('\0');
     int fd = mkostemp(name.data(), O_CLOEXEC);
@@ -111,6 +149,24 @@ bool replace(const std::string& path, const std::string& data, std::string& erro
         ::close(dir);
     }
     return true;
+}
+
+bool hasLeftovers(const std::string& path) {
+    bool found = false;
+    forEachLeftover(path, [&found](int, const char*) {
+        found = true;
+        return false;
+    });
+    return found;
+}
+
+int removeLeftovers(const std::string& path) {
+    int removed = 0;
+    forEachLeftover(path, [&removed](int folder, const char* name) {
+        if (::unlinkat(folder, name, 0) == 0) ++removed;
+        return true;
+    });
+    return removed;
 }
 
 bool makeFolders(const std::string& path, std::string& error) {

@@ -306,3 +306,76 @@ TEST(PreferenceStore, ASaveLargerThanTheReaderAcceptsLeavesTheOldFile) {
     EXPECT_EQ(fileBytes(store.path()), before);
     EXPECT_EQ(filesIn(dir.path()).size(), 2u);  // the file and its lock, nothing set aside
 }
+
+// Text in another notation than XML or binary (JSON, OpenStep) is a damaged
+// preference file: kept aside, and the store starts empty.
+TEST(PreferenceStore, AFileInAnotherNotationIsDamaged) {
+    for (const char* text : {"{\"units\": 1}", "{ units = 1; }"}) {
+        SCOPED_TRACE(text);
+        TempDir dir;
+        std::ofstream(dir.file("com.tesk.Skyvane.plist")) << text;
+        PreferenceStore store("com.tesk.Skyvane", PreferenceScope::CurrentUserAnyHost, dir.path());
+        CaptureStderr err;
+        EXPECT_TRUE(store.copyKeyList().empty());
+        std::string keptAs;
+        EXPECT_NE(store.takeDamageReport(&keptAs).find("not a property list"), std::string::npos);
+        EXPECT_EQ(fileBytes(keptAs), text);
+    }
+}
+
+// What interrupted saves left (".<file>.XXXXXX" beside the file) is removed
+// the first time the store reads or writes; the file itself, other names, a
+// link and a folder that look alike stay.
+TEST(PreferenceStore, TemporaryFilesOfInterruptedSavesAreRemovedAtStart) {
+    TempDir dir;
+    TempDir elsewhere;
+    std::ofstream(elsewhere.file("target")) << "not ours";
+    const std::vector<std::string> leftovers = {".com.tesk.Skyvane.plist.AbC123", ".com.tesk.Skyvane.plist.zzzzzz"};
+    const std::vector<std::string> others = {
+        ".com.tesk.Skyvane.plist.12345",  ".com.tesk.Skyvane.plist.ab-123", ".com.tesk.Skyvane.plist.ABCDEFG",
+        "com.tesk.Skyvane.plist.ABCDEF",  ".com.tesk.SkyvaneSetup.plist.ABCDEF", ".other.plist.ABCDEF",
+        "com.tesk.Skyvane.plist.damaged-20260101-000000"};
+    auto plant = [&] {
+        for (const std::string& name : leftovers) std::ofstream(dir.file(name)) << "<?xml";
+        for (const std::string& name : others) std::ofstream(dir.file(name)) << "kept";
+        std::filesystem::create_symlink(elsewhere.file("target"), dir.file(".com.tesk.Skyvane.plist.Link00"));
+        std::filesystem::create_directory(dir.file(".com.tesk.Skyvane.plist.Dir000"));
+    };
+    std::vector<std::string> expected = others;
+    expected.insert(expected.end(), {".com.tesk.Skyvane.plist.Dir000", ".com.tesk.Skyvane.plist.Link00",
+                                     "com.tesk.Skyvane.plist", "com.tesk.Skyvane.plist.lock"});
+    std::sort(expected.begin(), expected.end());
+    {
+        PreferenceStore first("com.tesk.Skyvane", PreferenceScope::CurrentUserAnyHost, dir.path());
+        first.set("units", 2);
+        ASSERT_TRUE(first.synchronize()) << first.lastError();
+    }
+    plant();
+    {
+        // A start that reads.
+        PreferenceStore store("com.tesk.Skyvane", PreferenceScope::CurrentUserAnyHost, dir.path());
+        CaptureStderr err;
+        EXPECT_EQ(store.get("units").asInt(), 2);
+        EXPECT_NE(err.text().find("removed 2 temporary file(s) of an interrupted save"), std::string::npos)
+            << err.text();
+        EXPECT_EQ(filesIn(dir.path()), expected);
+        EXPECT_EQ(fileBytes(elsewhere.file("target")), "not ours");
+    }
+    for (const std::string& name : leftovers) std::ofstream(dir.file(name)) << "<?xml";
+    {
+        // A start whose first step is a save.
+        PreferenceStore store("com.tesk.Skyvane", PreferenceScope::CurrentUserAnyHost, dir.path());
+        CaptureStderr err;
+        store.set("mode", "free_mode");
+        ASSERT_TRUE(store.synchronize()) << store.lastError();
+        EXPECT_EQ(filesIn(dir.path()), expected);
+        EXPECT_EQ(store.copyMultiple(), (plist::Dict{{"units", 2}, {"mode", "free_mode"}}));
+    }
+    // A store that only reads, with nothing left over, creates no lock file.
+    TempDir clean;
+    std::string error;
+    ASSERT_TRUE(plist::writeFile(clean.file("com.tesk.Skyvane.plist"), plist::Dict{{"units", 1}}, error));
+    PreferenceStore reader("com.tesk.Skyvane", PreferenceScope::CurrentUserAnyHost, clean.path());
+    EXPECT_EQ(reader.get("units").asInt(), 1);
+    EXPECT_EQ(filesIn(clean.path()), std::vector<std::string>{"com.tesk.Skyvane.plist"});
+}
