@@ -13,6 +13,7 @@
 #include <thread>
 
 #include "LogCapture.h"
+#include "support/CaptureStream.h"
 #include "NwsTestSupport.h"
 #include "scrapers/scanLimits.h"
 #include "scrapers/tokenScorer.h"
@@ -90,9 +91,9 @@ TEST_F(NwsHostile, HugeStationReportLinesEndTheScrapeWithTheOtherValues) {
          reportWith(longLine(4000, 1000) + "\n" + longLine(4000, 1000) + "\n" + longLine(4000, 3999)), "10 mi", "no",
          ""},
         {"a huge first line", reportWith(longLine(200 << 10), true), "10 mi", "<absent>", ""},
-        // Over the size limit: the cut reply is a failed fetch.
-        {"2 MB", reportWith(longLine(2 << 20)), "<absent>", "<absent>",
-         "Failed to access url[http://"},
+        // Over the size limit: the report is read as far as it came, which
+        // ends inside the long line, before the visibility.
+        {"2 MB", reportWith(longLine(2 << 20)), "<absent>", "no", "1 line(s) longer than 4096"},
     };
     const std::string page = fixtureText("nws/forecast/point_des_moines.html");
     for (const Case& c : cases) {
@@ -114,21 +115,23 @@ TEST_F(NwsHostile, HugeStationReportLinesEndTheScrapeWithTheOtherValues) {
     }
 }
 
-TEST_F(NwsHostile, AForecastPageCutAtTheSizeLimitIsAFailedFetch) {
-    // Just under the limit the page is read; past it the scrape fails as
-    // any failed fetch does, and nothing of the cut page is reported.
+TEST_F(NwsHostile, AForecastPageCutAtTheSizeLimitIsReadAsFarAsItCame) {
+    // A page past the limit is cut there and used: its weather, at the top,
+    // is read as from a page under the limit, from one request.
     const std::string page = fixtureText("nws/forecast/point_des_moines.html");
     const size_t bodyEnd = page.find("</body>");
-    for (const auto& [pageBytes, status] : {std::pair<size_t, int>{1000 << 10, 0}, {1100 << 10, 3}}) {
+    for (const auto& [pageBytes, cut] : {std::pair<size_t, bool>{1000 << 10, false}, {1536 << 10, true}}) {
         const std::string padded =
             page.substr(0, bodyEnd) + std::string(pageBytes - page.size(), ' ') + page.substr(bodyEnd);
         serve(padded, realReport());
         server.clearRequests();
-        LogCapture log;
+        CaptureStderr httpLog;
         ScrapeReport report;
-        EXPECT_EQ(scraper->scrape(desMoines, report), status) << pageBytes;
-        EXPECT_EQ(valueOf(report.getOutputHashRef(), "temperature"), status == 0 ? "30" : "<absent>") << pageBytes;
-        EXPECT_EQ(server.requestCount(), status == 0 ? 2u : 1u) << pageBytes;  // a cut page is not asked for again
+        EXPECT_EQ(scraper->scrape(desMoines, report), 0) << pageBytes;
+        EXPECT_EQ(valueOf(report.getOutputHashRef(), "temperature"), "30") << pageBytes;
+        EXPECT_EQ(valueOf(report.getOutputHashRef(), "weatherCode"), "30") << pageBytes;
+        EXPECT_EQ(server.requestCount(), 2u) << pageBytes;  // the page and the station report
+        EXPECT_EQ(httpLog.text().find("page seems too long") != std::string::npos, cut) << pageBytes;
     }
 }
 
