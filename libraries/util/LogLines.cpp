@@ -8,6 +8,7 @@
 #include <mutex>
 #include <streambuf>
 #include <string>
+#include <string_view>
 
 namespace {
 
@@ -102,9 +103,13 @@ private:
             return;
         }
         std::string& text = record->text[slot_];
+        // What is pending holds no line end, so only the new part is searched:
+        // a long line written in many small pieces costs no more than once.
+        const std::size_t before = text.size();
         text.append(data, size);
-        const std::size_t end = text.rfind('\n');
-        if (end != std::string::npos) {
+        const std::size_t last = std::string_view(data, size).rfind('\n');
+        if (last != std::string_view::npos) {
+            const std::size_t end = before + last;
             send(slot_, text.data(), end + 1);
             text.erase(0, end + 1);
         }

@@ -128,3 +128,31 @@ TEST(LogLines, LinesFromManyThreadsArriveWholeAndNothingIsLost) {
         EXPECT_EQ(seen.size(), static_cast<size_t>(kThreads * kLinesEach)) << "some lines arrived in pieces";
     }
 }
+
+TEST(LogLines, PiecesOfAnySizeComeOutAsTheLinesTheyMake) {
+    LogLines::install();
+    TempDir dir;
+    const std::string path = dir.file("pieces.log");
+    const int file = ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_APPEND, 0644);
+    ASSERT_GE(file, 0);
+    const std::string huge(300 * 1024, 'h');  // longer than a line is held back
+    std::string afterSeveral, afterSplit;
+    {
+        Redirect redirect(STDERR_FILENO, file);
+        ::close(file);
+        // Several lines and the start of the next in one piece.
+        std::cerr << "start of one ";
+        const std::string several = "line\nsecond\nthird\npart";
+        std::cerr.write(several.data(), static_cast<std::streamsize>(several.size()));
+        std::cerr.flush();
+        afterSeveral = fileBytes(path);
+        // A line written one byte at a time.
+        for (char c : std::string("rest of part\nbyte by byte")) std::cerr.put(c);
+        std::cerr.flush();
+        afterSplit = fileBytes(path);
+        std::cerr << "\n" << huge << "\n";
+    }
+    EXPECT_EQ(afterSeveral, "start of one line\nsecond\nthird\n") << "the unfinished line is held back";
+    EXPECT_EQ(afterSplit, afterSeveral + "partrest of part\n");
+    EXPECT_EQ(fileBytes(path), afterSplit + "byte by byte\n" + huge + "\n") << "a very long line loses nothing";
+}
