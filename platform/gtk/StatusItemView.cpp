@@ -193,6 +193,12 @@ void StatusItemView::openMenu() {
     }
     popup_->sync();
     GtkWidget* menu = popup_->widget();
+    // GTK places a menu by the size it was last shown at, and sizes it anew
+    // before placing only while its window does not exist: a menu that grew
+    // while closed would open past the screen's edge, one that shrank apart
+    // from the icon. So the closed menu's window goes, and GTK places it by
+    // its current size every time it opens.
+    gtk_widget_unrealize(gtk_widget_get_toplevel(menu));
     item->userOpenMenu();
     if (trayIcon_) {
         // A tool tip already up would stay over the menu: take it away now.

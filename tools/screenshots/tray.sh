@@ -76,6 +76,46 @@ menus_across_updates() {  # NAME X Y
   stop_slow_proxy
 }
 
+# Makes a city the primary one through the running program's bus object, as
+# New Location does: CITY alone for one it knows, or with a weather service
+# key. The menu stays closed; the refresh starts at once.
+make_primary() {  # CITY [NWS_KEY]
+  local entry="'city': <'$1'>"
+  [[ -z "${2:-}" ]] || entry+=", 'nws': <'$2'>"
+  gdbus call --session --dest com.tesk.Skyvane0 --object-path /com/tesk/RootObject \
+    --method com.tesk.SkyvanePublic.setCurrentLocationTo "<{$entry}>" >/dev/null
+}
+
+# A menu that grew and one that shrank while closed: the primary city goes
+# from one that fails (its weather site answers "Not Found") to one with
+# weather and back, each time with the menu closed; each menu opened then
+# is shot, at the top right where the tray is.
+menus_resized_while_closed() {  # NAME X Y
+  local name=$1 x=$2 y=$3
+  start_bg "$SKYVANE_APP"
+  settle 6
+  # The key's parts are joined by the byte 1, written as GVariant text.
+  make_primary "Nowhere, ZZ" 'ifps\u0001zzz\u0001Nowhere\u0001ZZ\u0001ZZZ'
+  settle 5
+  xdotool mousemove "$x" "$y" click 1
+  settle 2
+  xdotool key Escape
+  make_primary "Des Moines, IA"
+  settle 5
+  xdotool mousemove "$x" "$y" click 1
+  settle 2
+  shot "$name-grown-while-closed"
+  xdotool key Escape
+  make_primary "Nowhere, ZZ"
+  settle 5
+  xdotool mousemove "$x" "$y" click 1
+  settle 2
+  shot "$name-shrunk-while-closed"
+  convert "$OUT/$name-grown-while-closed.png" -crop 640x720+640+0 +repage "$OUT/$name-grown-while-closed.png"
+  convert "$OUT/$name-shrunk-while-closed.png" -crop 640x720+640+0 +repage "$OUT/$name-shrunk-while-closed.png"
+  stop_item
+}
+
 # Ends the last program started, the one shown in the tray.
 stop_item() {
   xdotool key Escape
@@ -103,6 +143,7 @@ shot tray-xembed-menu
 rm -f "$OUT/tray-xembed-screen.png"
 stop_item
 menus_across_updates tray-xembed-menu 1264 16
+menus_resized_while_closed tray-xembed-menu 1264 16
 start_bg "$BUNDLES/skyvane-menu-host"
 settle 6
 shot tray-xembed-host
