@@ -1,8 +1,8 @@
 #include "app/ComTeskUtilControl.h"
 
 #include <cctype>
-#include <cstdio>
 #include <fstream>
+#include <iostream>
 #include <mutex>
 #include <sstream>
 #include <thread>
@@ -102,7 +102,7 @@ void fetchVersion(ComTeskAppControl* app, const MainThreadPoster& poster, const 
     for (unsigned char c : body)
         if (c > 127) return;  // not ASCII: no version text
     if (body.size() < 2) {
-        std::fprintf(stderr, "versionAvail is short: %s\n", body.c_str());
+        std::cerr << "versionAvail is short: " << body << std::endl;
         return;
     }
     poster.post([app, body] { app->versionAvailable(plist::Value(body)); });
@@ -293,7 +293,7 @@ void ComTeskUtilControl::fillPrefHoles(plist::Dict& prefs) {
     plist::Value defaults;
     std::string error;
     if (!plist::readFile(path, defaults, error)) {
-        std::fprintf(stderr, "Couldn't read DefaultPreferences: %s\n", error.c_str());
+        std::cerr << "Couldn't read DefaultPreferences: " << error << std::endl;
         return;
     }
     if (!defaults.isDict()) return;
@@ -312,7 +312,7 @@ bool ComTeskUtilControl::writePrefs(const plist::Dict& prefs) {
             if (!prefs.count(key) || prefs.at(key).isNone()) remove.push_back(key);
         target->setMultiple(prefs, remove);
         saved = target->synchronize();
-        if (!saved) std::fprintf(stderr, "Couldn't save preferences: %s\n", target->lastError().c_str());
+        if (!saved) std::cerr << "Couldn't save preferences: " << target->lastError() << std::endl;
         tellIfSetAside(*target);
     }
     if (!saved) {
@@ -329,7 +329,7 @@ void ComTeskUtilControl::tellIfSetAside(PreferenceStore& prefs) {
     std::string keptAs;
     const std::string damage = prefs.takeDamageReport(&keptAs);
     if (damage.empty()) return;
-    std::fprintf(stderr, "%s\n", damage.c_str());
+    std::cerr << damage << std::endl;
     const std::string message = keptAs.empty()
                                     ? "Skyvane's preferences could not be read; it starts with new ones."
                                     : "Skyvane's preferences could not be read and were kept as " + keptAs +

@@ -1,7 +1,7 @@
 #include "app/Preferences.h"
 
 #include <algorithm>
-#include <cstdio>
+#include <iostream>
 
 #include "app/ComTeskUtilControl.h"
 #include "model/LocationManager.h"
@@ -38,8 +38,8 @@ void upgradeSourceOrder(plist::Dict& prefs) {
                 order.insert(order.begin(), static_cast<int>(preferred));
             }
         } else {
-            std::fprintf(stderr, "Preference \"%s\" held a %s, not a source number; using the default order.\n",
-                         kSourcePreference, typeName(old->second));
+            std::cerr << "Preference \"" << kSourcePreference << "\" held a " << typeName(old->second)
+                      << ", not a source number; using the default order." << std::endl;
         }
     }
     plist::Array array;

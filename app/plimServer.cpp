@@ -8,8 +8,8 @@
 #include <unistd.h>
 
 #include <cerrno>
-#include <cstdio>
 #include <cstring>
+#include <iostream>
 #include <mutex>
 
 #include "app/plimSession.h"
@@ -51,7 +51,8 @@ bool isTransientAcceptError(int error) {
 
 plimServer::plimServer(int port) : port_(port) {
     if (::pipe2(stopPipe_, O_CLOEXEC | O_NONBLOCK) != 0 || ::pipe2(sessionStop_, O_CLOEXEC | O_NONBLOCK) != 0) {
-        std::fprintf(stderr, "plimServer: couldn't open stop pipe [%d]\n", errno);
+        const int error = errno;
+        std::cerr << "plimServer: couldn't open stop pipe [" << error << "]" << std::endl;
     }
     pthread_cond_init(&condition_, nullptr);
     for (auto& session : sessions_) {
@@ -61,7 +62,7 @@ plimServer::plimServer(int port) : port_(port) {
 }
 
 plimServer::~plimServer() {
-    std::printf("PlimServer destructor called!\n");
+    std::cout << "PlimServer destructor called!" << std::endl;
     join();
     stopSessions();
     int socket;
@@ -118,7 +119,8 @@ void plimServer::run() {
     if (listener < 0 || ::setsockopt(listener, SOL_SOCKET, SO_REUSEADDR, &reuse, sizeof reuse) != 0 ||
         ::bind(listener, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0 ||
         ::listen(listener, kListenBacklog) != 0) {
-        std::fprintf(stderr, "Bind failed with error=[%d] sizeof=[%d]\n", errno, static_cast<int>(sizeof address));
+        const int error = errno;
+        std::cerr << "Bind failed with error=[" << error << "] sizeof=[" << sizeof address << "]" << std::endl;
         closeIfOpen(listener);
         return;
     }
@@ -140,14 +142,15 @@ void plimServer::acceptLoop(int listener) {
             if (errno == EINTR) {
                 continue;
             }
-            std::fprintf(stderr, "plimServer: poll failed [%d]\n", errno);
+            const int error = errno;
+            std::cerr << "plimServer: poll failed [" << error << "]" << std::endl;
             return;
         }
         if (watched[1].revents != 0) {
             return;
         }
         if ((watched[0].revents & (POLLERR | POLLNVAL)) != 0) {
-            std::fprintf(stderr, "Could not accept\n");
+            std::cerr << "Could not accept" << std::endl;
             return;
         }
         if ((watched[0].revents & POLLIN) == 0) {
@@ -158,7 +161,7 @@ void plimServer::acceptLoop(int listener) {
             if (isTransientAcceptError(errno)) {
                 continue;
             }
-            std::fprintf(stderr, "Could not accept\n");
+            std::cerr << "Could not accept" << std::endl;
             return;
         }
         pushRequest(client);

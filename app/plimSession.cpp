@@ -7,7 +7,7 @@
 
 #include <cerrno>
 #include <chrono>
-#include <cstdio>
+#include <iostream>
 #include <map>
 #include <mutex>
 #include <vector>
@@ -78,7 +78,7 @@ void plimSession::run() {
     }
 }
 
-void plimSession::cleanup() { std::fprintf(stderr, "cleanup!\n"); }
+void plimSession::cleanup() { std::cerr << "cleanup!" << std::endl; }
 
 bool plimSession::waitForRequest() {
     teskMutex& mutex = server_->getCondMutex();
@@ -102,7 +102,7 @@ void plimSession::serve() {
         ::fcntl(socket_, F_SETFL, flags | O_NONBLOCK);
     }
     if (!send(document(*server_))) {
-        std::fprintf(stderr, "plimSession: failed to send screen saver xml!\n");
+        std::cerr << "plimSession: failed to send screen saver xml!" << std::endl;
     }
     finish();
 }

@@ -1,6 +1,6 @@
 #include "menu/IconStyleLayers.h"
 
-#include <cstdio>
+#include <iostream>
 
 #include "menu/PlimImageSet.h"
 #include "platform/ImageCanvas.h"
@@ -9,7 +9,7 @@
 bool iconEntryForCode(const char* styleClass, scraperConfig* config, int code,
                       std::map<std::string, std::string>& entry) {
     if (config && config->getDataForCode(code, entry)) return true;
-    std::fprintf(stderr, "%s::render: could not get renderData for code=[%d]\n", styleClass, code);
+    std::cerr << styleClass << "::render: could not get renderData for code=[" << code << "]" << std::endl;
     return false;
 }
 
@@ -19,7 +19,7 @@ bool collectIconLayers(const char* styleClass, const PlimImageSet* conditions, c
     layers.foreground = entryPicture(conditions, entry, "fg");
     layers.background = entryPicture(conditions, entry, "bg");
     if (layers.foreground || layers.background) return true;
-    std::fprintf(stderr, "%s::render both fg & bg img are NULL!\n", styleClass);
+    std::cerr << styleClass << "::render both fg & bg img are NULL!" << std::endl;
     return false;
 }
 

@@ -1,7 +1,7 @@
 #include "menu/PlimImageSet.h"
 
-#include <cstdio>
 #include <filesystem>
+#include <iostream>
 
 #include "platform/Bundle.h"
 
@@ -9,7 +9,7 @@ PlimImageSet::PlimImageSet(const std::string& directory, const Bundle& bundle) {
     for (const std::string& path : bundle.pathsForResourcesOfType("", directory)) {
         ImageRef image = Image::load(path);
         if (!image) {
-            std::fprintf(stderr, "PlimImageSet: Couldn't find image [%s]\n", path.c_str());
+            std::cerr << "PlimImageSet: Couldn't find image [" << path << "]" << std::endl;
             continue;
         }
         images_[std::filesystem::path(path).filename().string()] = std::move(image);

@@ -4,9 +4,9 @@
 #include <cctype>
 #include <cmath>
 #include <charconv>
-#include <cstdio>
 #include <cstdlib>
 #include <ctime>
+#include <iostream>
 #include <strings.h>
 
 #include "menu/ClassicPlimIcon.h"
@@ -128,7 +128,7 @@ ImageRef PlimMenu::getImageOfSet(const std::string& set, const std::string& key)
 void PlimMenu::setMainImageOfSet(const std::string& set, const std::string& key) {
     ImageRef image = getImageOfSet(set, key);
     if (!image) {
-        std::fprintf(stderr, "PlimMenu: Could not find img for [%s][%s]\n", set.c_str(), key.c_str());
+        std::cerr << "PlimMenu: Could not find img for [" << set << "][" << key << "]" << std::endl;
         return;
     }
     if (item_) item_->setImage(std::move(image));
@@ -189,7 +189,7 @@ void PlimMenu::setMenuItem(unsigned int index, const plist::Dict& dict) {
     const int at = static_cast<int>(index);
     MenuItemRef line = menu_->itemAtIndex(at);
     if (!line) {
-        std::fprintf(stderr, "PlimMenu: no menu line at index [%u]\n", index);
+        std::cerr << "PlimMenu: no menu line at index [" << index << "]" << std::endl;
         return;
     }
     // A line laid out anew is a label line again only if its new kind says so.

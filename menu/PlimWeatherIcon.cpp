@@ -1,8 +1,8 @@
 #include "menu/PlimWeatherIcon.h"
 
-#include <cstdio>
 #include <ctime>
 #include <exception>
+#include <iostream>
 
 #include "menu/MoonShapes.h"
 #include "menu/PlimImageSet.h"
@@ -58,7 +58,7 @@ void PlimWeatherIcon::initialize() {
     if (!moonPath.empty() && FileUtils::readFile(moonPath, moonText) > 0) {
         moonData_ = std::make_unique<MoonData>(moonText);
     } else {
-        std::fprintf(stderr, "PlimWeatherIcon: Couldn't find moonData!\n");
+        std::cerr << "PlimWeatherIcon: Couldn't find moonData!" << std::endl;
     }
 
     warningImages_ = std::make_unique<PlimImageSet>("gfx/warnings", bundle_);

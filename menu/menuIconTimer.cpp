@@ -1,6 +1,6 @@
 #include "menu/menuIconTimer.h"
 
-#include <cstdio>
+#include <iostream>
 
 #include "menu/PlimMenuWrapper.h"
 
@@ -23,7 +23,7 @@ void menuIconTimer::go() {
         menu_->setMainText("    ", 14);
         menu_->setMainImage("status", "kv2-" + std::to_string(shown) + ".png");
     } else {
-        std::printf("menu not instantiated!\n");
+        std::cout << "menu not instantiated!" << std::endl;
     }
     frame_ = frame_ >= 7 ? 1 : frame_ + 1;
 }

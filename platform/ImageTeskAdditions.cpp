@@ -3,7 +3,7 @@
 
 #include <algorithm>
 #include <cmath>
-#include <cstdio>
+#include <iostream>
 
 #include "platform/Image.h"
 
@@ -50,7 +50,7 @@ ImageRef Image::imageWithSaturationByColor(float r, float g, float b) const {
     if (src.bitsPerSample != 8 || !src.valid()) return nullptr;
     Bitmap out(src.width, src.height, src.samplesPerPixel, src.hasAlpha, true);
     if (!out.valid()) {
-        std::fprintf(stderr, "Nil grayBitmap.\n");
+        std::cerr << "Nil grayBitmap." << std::endl;
         return nullptr;
     }
     const int colors = src.colorSamples();

@@ -1,6 +1,6 @@
 #include "platform/Menu.h"
 
-#include <cstdio>
+#include <iostream>
 
 #include "util/DisplayText.h"
 #include "platform/UIChanges.h"
@@ -106,8 +106,8 @@ int Menu::indexOfItemWithTag(int tag) const {
 
 bool Menu::insertItem(const MenuItemRef& item, int index) {
     if (!item || index < 0 || index > numberOfItems()) {
-        std::fprintf(stderr, "Menu \"%s\": cannot insert an item at index %d of %d\n", title_.c_str(),
-                     index, numberOfItems());
+        std::cerr << "Menu \"" << title_ << "\": cannot insert an item at index " << index << " of "
+                  << numberOfItems() << std::endl;
         return false;
     }
     MenuItemRef keep = item;
@@ -133,8 +133,8 @@ MenuItemRef Menu::addItem(const std::string& title, const std::string& keyEquiva
 
 bool Menu::removeItemAtIndex(int index) {
     if (index < 0 || index >= numberOfItems()) {
-        std::fprintf(stderr, "Menu \"%s\": no item at index %d of %d to remove\n", title_.c_str(), index,
-                     numberOfItems());
+        std::cerr << "Menu \"" << title_ << "\": no item at index " << index << " of " << numberOfItems()
+                  << " to remove" << std::endl;
         return false;
     }
     items_[static_cast<size_t>(index)]->menu_ = nullptr;

@@ -5,8 +5,8 @@
 
 #include <algorithm>
 #include <cerrno>
-#include <cstdio>
 #include <cstring>
+#include <iostream>
 #include <mutex>
 #include <string_view>
 #include <vector>
@@ -38,8 +38,7 @@ std::string radarHost = "radar.skyvane.org";
 bool makeFolder(const std::string& path, const char* failure) {
     if (mkdir(path.c_str(), 0755) == 0 || errno == EEXIST) return true;
     const int error = errno;
-    std::printf("%s", failure);
-    std::printf("mkdir failed, errno = %d (%s)\n", error, std::strerror(error));
+    std::cout << failure << "mkdir failed, errno = " << error << " (" << std::strerror(error) << ")" << std::endl;
     return false;
 }
 
@@ -132,14 +131,14 @@ void FlexiScraper::processRadar(ScrapeReport& report) {
     const HttpProxy proxy = httpProxyForUrl(url);
     UrlUtils urls = fetcher();
     if (!urls.accessUrlWithPlimLibBinary(url, redirect, data.data(), length, 5, true, proxy.host, proxy.port)) {
-        std::printf("Failed to access url[%s\n", url.c_str());
+        std::cout << "Failed to access url[" << url << std::endl;
         return;
     }
     if (length <= kSmallestImage) return;
     const std::string_view reply(data.data(), static_cast<size_t>(length));
     if (!isImageWithin(reply, kLargestRadarSide)) {
-        std::printf("FlexiScraper: radar reply is not an image of at most %u x %u pixels[%s\n", kLargestRadarSide,
-                    kLargestRadarSide, url.c_str());
+        std::cout << "FlexiScraper: radar reply is not an image of at most " << kLargestRadarSide << " x "
+                  << kLargestRadarSide << " pixels[" << url << std::endl;
         return;
     }
     // Replaced through a temporary file and a rename: a reader sees the old

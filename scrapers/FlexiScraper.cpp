@@ -2,7 +2,7 @@
 
 #include <algorithm>
 #include <cctype>
-#include <cstdio>
+#include <iostream>
 
 #include "model/CodeTables.h"
 #include "scrapers/numberedKeys.h"
@@ -110,8 +110,7 @@ int FlexiScraper::fetchURLWithHostAndUri(std::string& header, std::string& page,
     if (!urls.accessUrlWithPlimLib(url, redirect, header, page, kFetchTimeoutSecs, followRedirect, proxy.host,
                                    proxy.port) ||
         !isFetchedPage(header)) {
-        std::printf("Failed to access url[%s\n", url.c_str());
-        std::fflush(stdout);
+        std::cout << "Failed to access url[" << url << std::endl;
         page.clear();
         return FetchFailed;
     }
@@ -145,8 +144,7 @@ bool FlexiScraper::mergeKeysIntoString(const std::string& templ, const std::stri
             if (idx >= 0 && static_cast<size_t>(idx) < parts.size()) {
                 out += parts[static_cast<size_t>(idx)];
             } else {
-                std::printf("couldn't match key...\n");
-                std::fflush(stdout);
+                std::cout << "couldn't match key..." << std::endl;
             }
         }
     }

@@ -6,6 +6,7 @@
 #include <cctype>
 #include <cstdint>
 #include <cstdio>
+#include <iostream>
 #include "util/CLocaleScope.h"
 #include "util/regex.h"
 
@@ -62,11 +63,11 @@ std::string GeneralUtils::sqlEscape(const std::string& text) {
     return out;
 }
 
-void GeneralUtils::error(const std::string& text) { std::fputs(text.c_str(), stderr); }
+void GeneralUtils::error(const std::string& text) { std::cerr << text; }
 
 void GeneralUtils::warning(const std::string&) {}
 
-void GeneralUtils::print(const std::string& text) { std::printf("%s", text.c_str()); }
+void GeneralUtils::print(const std::string& text) { std::cout << text; }
 
 int GeneralUtils::strToInt(const std::string& text) {
     int value = 0;

@@ -1,14 +1,14 @@
 #include "util/teskThread.h"
 
-#include <cstdio>
 #include <exception>
+#include <iostream>
 
 bool teskThread::start() {
     if (started_) {
         return false;
     }
     if (pthread_create(&thread_, nullptr, teskThreadRun, this) != 0) {
-        std::fprintf(stderr, "teskThread: couldn't create thread\n");
+        std::cerr << "teskThread: couldn't create thread" << std::endl;
         return false;
     }
     started_ = true;
@@ -31,9 +31,9 @@ void* teskThreadRun(void* self) {
     try {
         thread->run();
     } catch (const std::exception& e) {
-        std::fprintf(stderr, "teskThread: exception escaped run() [%s]\n", e.what());
+        std::cerr << "teskThread: exception escaped run() [" << e.what() << "]" << std::endl;
     } catch (...) {
-        std::fprintf(stderr, "teskThread: unknown exception escaped run()\n");
+        std::cerr << "teskThread: unknown exception escaped run()" << std::endl;
     }
     thread->cleanup();
     return nullptr;
@@ -64,7 +64,7 @@ teskMutex::teskMutex() { pthread_mutex_init(&mutex_, nullptr); }
 
 teskMutex::~teskMutex() {
     if (pthread_mutex_destroy(&mutex_) != 0) {
-        std::printf("teskThread: couldn't destoy mutex, could be locked...\n");
+        std::cout << "teskThread: couldn't destoy mutex, could be locked..." << std::endl;
     }
 }
 

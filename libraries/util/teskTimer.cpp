@@ -1,7 +1,7 @@
 #include "util/teskTimer.h"
 
-#include <cstdio>
 #include <cstdlib>
+#include <iostream>
 
 namespace {
 // The temp thread whose run is in progress on the calling thread, if any.
@@ -35,7 +35,7 @@ void teskTimer::shutdown() {
     if (thread_ && thread_->isCurrentThread()) {
         // The timer thread may be joining this very run: waiting here would
         // never end, and going on would free a running thread.
-        std::fprintf(stderr, "teskTimer: \"%s\" deleted from its own go() on its own thread\n", name_.c_str());
+        std::cerr << "teskTimer: \"" << name_ << "\" deleted from its own go() on its own thread" << std::endl;
         std::abort();
     }
     parent_->removeTimer(this);

@@ -4,7 +4,7 @@
 
 #include "platform/gtk/StatusItemView.h"
 
-#include <cstdio>
+#include <iostream>
 
 #include "platform/Bundle.h"
 #include "platform/gtk/DbusMenuExport.h"
@@ -42,10 +42,10 @@ void reportNowhereToShow() {
     static bool said = false;
     if (said) return;
     said = true;
-    std::fprintf(stderr,
-                 "%s: the weather icon cannot be shown: there is no StatusNotifierWatcher on the session bus and "
-                 "no system tray on the display; it will appear when a panel with a tray starts.\n",
-                 programName().c_str());
+    std::cerr << programName()
+              << ": the weather icon cannot be shown: there is no StatusNotifierWatcher on the session bus and "
+                 "no system tray on the display; it will appear when a panel with a tray starts."
+              << std::endl;
 }
 
 }  // namespace
@@ -108,8 +108,8 @@ void StatusItemView::watcherAppeared() {
             GVariant* reply = g_dbus_connection_call_finish(G_DBUS_CONNECTION(source), result, &error);
             if (!reply) {
                 const bool cancelled = g_error_matches(error, G_IO_ERROR, G_IO_ERROR_CANCELLED);
-                if (!cancelled) std::fprintf(stderr, "StatusNotifierItem: the watcher refused the item: %s\n",
-                                             error->message);
+                if (!cancelled)
+                    std::cerr << "StatusNotifierItem: the watcher refused the item: " << error->message << std::endl;
                 g_error_free(error);
                 if (!cancelled) static_cast<StatusItemView*>(self)->showInTray();
                 return;

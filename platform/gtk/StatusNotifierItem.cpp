@@ -2,7 +2,7 @@
 
 #include <unistd.h>
 
-#include <cstdio>
+#include <iostream>
 
 #include "platform/gtk/GtkImages.h"
 
@@ -70,7 +70,7 @@ std::string ownName(GDBusConnection* bus) {
         g_variant_new("(su)", name.c_str(), 4u /* do not queue */), G_VARIANT_TYPE("(u)"), G_DBUS_CALL_FLAGS_NONE,
         5000, nullptr, &error);
     if (!reply) {
-        std::fprintf(stderr, "StatusNotifierItem: cannot own the bus name %s: %s\n", name.c_str(), error->message);
+        std::cerr << "StatusNotifierItem: cannot own the bus name " << name << ": " << error->message << std::endl;
         g_error_free(error);
         return "";
     }
@@ -91,7 +91,7 @@ StatusNotifierItem::StatusNotifierItem(GDBusConnection* bus, const std::string& 
     registration_ = g_dbus_connection_register_object(bus_, kObjectPath, interfaceInfo(), &vtable, this, nullptr,
                                                       &error);
     if (!registration_) {
-        std::fprintf(stderr, "StatusNotifierItem: cannot export the item: %s\n", error->message);
+        std::cerr << "StatusNotifierItem: cannot export the item: " << error->message << std::endl;
         g_error_free(error);
         return;
     }
