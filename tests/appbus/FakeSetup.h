@@ -65,8 +65,10 @@ public:
         return lines;
     }
     // Waits until at least n calls arrived, running the main loop meanwhile
-    // (a starting setup application is looked for from its timers).
-    bool waitForCalls(size_t n, int timeoutMs = 10000) const {
+    // (a starting setup application is looked for from its timers). The
+    // default outlasts the link's 15 looks a second apart, so a setup program
+    // that starts slowly on a loaded machine still counts.
+    bool waitForCalls(size_t n, int timeoutMs = 20000) const {
         for (int waited = 0; waited < timeoutMs; waited += 20) {
             if (calls().size() >= n) return true;
             MainLoop::instance().runUntil([] { return false; }, 20);
