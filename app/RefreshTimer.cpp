@@ -142,13 +142,25 @@ StringMap RefreshTimer::preferencesToStringMap(const plist::Dict& prefs) {
 }
 
 StringMap RefreshTimer::setControllerPreferences() {
-    std::optional<plist::Dict> prefs = askController<std::optional<plist::Dict>>(
-        [](RefreshTimerClient& controller) { return controller.preferencesSnapshot(); }, std::nullopt);
-    return prefs ? applyPreferences(*prefs) : StringMap();
+    std::optional<plist::Dict> prefs = handOverPreferences();
+    return prefs ? preferencesToStringMap(*prefs) : StringMap();
 }
 
-StringMap RefreshTimer::applyPreferences(const plist::Dict& prefs) {
-    StringMap map = preferencesToStringMap(prefs);
+std::optional<plist::Dict> RefreshTimer::handOverPreferences() {
+    return askController<std::optional<plist::Dict>>(
+        [this](RefreshTimerClient& controller) -> std::optional<plist::Dict> {
+            // Taken and handed over under one lock: a change the main thread
+            // hands over meanwhile lands after this copy, never before it.
+            std::lock_guard<std::mutex> handOver(controller.preferencesHandOver());
+            plist::Dict prefs = controller.preferencesSnapshot();
+            applyPreferences(controller, prefs);
+            return prefs;
+        },
+        std::nullopt);
+}
+
+void RefreshTimer::applyPreferences(RefreshTimerClient& controller, const plist::Dict& prefs) {
+    const StringMap map = preferencesToStringMap(prefs);
     long minutes = 0;
     if (auto it = map.find(kUpdateFrequency); it != map.end()) minutes = std::strtol(it->second.c_str(), nullptr, 10);
     if (minutes < kShortestFrequencyMinutes) minutes = kShortestFrequencyMinutes;
@@ -156,16 +168,10 @@ StringMap RefreshTimer::applyPreferences(const plist::Dict& prefs) {
     if (minutes > INT_MAX / 60) minutes = INT_MAX / 60;
     setUpdateFrequency(static_cast<int>(minutes * 60));
 
-    askController<bool>(
-        [&map](RefreshTimerClient& controller) {
-            std::shared_ptr<LocationManager> locations = controller.currentLocations();
-            if (!locations) return false;
-            std::lock_guard<teskMutex> guard(controller.locationsGuard());
-            controller.applyMenuPreferences(map, *locations);
-            return true;
-        },
-        false);
-    return map;
+    std::shared_ptr<LocationManager> locations = controller.currentLocations();
+    if (!locations) return;
+    std::lock_guard<teskMutex> guard(controller.locationsGuard());
+    controller.applyMenuPreferences(map, *locations);
 }
 
 void RefreshTimer::proxyFromAnswer(const plist::Value& answer, std::string& host, int& port) {
@@ -258,7 +264,6 @@ void RefreshTimer::spawnScraperThread(Threads& threads, LocationManager& manager
     auto thread = std::make_unique<ScraperThread>(ScraperThread::ScrapeType::Location);
     ScraperThread::LocationSpec& spec = thread->getLocationSpec();
     spec.controllerProxy = nullptr;
-    spec.weatherController = askController<RefreshTimerClient*>([](RefreshTimerClient& c) { return &c; }, nullptr);
     spec.menuController = sink_.get();
     spec.locationManager = &manager;
     spec.withGui = false;
@@ -404,10 +409,8 @@ void RefreshTimer::runBody() {
     // Taken and cleared in one step: a refreshAll() that arrives from here on
     // asks for the next run.
     const bool full = fullRefresh_.exchange(false);
-    std::optional<plist::Dict> prefs = askController<std::optional<plist::Dict>>(
-        [](RefreshTimerClient& controller) { return controller.preferencesSnapshot(); }, std::nullopt);
+    std::optional<plist::Dict> prefs = handOverPreferences();
     if (!prefs) return;
-    applyPreferences(*prefs);
     const RunSettings settings = runSettings(*prefs);
     setHttpProxyForScraper();
     setupApplierProxy();

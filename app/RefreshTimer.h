@@ -24,6 +24,7 @@
 #include <condition_variable>
 #include <memory>
 #include <mutex>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -71,6 +72,15 @@ public:
     // The controller's main-thread channel, and what it runs there.
     virtual MainThreadPoster applierChannel() = 0;
     virtual void setUpdateItemEnabled(bool enabled) = 0;
+
+    // Held from taking the preferences to handing them to the menu
+    // controller, by the runs and by the owner when it hands them over
+    // itself, so that a run's copy never lands after a newer one. Held only
+    // briefly; take it before the location guard.
+    std::mutex& preferencesHandOver() { return preferencesHandOver_; }
+
+private:
+    std::mutex preferencesHandOver_;
 };
 
 class RefreshTimer : public teskTimer {
@@ -138,8 +148,12 @@ private:
     };
     static RunSettings runSettings(const plist::Dict& prefs);
 
-    // setControllerPreferences() with preferences already taken.
-    StringMap applyPreferences(const plist::Dict& prefs);
+    // Takes the controller's preferences and hands them to its menu
+    // controller in one step (see preferencesHandOver()); the preferences
+    // taken, or none once the controller was released.
+    std::optional<plist::Dict> handOverPreferences();
+    // The update frequency and the menu controller's preferences from prefs.
+    void applyPreferences(RefreshTimerClient& controller, const plist::Dict& prefs);
     void setHttpProxyForScraper();
     void setupApplierProxy();
     void destroyApplierProxy();

@@ -110,6 +110,8 @@ void Skyvane::applyMenuPreferences(const StringMap& prefs, const LocationManager
 
 void Skyvane::setControllerPreferences() {
     if (!plimRef_ || !menuController_) return;
+    // A run handing over the copy it took earlier waits or goes first.
+    std::lock_guard<std::mutex> handOver(preferencesHandOver());
     const StringMap map = RefreshTimer::preferencesToStringMap(plimRef_->prefs());
     std::shared_ptr<LocationManager> locations = plimRef_->locMan();
     if (!locations) return;

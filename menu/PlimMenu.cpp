@@ -70,6 +70,14 @@ std::string capitalized(std::string text) {
 
 std::string firstOf(const std::vector<std::string>& list) { return list.empty() ? "" : list.front(); }
 
+// The text without blanks and line breaks at either end.
+std::string trimmed(const std::string& text) {
+    const char* const blanks = " \t\r\n";
+    const size_t first = text.find_first_not_of(blanks);
+    if (first == std::string::npos) return "";
+    return text.substr(first, text.find_last_not_of(blanks) - first + 1);
+}
+
 const char* const kEnglishDays[7][2] = {{"Sun", "Sunday"},     {"Mon", "Monday"}, {"Tue", "Tuesday"},
                                         {"Wed", "Wednesday"},  {"Thu", "Thursday"}, {"Fri", "Friday"},
                                         {"Sat", "Saturday"}};
@@ -110,6 +118,7 @@ void PlimMenu::endChanges() {
     if (openChanges_ == 0) return;
     --openChanges_;
     menu_->endChanges();
+    updateToolTip();
 }
 
 void PlimMenu::changeIconSet(int set) {
@@ -154,20 +163,36 @@ void PlimMenu::setMainText(const std::string& text, float size) {
     TextAttributes attributes;
     attributes.font = Font::titleBarFont(size);
     if (item_) item_->setAttributedTitle(AttributedString(text, attributes));
-    tipTemperature_ = toDisplayText(text);
+    // The failure picture's title is blanks: no temperature.
+    tipTemperature_ = trimmed(toDisplayText(text));
     updateToolTip();
 }
 
+bool PlimMenu::inMenu(const std::weak_ptr<MenuItem>& line) const {
+    auto shown = line.lock();
+    return shown && shown->menu() == menu_.get();
+}
+
 void PlimMenu::updateToolTip() {
-    if (!item_) return;
-    if (tipCity_.empty()) {
+    if (!item_ || openChanges_ > 0) return;  // the batch's end composes it
+    const bool weather = inMenu(cityLine_);
+    const bool failure = inMenu(errorLine_) && !tipFailure_.empty();
+    // The city line names the city whose weather is shown; without one the
+    // error line names the city that failed.
+    const std::string city = weather ? tipCity_ : failure ? tipFailureCity_ : "";
+    if (!weather && !failure) {
         item_->setToolTip(programName_);
         return;
     }
-    std::string weather = tipConditions_;
-    if (!weather.empty() && !tipTemperature_.empty()) weather += ", ";
-    weather += tipTemperature_;
-    item_->setToolTip(weather.empty() ? tipCity_ : tipCity_ + "\n" + weather);
+    std::string tip = city.empty() ? programName_ : city;
+    if (failure) tip += "\n" + tipFailure_;
+    if (weather) {
+        std::string conditions = tipConditions_;
+        if (!conditions.empty() && !tipTemperature_.empty()) conditions += ", ";
+        conditions += tipTemperature_;
+        if (!conditions.empty()) tip += "\n" + conditions;
+    }
+    item_->setToolTip(tip);
 }
 
 void PlimMenu::addItemAtIndex(unsigned int index) {
@@ -182,6 +207,7 @@ void PlimMenu::addItemAtIndex(unsigned int index) {
 void PlimMenu::removeItemAtIndex(unsigned int index) {
     AutoreleasePool pool;
     menu_->removeItemAtIndex(static_cast<int>(index));
+    updateToolTip();  // the city or the error line may have gone
 }
 
 void PlimMenu::setMenuItem(unsigned int index, const plist::Dict& dict) {
@@ -194,6 +220,10 @@ void PlimMenu::setMenuItem(unsigned int index, const plist::Dict& dict) {
     }
     // A line laid out anew is a label line again only if its new kind says so.
     std::erase_if(labelLines_, [&line](const LabelLine& l) { return l.item.lock() == line; });
+    // Likewise the city line and the error line of the tool tip.
+    const bool wasTipLine = cityLine_.lock() == line || errorLine_.lock() == line;
+    if (cityLine_.lock() == line) cityLine_.reset();
+    if (errorLine_.lock() == line) errorLine_.reset();
     switch (intValue(dict, PlimMenuItem::TypeKey)) {
         case PlimMenuItem::Forecast:
             setForecastItem(*line, value(dict, PlimMenuItem::ForecastDayKey),
@@ -224,6 +254,9 @@ void PlimMenu::setMenuItem(unsigned int index, const plist::Dict& dict) {
             break;
         case PlimMenuItem::ErrorLine:
             setErrorItem(*line, static_cast<int>(intValue(dict, PlimMenuItem::ErrorCodeKey)));
+            errorLine_ = line;
+            tipFailure_ = trimmed(line->title());
+            tipFailureCity_ = trimmed(value(dict, PlimMenuItem::CityNameKey));
             break;
         case PlimMenuItem::Warning:
             setWarningItem(*line, value(dict, PlimMenuItem::WarnTypeKey), value(dict, PlimMenuItem::WarnSeverityKey),
@@ -232,6 +265,7 @@ void PlimMenu::setMenuItem(unsigned int index, const plist::Dict& dict) {
         case PlimMenuItem::Radar: setRadarItem(*line, value(dict, PlimMenuItem::CityNameKey)); break;
         default: break;
     }
+    if (wasTipLine || cityLine_.lock() == line || errorLine_.lock() == line) updateToolTip();
 }
 
 std::string PlimMenu::localizedDateFor(const std::string& text) const {
@@ -337,9 +371,9 @@ void PlimMenu::setCityItem(MenuItem& item, int code, const std::string& city, co
     item.setTitle(condition.empty() ? city : condition + ": " + city);
     // Parts from different texts may come in different encodings: each is
     // made displayable on its own.
-    tipCity_ = toDisplayText(city);
-    tipConditions_ = toDisplayText(condition);
-    updateToolTip();
+    cityLine_ = item.weak_from_this();
+    tipCity_ = trimmed(toDisplayText(city));
+    tipConditions_ = trimmed(toDisplayText(condition));
     opensURL(item, url);
 }
 

@@ -81,9 +81,13 @@ private:
         double gap = 0;
         double neededWidth() const;
     };
-    // The status item's tool tip: the program's name until a city is shown,
-    // then the city, its conditions and its temperature.
+    // The status item's tool tip follows the menu's lines: the program's
+    // name while neither a city line nor an error line is shown; else the
+    // city they are about, the error line's text when there is one, and the
+    // city line's conditions with the title's temperature. Within a batch of
+    // changes it is composed once, when the batch ends.
     void updateToolTip();
+    bool inMenu(const std::weak_ptr<MenuItem>& line) const;
     void showLabelImage(MenuItem& item, const std::string& text, ImageRef icon, double height, double gap);
     void drawLabelImage(const LabelLine& line) const;
 
@@ -104,9 +108,13 @@ private:
     std::string tomorrowCap_;
     std::vector<LabelLine> labelLines_;
     std::string programName_;
-    std::string tipCity_;
-    std::string tipConditions_;
-    std::string tipTemperature_;
+    std::weak_ptr<MenuItem> cityLine_;   // the primary city's line
+    std::weak_ptr<MenuItem> errorLine_;  // the error line
+    std::string tipCity_;         // the city line's city
+    std::string tipConditions_;   // and its conditions
+    std::string tipFailure_;      // the error line's text
+    std::string tipFailureCity_;  // the city the error is about
+    std::string tipTemperature_;  // the menu-bar title
     double labelWidth_;
     int openChanges_ = 0;  // batches begun on menu_ and not yet ended
 };

@@ -127,6 +127,7 @@ void PlimMenuController::setWeatherData(ScrapeReport& report) {
                           << inputValue(report, "favIndex") << "] isPrimary=[" << 1 << "]\n";
                 lastUpdateFailed_ = true;
                 primaryStatus_ = status;
+                failedCity_ = inputValue(report, "cityName");
                 stopScrapingStatus();
                 // The last good report stands in only for the same city:
                 // another city's weather must not show under the new one.
@@ -210,6 +211,7 @@ PlimMenuController::Snapshot PlimMenuController::takeSnapshot(bool withFavorites
     snapshot.preferences = preferences_;
     snapshot.lastUpdateFailed = lastUpdateFailed_;
     snapshot.primaryStatus = primaryStatus_;
+    snapshot.failedCity = failedCity_;
     auto primary = reports_.find(primaryReport_);
     if (primary != reports_.end()) snapshot.primary = primary->second;
     if (withFavorites) {
@@ -266,10 +268,11 @@ void PlimMenuController::refresh(bool) {
         // Without a failure the menu stays empty and the animation runs on.
         if (snapshot.lastUpdateFailed) {
             showFailureIcon();
-            setErrorItem(errorForStatus(snapshot.primaryStatus));
+            setErrorItem(errorForStatus(snapshot.primaryStatus), snapshot.failedCity);
         }
     } else {
-        if (snapshot.lastUpdateFailed) setErrorItem(PlimMenuItem::LastUpdateFailed);
+        if (snapshot.lastUpdateFailed)
+            setErrorItem(PlimMenuItem::LastUpdateFailed, inputValue(*snapshot.primary, "cityName"));
         refreshPrimary(*snapshot.primary);
         for (size_t i = 0; i < snapshot.favorites.size(); ++i) {
             if (i == 0) {

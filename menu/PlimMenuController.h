@@ -109,7 +109,9 @@ protected:
     void addItem(PlimMenuItem item);
     PlimMenuItem* itemByKey(const std::string& key, int& index, bool checkPreference);
     void buildMenu();
-    void setErrorItem(PlimMenuItem::Error code);
+    // The error line; `city` names the city the failure is about (the tool
+    // tip shows it with the line's text).
+    void setErrorItem(PlimMenuItem::Error code, const std::string& city);
     void refreshPrimaryIcon(const ScrapeReport& report);
     void refreshPrimary(const ScrapeReport& report);
     void refreshFavorite(int index, const ScrapeReport& report);
@@ -128,6 +130,7 @@ private:
         std::vector<ScrapeReport> favorites;  // fav-0 upward, up to the first missing
         bool lastUpdateFailed = false;
         int primaryStatus = 0;
+        std::string failedCity;
     };
     Snapshot takeSnapshot(bool withFavorites);
     // Under reportsLock_: drops favorite reports that no longer match the
@@ -149,6 +152,7 @@ private:
     bool advanced_ = false;
     bool favoritesChanged_ = false;
     int primaryStatus_ = 0;
+    std::string failedCity_;  // the city of the last failed primary scrape
     teskMutex refreshLock_;
     mutable teskMutex reportsLock_;
     std::deque<PlimMenuItem> items_;

@@ -60,11 +60,12 @@ void PlimMenuController::buildMenu() {
     for (size_t i = 0; i < items_.size(); ++i) wrapper_->setMenuItem(static_cast<unsigned>(i), items_[i]);
 }
 
-void PlimMenuController::setErrorItem(PlimMenuItem::Error code) {
+void PlimMenuController::setErrorItem(PlimMenuItem::Error code, const std::string& city) {
     int index = 0;
     PlimMenuItem* item = itemByKey("error", index, false);
     item->set(PlimMenuItem::TypeKey, PlimMenuItem::ErrorLine);
     item->set(PlimMenuItem::ErrorCodeKey, static_cast<unsigned long>(code));
+    item->set(PlimMenuItem::CityNameKey, city);
 }
 
 int PlimMenuController::getWarningInfo(const StringMap& display, std::string& type, std::string& severity) {

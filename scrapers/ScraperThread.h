@@ -42,7 +42,6 @@ public:
         WeatherDataSink* menuController = nullptr;  // receives the finished report; none in the setup program
         // Handles the refresh cycle keeps with the thread; the thread never uses them.
         void* controllerProxy = nullptr;
-        void* weatherController = nullptr;
         int favoriteIndex = 0;
         bool withGui = false;
         int (*callback)(void*) = nullptr;  // kept with the record, never called

@@ -53,10 +53,14 @@ void teskTimer::start() {
 void teskTimer::stop() { running_ = false; }
 
 void teskTimer::internalGo() {
+    // The go() about to begin serves every wake-up asked for so far; one
+    // asked for from here on calls for another.
     if (useThread_) {
         thread_->join();
+        wakeupAsked_ = false;
         thread_->start();
     } else {
+        wakeupAsked_ = false;
         go();  // nothing of this object is touched afterwards: go() may delete it
     }
 }
@@ -76,6 +80,10 @@ void teskTimer::setSleepMs(int ms) {
 
 void teskTimer::wakeupNow() {
     if (!running_.load()) return;
+    // Once the wake-up time is stored the timer may fire at once, and its
+    // go() may delete it: what is needed afterwards is read before.
+    teskTimerThread* const parent = parent_;
+    wakeupAsked_ = true;
     wakeupMs_ = teskTimerThread::timeToMs(teskTimerThread::getCurrentTime());
-    parent_->notify();
+    parent->notify();  // the thread outlives its timers
 }

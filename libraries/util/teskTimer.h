@@ -65,7 +65,10 @@ public:
     virtual bool isRunning() const;
     // A new period, counted from the next reset; the pending wake-up stays.
     virtual void setSleepMs(int ms);
-    // A running timer fires at the next pass.
+    // A running timer fires at the next pass. Asked for while its go() runs,
+    // it fires again once that go() has returned. Nothing of the timer is
+    // touched after the wake-up is published, so the go() it starts may
+    // delete the timer meanwhile.
     virtual void wakeupNow();
 
     // Stops the timer, takes it off the timer thread (waiting for a go() in
@@ -87,6 +90,9 @@ private:
     bool useThread_;
     teskTimerThread* parent_;
     std::atomic<int64_t> wakeupMs_{0};  // the wake-up time in milliseconds since 1970
+    // A wake-up was asked for since the last go() began: the pass that ends
+    // that go() keeps the timer due instead of setting the next period.
+    std::atomic<bool> wakeupAsked_{false};
     std::unique_ptr<teskTimerTempThread> thread_;
     bool shutDown_ = false;
 };

@@ -137,7 +137,13 @@ void teskTimerThread::fireDueTimers(time now) {
         lock.unlock();
         timer->internalGo();
         lock.lock();
-        if (!firingRemoved_) timer->reset(now);
+        if (!firingRemoved_) {
+            timer->reset(now);
+            // A wake-up asked for while the work ran stays due. The flag is
+            // read after the reset: a wakeupNow() that sets it later stores
+            // its wake-up time after the reset too.
+            if (timer->wakeupAsked_.exchange(false)) timer->wakeupMs_ = timeToMs(getCurrentTime());
+        }
         firing_ = nullptr;
         firingDone_.notify_all();
     }

@@ -6,6 +6,7 @@
 #include <atomic>
 #include <chrono>
 #include <climits>
+#include <condition_variable>
 #include <functional>
 #include <limits>
 #include <memory>
@@ -58,7 +59,27 @@ public:
                                                                                   fixtureText("flexi/weather.conf")));
     }
 
-    plist::Dict preferencesSnapshot() override { return prefs_; }
+    plist::Dict preferencesSnapshot() override {
+        plist::Dict prefs;
+        {
+            std::lock_guard<std::mutex> lock(mutex_);
+            prefs = prefs_;
+        }
+        if (onSnapshot) onSnapshot();
+        return prefs;
+    }
+    // The main thread's side: a new value, handed over as the owner does.
+    void pushPreference(const std::string& key, plist::Value value) {
+        std::lock_guard<std::mutex> handOver(preferencesHandOver());
+        plist::Dict prefs;
+        {
+            std::lock_guard<std::mutex> lock(mutex_);
+            prefs_[key] = std::move(value);
+            prefs = prefs_;
+        }
+        std::lock_guard<teskMutex> guard(guard_);
+        applyMenuPreferences(RefreshTimer::preferencesToStringMap(prefs), *locations_);
+    }
     std::shared_ptr<LocationManager> currentLocations() override {
         std::lock_guard<std::mutex> lock(mutex_);
         // The main thread replacing the list at this point of a run.
@@ -107,6 +128,7 @@ public:
     std::vector<bool> updateItem;  // main thread only
     int appliedLocations = -1;
     std::function<void()> onApply;  // runs on the run's thread
+    std::function<void()> onSnapshot;  // likewise, after the copy is taken
     std::shared_ptr<LocationManager> replacement;
     int replaceAtAsk = -1;
 
@@ -211,6 +233,47 @@ TEST_F(RefreshTimerTest, FullRefreshScrapesPrimaryAndFavoritesThroughTheProxy) {
     EXPECT_EQ(controller.appliedPrefs().back().at("update_frequency"), "5");
     EXPECT_EQ(controller.appliedLocations, 4);
     EXPECT_EQ(timer.updateFrequency(), 900);
+}
+
+TEST_F(RefreshTimerTest, ARunsCopyOfThePreferencesNeverLandsAfterANewerOne) {
+    FakeController controller(server.port(), {city("Boston", Location::kPrimary, kNow)});
+    RunnableTimer timer(1800, &controller);
+    // The run has taken its copy (units 1) and is held there while the main
+    // thread hands over units 0.
+    std::mutex mutex;
+    std::condition_variable changed;
+    bool copied = false, release = false;
+    controller.onSnapshot = [&] {
+        std::unique_lock<std::mutex> lock(mutex);
+        copied = true;
+        changed.notify_all();
+        changed.wait_for(lock, std::chrono::seconds(10), [&] { return release; });
+    };
+    std::thread run([&] { timer.runOnce(); });
+    {
+        std::unique_lock<std::mutex> lock(mutex);
+        ASSERT_TRUE(changed.wait_for(lock, std::chrono::seconds(10), [&] { return copied; }));
+    }
+    std::atomic<bool> pushed{false};
+    std::thread mainSide([&] {
+        controller.pushPreference("units", plist::Value(0));
+        pushed = true;
+    });
+    // The hand-over waits for the run's: the run is held, so nothing is applied yet.
+    std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    EXPECT_FALSE(pushed.load());
+    EXPECT_TRUE(controller.appliedPrefs().empty());
+    {
+        std::lock_guard<std::mutex> lock(mutex);
+        release = true;
+    }
+    changed.notify_all();
+    mainSide.join();
+    run.join();
+    const std::vector<StringMap> applied = controller.appliedPrefs();
+    ASSERT_EQ(applied.size(), 2u);
+    EXPECT_EQ(applied[0].at("units"), "1");
+    EXPECT_EQ(applied[1].at("units"), "0");  // the newer one last
 }
 
 TEST_F(RefreshTimerTest, NormalRunsPickOneStaleLocation) {

@@ -4,18 +4,122 @@
 
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <optional>
+#include <thread>
+#include <utility>
+#include <vector>
 
 #include "CoreFixture.h"
 #include "app/ComTeskPlim.h"
 #include "model/LocationManager.h"
+#include "model/UnitConverter.h"
 #include "support/CaptureStream.h"
+#include "util/DisplayText.h"
 
 namespace {
 
 using PushedPreferencesTest = CoreFixture;
 
+bool idle(ComTeskPlim& core) { return core.menu()->itemWithTag(ComTeskPlim::kUpdate)->isEnabled(); }
+
+// A value of the Des Moines page as the menu shows it in these units.
+std::string inUnits(std::string text, int units, void (*convert)(std::string&, UnitConverter::Units)) {
+    convert(text, UnitConverter::convertPrefStringToUnitFormat(std::to_string(units)));
+    return toDisplayText(text);
+}
+
+// The title of the menu line whose label is this text; "" when none.
+std::string lineLabelled(const MenuRef& menu, const std::string& label) {
+    for (const MenuItemRef& item : menu->items())
+        if (item->imageText() == label) return item->title();
+    return "";
+}
+
+// Sends the calls one after the other from one thread, as quick clicks in
+// Preferences do, while the main loop serves them; false when one failed.
+bool pushAll(const std::string& name, const std::vector<std::pair<std::string, plist::Array>>& calls) {
+    std::atomic<bool> done{false}, ok{false};
+    MainThreadChannel wake;
+    std::thread caller([&, poster = wake.poster()] {
+        try {
+            if (auto remote = RemoteObject::lookup(name, kSkyvanePublic)) {
+                for (const auto& [method, args] : calls) remote->call(method, args, 5000);
+                ok = true;
+            }
+        } catch (const RemoteCallError&) {
+        }
+        done = true;
+        poster.post([] {});
+    });
+    MainLoop::instance().runUntil([&] { return done.load(); }, 12000);
+    caller.join();
+    return ok.load();
+}
+
 }  // namespace
+
+TEST_F(PushedPreferencesTest, TheLastOfQuickUnitPushesIsShownInTheMenuAndToolTip) {
+    plist::Dict prefs = earlierPrefs("advance_mode", {city("Des Moines, IA", Location::kPrimary)});
+    prefs["wind"] = plist::Value(true);  // a menu line in the chosen units
+    store(prefs);
+    auto core = std::make_unique<ComTeskPlim>();
+    auto shows = [&](int units) {
+        const std::string temperature = inUnits("30", units, UnitConverter::convFahrenheit);
+        const std::string tip = core->statusItem()->toolTip();
+        return core->statusItem()->title() == temperature &&
+               lineLabelled(core->menu(), "Wind:") == inUnits("NW 15 MPH", units, UnitConverter::convWind) &&
+               tip.size() > temperature.size() &&
+               tip.compare(tip.size() - temperature.size(), std::string::npos, temperature) == 0;
+    };
+    ASSERT_TRUE(waitFor([&] { return idle(*core) && shows(1); })) << core->statusItem()->toolTip();
+
+    // Each round pushes two values that both differ from what is shown and
+    // waits for the second; now and then a refresh run is under way too.
+    int shown = 1;
+    for (int round = 0; round < 50; ++round) {
+        SCOPED_TRACE(round);
+        const int last = (shown + 1) % 3, first = (shown + 2) % 3;
+        if (round % 5 == 0) core->menu()->itemWithTag(ComTeskPlim::kUpdate)->userChoose();
+        ASSERT_TRUE(pushAll("com.tesk.Skyvane0", {{"setPreference_toValue", {"units", first}},
+                                                  {"setPreference_toValue", {"units", last}}}));
+        EXPECT_EQ(core->prefs().at("units").asInt(), last);
+        ASSERT_TRUE(waitFor([&] { return shows(last); }, 10000))
+            << "pushed " << first << " then " << last << "; title " << core->statusItem()->title() << ", wind "
+            << lineLabelled(core->menu(), "Wind:");
+        shown = last;
+    }
+    ASSERT_TRUE(waitFor([&] { return idle(*core); }));
+    EXPECT_TRUE(shows(shown));
+    core->deactivate();
+}
+
+TEST_F(PushedPreferencesTest, TheToolTipFollowsAFailedNewPrimaryCity) {
+    store(earlierPrefs("free_mode", {city("Des Moines, IA", Location::kPrimary)}));
+    auto core = std::make_unique<ComTeskPlim>();
+    ASSERT_TRUE(waitFor([&] { return idle(*core) && !core->statusItem()->title().empty(); }));
+    const std::string before = core->statusItem()->toolTip();
+    EXPECT_EQ(before.rfind("Des Moines, IA\n", 0), 0u) << before;
+
+    // The new city's site cannot be reached: its proxy refuses.
+    RefusedPort refused;
+    setProxyPort(refused.port());
+    ASSERT_EQ(push("com.tesk.Skyvane0", "setCurrentLocationTo", {city("Springfield, MO", Location::kPrimary)}),
+              std::nullopt);
+    const std::string failure = "Could not contact weather site  (5)";
+    ASSERT_TRUE(waitFor([&] { return idle(*core) && core->menu()->itemAtIndex(0)->title() == failure; }));
+    EXPECT_EQ(core->statusItem()->toolTip(), "Springfield, MO\n" + failure);
+    EXPECT_EQ(core->statusItem()->title().find_first_not_of(' '), std::string::npos);
+
+    // Back to a city that answers: its weather again, no failure.
+    setProxyPort(server.port());
+    for (const MenuItemRef& item : core->locationMenu()->items())
+        if (item->title() == "Des Moines, IA") item->userChoose();
+    ASSERT_TRUE(waitFor([&] { return idle(*core) && core->statusItem()->toolTip().find("Des Moines, IA\n") == 0; }))
+        << core->statusItem()->toolTip();
+    ASSERT_TRUE(waitFor([&] { return core->statusItem()->toolTip() == before; })) << core->statusItem()->toolTip();
+    core->deactivate();
+}
 
 TEST_F(PushedPreferencesTest, BadValuesAreRefusedAndChangeNothingGoodOnesStillWork) {
     // The core of each round holds the first name.

@@ -439,3 +439,44 @@ TEST_F(PlimMenuTest, ToolTipNamesTheProgramThenTheCityItsConditionsAndTemperatur
     plim_->setMainText("", 12);
     EXPECT_EQ(statusItem_->toolTip(), "Zürich\nSunny");
 }
+
+TEST_F(PlimMenuTest, ToolTipFollowsTheErrorAndCityLinesOfTheMenu) {
+    // A good report for one city.
+    plim_->setMainText("30\xA1", 14);
+    plim_->setMenuItem(0, record({{"type", "2"}, {"code", "32"}, {"pcName", "Des Moines, IA"}}));
+    EXPECT_EQ(statusItem_->toolTip(), "Des Moines, IA\nSunny, 30\xC2\xB0");
+
+    // A rebuild as a failed new city sends it: the old lines go, the title
+    // becomes blanks, an error line names the new city. Within the batch
+    // the tip does not change; at its end it describes the new city only.
+    plim_->beginChanges();
+    for (int i = 0; i < 3; ++i) plim_->removeItemAtIndex(0);
+    plim_->setMainText("    ", 14);
+    plim_->addItemAtIndex(0);
+    plim_->setMenuItem(0, record({{"type", "7"}, {"err", "5"}, {"pcName", "Springfield, MO"}}));
+    EXPECT_EQ(statusItem_->toolTip(), "Des Moines, IA\nSunny, 30\xC2\xB0");
+    plim_->endChanges();
+    EXPECT_EQ(line(0)->title(), "Could not contact weather site  (5)");
+    EXPECT_EQ(statusItem_->toolTip(), "Springfield, MO\nCould not contact weather site  (5)");
+
+    // The same city failing again with its older weather on show.
+    plim_->beginChanges();
+    plim_->removeItemAtIndex(0);
+    plim_->setMainText("31\xA1", 14);
+    for (unsigned i = 0; i < 2; ++i) plim_->addItemAtIndex(i);
+    plim_->setMenuItem(0, record({{"type", "7"}, {"err", "3"}, {"pcName", "Springfield, MO"}}));
+    plim_->setMenuItem(1, record({{"type", "2"}, {"code", "99"}, {"pcName", "Springfield, MO"}}));
+    plim_->endChanges();
+    EXPECT_EQ(statusItem_->toolTip(), "Springfield, MO\nWarning: Last update failed  (3)\n31\xC2\xB0");
+
+    // The error line laid out as another kind, then the city line removed:
+    // nothing of either stays in the tip.
+    plim_->setMenuItem(0, record({{"type", "4"}, {"condType", "wind"}, {"condData", "N 5 MPH"}}));
+    EXPECT_EQ(statusItem_->toolTip(), "Springfield, MO\n31\xC2\xB0");
+    plim_->removeItemAtIndex(1);
+    EXPECT_EQ(statusItem_->toolTip(), "Skyvane");
+
+    // A failure with no city named (an empty list) names the program.
+    plim_->setMenuItem(0, record({{"type", "7"}, {"err", "6"}, {"pcName", " "}}));
+    EXPECT_EQ(statusItem_->toolTip(), "Skyvane\nPlease choose a US city or upgrade  (6)");
+}

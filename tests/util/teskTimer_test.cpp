@@ -171,6 +171,52 @@ TEST(TimerPass, SleepTimeAndRetuning) {
     EXPECT_EQ(thread.getSleepTime(), 60000);
 }
 
+// The pass on a timer thread that is not started: a wake-up asked for while
+// a go() runs keeps the timer due; without one the period counts from the pass.
+TEST(TimerPass, AWakeUpAskedForDuringGoKeepsTheTimerDue) {
+    teskTimerThread thread;
+    CountingTimer* self = nullptr;
+    std::atomic<bool> askAgain{true};
+    CountingTimer timer("again", 1000, false, &thread, [&] {
+        if (askAgain.exchange(false)) self->wakeupNow();
+    });
+    self = &timer;
+    timer.start();
+    timer.wakeupNow();
+    const Time pass = teskTimerThread::getCurrentTime();
+    thread.fireDueTimers(pass);
+    EXPECT_EQ(timer.count(), 1);
+    EXPECT_LE(teskTimerThread::compareTime(timer.getWakeupTime(), teskTimerThread::getCurrentTime()), 0);
+    EXPECT_EQ(thread.getSleepTime(), 0);
+    const Time second = teskTimerThread::addTimeMs(teskTimerThread::getCurrentTime(), 2);
+    thread.fireDueTimers(second);
+    EXPECT_EQ(timer.count(), 2);
+    EXPECT_EQ(teskTimerThread::compareTime(timer.getWakeupTime(), second), 1000);
+}
+
+TEST(TimerThread, AWakeUpAskedForWhileGoRunsIsNeverLost) {
+    for (bool useThread : {false, true}) {
+        SCOPED_TRACE(useThread ? "own thread" : "timer thread");
+        teskTimerThread thread;
+        thread.start();
+        Gate entered, release;
+        std::atomic<int> runs{0};
+        CountingTimer timer("latched", 3600 * 1000, useThread, &thread, [&] {
+            if (++runs > 1) return;
+            entered.open();
+            release.wait();
+        });
+        timer.start();
+        timer.wakeupNow();
+        ASSERT_TRUE(entered.wait());
+        timer.wakeupNow();  // the first go() is still running
+        release.open();
+        EXPECT_TRUE(timer.waitForCount(2));
+        timer.shutdown();
+        EXPECT_EQ(runs.load(), 2);  // the hour-long period holds after that
+    }
+}
+
 TEST(TimerThread, FiresRepeatedlyAndWakesForNewTimers) {
     teskTimerThread thread;
     thread.start();
