@@ -302,6 +302,15 @@ void ComTeskPlim::setCurrentLocationTo(const plist::Dict& dict) {
         next = std::make_shared<LocationManager>(current ? *current : LocationManager({}));
     }
     next->addLocation(location);
+    // The grown list counts toward what all preferences together may hold,
+    // as every other push does.
+    plist::Dict now = prefs();
+    {
+        std::lock_guard<teskMutex> guard(locationsGuard_);
+        if (current) now[kLocations] = LocationManagerMac::arrayFromLocationList(current->locationList());
+    }
+    refuseIfUnfit("setCurrentLocationTo",
+                  locationListProblem(LocationManagerMac::arrayFromLocationList(next->locationList()), now));
     replaceLocMan(next);
     initLocationsMenu();
     prefsModified();
@@ -444,9 +453,11 @@ void ComTeskPlim::stopNetworkWork() {
 }
 
 bool ComTeskPlim::finishForExit() {
+    // Nothing is stored here: what was pushed with setPreference is a preview
+    // until the setup application settles it with setPreferences, and every
+    // other change was stored when it was made.
     stopNetworkWork();
     deactivate();
-    prefsModified();
     return StrayRuns::count() == 0;
 }
 

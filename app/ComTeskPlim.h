@@ -62,9 +62,9 @@ public:
     // Ends the weather fetches under way at once and starts none: the program
     // is about to end (Quit, a termination signal, the plug-in unloading).
     void stopNetworkWork();
-    // The end of the program: the network work stops, the core is torn down
-    // (waiting for a busy refresh at most StrayRuns::kStopGrace) and the
-    // preferences are saved. False when a refresh thread is still busy: it
+    // The end of the program: the network work stops and the core is torn
+    // down (waiting for a busy refresh at most StrayRuns::kStopGrace); the
+    // preferences are not stored. False when a refresh thread is still busy: it
     // still uses the core, so the core must stay and the program ends
     // without running destructors (StrayRuns::endProcess).
     bool finishForExit();
@@ -82,8 +82,10 @@ public:
     void powerChanged(bool goingToSleep);
 
     // SkyvanePublic: what the setup application sends. A value that does not
-    // fit its preference (or a location without a city) is refused with
+    // fit its preference (or a location without a city, or one that would
+    // grow the city list past its bounds) is refused with
     // std::invalid_argument naming the key, and nothing changes.
+    // setCurrentLocationTo stores the grown list at once.
     void setPreference(const std::string& key, const plist::Value& value);
     void setPreferences(const plist::Dict& prefs);
     void setCurrentLocationTo(const plist::Dict& location);

@@ -311,3 +311,17 @@ std::optional<std::string> preferencesProblem(const plist::Dict& prefs, const pl
     if (auto problem = totalProblem(storedBytes(prefs), storedBytes(current))) return "the preference set " + *problem;
     return std::nullopt;
 }
+
+std::optional<std::string> locationListProblem(const plist::Value& locations, const plist::Dict& current) {
+    const plist::Value* held = heldValue(kLocations, current);
+    const size_t entries = locations.isArray() ? locations.asArray().size() : 0;
+    const size_t heldEntries = held && held->isArray() ? held->asArray().size() : 0;
+    if (entries > kMaxPushedEntries && entries > heldEntries)
+        return "the city list would hold " + std::to_string(entries) + " cities, more than the " +
+               std::to_string(kMaxPushedEntries) + " allowed";
+    const size_t before = storedBytes(current);
+    const size_t others = before - (held ? std::string(kLocations).size() + storedBytes(*held) : 0);
+    if (auto problem = totalProblem(others + std::string(kLocations).size() + storedBytes(locations), before))
+        return "the city list " + *problem;
+    return std::nullopt;
+}

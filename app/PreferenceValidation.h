@@ -30,3 +30,8 @@ std::optional<std::string> preferencesProblem(const plist::Dict& prefs, const pl
 // text for every other entry, within the bounds above.
 // `name` says which location the message is about.
 std::optional<std::string> locationProblem(const plist::Value& location, const std::string& name = "the location");
+
+// Why the city list `locations`, taking the place of the one in `current`,
+// cannot be kept: more entries than a list may hold, or all preferences
+// together past their bound. A list that does not grow always passes.
+std::optional<std::string> locationListProblem(const plist::Value& locations, const plist::Dict& current);

@@ -10,7 +10,7 @@
 // The New Location window searches every enabled weather source for a city
 // (on a thread of its own, the window staying live meanwhile), adds the city
 // found or chosen as the new primary city and sends the whole dictionary to
-// the menu program.
+// the menu program, or the city alone when no preference window is open.
 
 #include <functional>
 #include <memory>
@@ -70,7 +70,9 @@ public:
     void closeNewLocAction(Control* sender);
     void controlTextDidBeginEditing();
     // Adds the city to the list as the primary city and sends the
-    // preferences on; false when there is no list yet or no city.
+    // preferences on (with no preference window open, the city alone, which
+    // the menu program adds and stores); false when there is no list yet or
+    // no city.
     bool setCurrentLocationTo(const Location* loc, long window);
     const std::vector<Location>& cities() const { return *cities_; }
     const WindowRef& newLocationWindow() const { return newLocationWindow_; }

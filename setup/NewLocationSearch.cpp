@@ -246,14 +246,14 @@ bool LocationManagerSetup::setCurrentLocationTo(const Location* loc, long) {
         // city would be lost with this program.
         if (!prefs_->lastSaveDelivered() && !(prefs_->prefsWindow && prefs_->prefsWindow->isVisible()))
             reportCityNotDelivered(loc->name, prefs_->lastSave());
-    } else if (prefs_) {
-        // The preference window was closed: its dictionary is gone, so the
-        // list goes to the menu program as the one preference it changes.
-        const plist::Value list = LocationManagerMac::arrayFromLocationList(locMan_->locationList());
-        if (const Delivery pushed = prefs_->pushValue(kLocations, list); !pushed)
-            reportCityNotDelivered(loc->name, pushed);
     } else {
-        reportCityNotDelivered(loc->name, Delivery{});
+        // No preference window is open: its dictionary is gone, and nothing
+        // would settle a pushed list. The city goes alone; the menu program
+        // adds it to its own list and stores that at once.
+        const Delivery sent =
+            setupRef_ ? setupRef_->callSkyvane("setCurrentLocationTo", {LocationManagerMac::dictionaryFromLocation(*loc)})
+                      : Delivery{};
+        if (!sent) reportCityNotDelivered(loc->name, sent);
     }
     return true;
 }

@@ -217,14 +217,27 @@ TEST_F(HostilePreferencesTest, PushesThatAddUpPastTheFilesBoundAreRefusedAndTheO
     EXPECT_NE(error->find("more than the 4194304 they may hold"), std::string::npos) << *error;
     core->prefsModified();
     EXPECT_EQ(storedBytes().find("bulk2"), std::string::npos);
-    // Replacing the large value with a small one is a change that fits.
+    // A city added over the bus counts toward the same bound.
+    plist::Dict bulkCity = bulk("bulkcity");
+    bulkCity["city"] = plist::Value("Bulk City");
+    const std::optional<std::string> cityError = push("com.tesk.Skyvane0", "setCurrentLocationTo", {bulkCity});
+    ASSERT_TRUE(cityError.has_value());
+    EXPECT_NE(cityError->find("more than the 4194304 they may hold"), std::string::npos) << *cityError;
+    EXPECT_EQ(titles(core->locationMenu()), cities);
+    EXPECT_EQ(storedBytes().find("Bulk City"), std::string::npos);
+    // Replacing the large value with a small one is a change that fits; so
+    // is the city then, which is stored as soon as it is added.
     EXPECT_EQ(push("com.tesk.Skyvane0", "setPreference_toValue", {"bulk1", "small"}), std::nullopt);
+    EXPECT_EQ(push("com.tesk.Skyvane0", "setCurrentLocationTo", {bulkCity}), std::nullopt);
+    EXPECT_NE(storedBytes().find("Bulk City"), std::string::npos);
+    const std::vector<std::string> withBulkCity = titles(core->locationMenu());
+    EXPECT_EQ(withBulkCity.size(), cities.size() + 1);
     core->prefsModified();
     core->deactivate();
     core.reset();
 
     auto again = std::make_unique<ComTeskPlim>();
-    EXPECT_EQ(titles(again->locationMenu()), cities);
+    EXPECT_EQ(titles(again->locationMenu()), withBulkCity);
     EXPECT_EQ(again->prefs().at("bulk1"), plist::Value("small"));
     again->deactivate();
 }

@@ -1,6 +1,14 @@
+#include <chrono>
+#include <thread>
+
+#include "LineSearchScraper.h"
 #include "SetupFixture.h"
 #include "model/LocationManager.h"
+#include "platform/EnvScope.h"
+#include "platform/PreferenceStore.h"
 #include "platform/ui/Alert.h"
+#include "support/FixtureServer.h"
+#include "support/SpawnedProgram.h"
 
 namespace {
 
@@ -120,3 +128,63 @@ TEST_F(LocationPaneTest, TheListIsLoadedOnceAndKeptAsEdited) {
     EXPECT_EQ(table->renderedRows(), (std::vector<std::vector<std::string>>{
                                          {"[ ]", "Austin, TX"}, {"[x]", "Boston, MA"}, {"[x]", "Chicago, IL"}}));
 }
+
+#ifdef SKYVANE_APP_BINARY
+// The real menu program: a city added in New Location after the Preferences
+// window that opened it was closed is added by the running program and is in
+// its stored file as soon as the call returns, without the program ending.
+TEST_F(LocationPaneTest, ACityAddedAfterThePreferencesClosedIsStoredByTheRunningMenuProgram) {
+    TempDir home;
+    FixtureServer server;
+    server.route("n.example.com", "/search?q=Denver", FixtureReply::page("Denver, CO|nws-den\n"));
+    EnvScope env;
+    env.set("XDG_CONFIG_HOME", home.file("config").c_str());
+    env.set("HOME", home.path().c_str());
+    env.set("http_proxy", ("http://127.0.0.1:" + std::to_string(server.port())).c_str());
+    env.set("no_proxy", nullptr);
+    useLineSearchSources(bundleRoot);
+    auto storedCities = [] {
+        std::vector<std::string> names;
+        const plist::Dict prefs = PreferenceStore("com.tesk.Skyvane", PreferenceScope::CurrentUserAnyHost).copyMultiple();
+        auto list = prefs.find("locations");
+        if (list != prefs.end() && list->second.isArray())
+            for (const plist::Value& d : list->second.asArray())
+                names.push_back(d.get("city").stringOr("") + ":" + std::to_string(d.get("locStatus").asInt()));
+        return names;
+    };
+    {
+        PreferenceStore file("com.tesk.Skyvane", PreferenceScope::CurrentUserAnyHost);
+        file.setMultiple(samplePrefs(), {});
+        ASSERT_TRUE(file.synchronize());
+    }
+
+    SpawnedProgram menu(SKYVANE_APP_BINARY, home);
+    ASSERT_TRUE(menu.started());
+    const std::string name = "com.tesk.Skyvane0";
+    for (auto start = std::chrono::steady_clock::now();
+         !RemoteObject::lookup(name, kSkyvanePublic) && std::chrono::steady_clock::now() - start < std::chrono::seconds(60);)
+        std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    ASSERT_TRUE(RemoteObject::lookup(name, kSkyvanePublic)) << menu.log();
+
+    // Preferences opens New Location and is then closed; New Location stays.
+    setup.runPreferences(samplePrefs(), true, &name, "general", false);
+    p = setup.prefControl();
+    loc = p->locManSetup_.get();
+    setup.runPreferences(samplePrefs(), true, nullptr, "newloc", false);
+    ASSERT_TRUE(loc->newLocationWindow());
+    p->cancelAction(nullptr);
+    ASSERT_EQ(p->prefs(), nullptr);
+
+    loc->locationTF->userType("Denver");
+    ASSERT_TRUE(loc->newLocationButton->userClick());
+    ASSERT_TRUE(searchEnds(*loc));
+    EXPECT_FALSE(loc->newLocationWindow());
+    EXPECT_TRUE(Application::shared().alerts().empty());
+    EXPECT_EQ(storedCities(), (std::vector<std::string>{"Austin, TX:0", "Boston, MA:2", "Chicago, IL:0",
+                                                        "Denver, CO:1"}));
+    // Still running: the city was stored without the program ending.
+    EXPECT_TRUE(RemoteObject::lookup(name, kSkyvanePublic)) << menu.log();
+    const SpawnedProgram::Exit exit = menu.terminate();
+    EXPECT_TRUE(exit.ended && WIFEXITED(exit.status) && WEXITSTATUS(exit.status) == 0) << menu.log();
+}
+#endif
