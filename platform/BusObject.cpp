@@ -2,6 +2,7 @@
 
 #include <gio/gio.h>
 
+#include <algorithm>
 #include <iostream>
 #include <limits>
 #include <stdexcept>
@@ -356,6 +357,52 @@ std::unique_ptr<RemoteObject> RemoteObject::lookup(const std::string& name, cons
     std::unique_ptr<RemoteObject> object(new RemoteObject(name, owner, protocol));
     g_variant_unref(reply);
     return object;
+}
+
+namespace {
+
+// Whether the holder of `name` describes an object that offers `interface`;
+// false when nobody holds the name or the holder does not answer in time.
+bool offers(GDBusConnection* bus, const std::string& name, const std::string& interface, int timeoutMs) {
+    if (!g_dbus_is_name(name.c_str()) || g_dbus_is_unique_name(name.c_str())) return false;
+    GError* e = nullptr;
+    // An unheld name is answered by the bus at once; nothing is started for it.
+    GVariant* reply = g_dbus_connection_call_sync(bus, name.c_str(), kObjectPath, "org.freedesktop.DBus.Introspectable",
+                                                  "Introspect", nullptr, G_VARIANT_TYPE("(s)"),
+                                                  G_DBUS_CALL_FLAGS_NO_AUTO_START, timeoutMs, nullptr, &e);
+    if (!reply) {
+        g_clear_error(&e);
+        return false;
+    }
+    Held held(reply);
+    const gchar* xml = nullptr;
+    g_variant_get(reply, "(&s)", &xml);
+    GDBusNodeInfo* node = g_dbus_node_info_new_for_xml(xml, nullptr);
+    if (!node) return false;
+    const bool found = g_dbus_node_info_lookup_interface(node, interface.c_str()) != nullptr;
+    g_dbus_node_info_unref(node);
+    return found;
+}
+
+}  // namespace
+
+std::string RemoteObject::firstOffering(const std::vector<std::string>& names, const BusProtocol& protocol, int eachMs,
+                                        int allMs) {
+    std::string error;
+    GDBusConnection* bus = sharedBus(error);
+    if (!bus) return "";
+    const gint64 end = g_get_monotonic_time() + static_cast<gint64>(allMs) * 1000;
+    std::string found;
+    for (const std::string& name : names) {
+        const gint64 left = (end - g_get_monotonic_time()) / 1000;
+        if (left <= 0) break;
+        if (offers(bus, name, protocol.name, static_cast<int>(std::min<gint64>(eachMs, left)))) {
+            found = name;
+            break;
+        }
+    }
+    g_object_unref(bus);
+    return found;
 }
 
 plist::Value RemoteObject::call(const std::string& method, const plist::Array& args, int timeoutMs) {

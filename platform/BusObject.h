@@ -70,6 +70,15 @@ public:
     // bound to the program that held the name at look-up.
     static std::unique_ptr<RemoteObject> lookup(const std::string& name, const BusProtocol& protocol);
 
+    // The first of `names` that a program holds now and under which it
+    // offers `protocol`; "" when there is none, and without a session bus.
+    // Only each holder's description is asked for, never a method of the
+    // protocol. A holder that offers other interfaces does not count, nor
+    // one that does not answer within eachMs; after allMs in all the search
+    // ends with "".
+    static std::string firstOffering(const std::vector<std::string>& names, const BusProtocol& protocol, int eachMs,
+                                     int allMs);
+
     // Calls a method of the protocol and returns its reply.
     plist::Value call(const std::string& method, const plist::Array& args = {}, int timeoutMs = kDefaultTimeoutMs);
 

@@ -4,9 +4,11 @@
 
 #include <clocale>
 #include <csignal>
+#include <iostream>
 #include <memory>
 
 #include "app/ComTeskPlim.h"
+#include "app/RunningCopy.h"
 #include "app/StrayRuns.h"
 #include "platform/MainLoop.h"
 #include "platform/gtk/GtkPresenter.h"
@@ -21,6 +23,13 @@ int main(int, char**) {
     std::setlocale(LC_ALL, "");
     // A weather site that closes its connection must not end the program.
     std::signal(SIGPIPE, SIG_IGN);
+
+    // One copy per session: a Skyvane already running stays as it is, and
+    // this start shows nothing and writes nothing.
+    if (!runningSkyvane().empty()) {
+        std::cerr << kAlreadyRunning << std::endl;
+        return 0;
+    }
 
     // Without a display the program runs headless (the model only).
     std::unique_ptr<GtkPresenter> presenter;
@@ -40,7 +49,8 @@ int main(int, char**) {
     loop.run();
     // The stop never waits for a thread that is computing: the core waits
     // only so long, and when a thread is still busy then, the program ends
-    // here, its preferences saved, without freeing what that thread uses.
+    // here without freeing what that thread uses. Nothing is stored at the
+    // end: a preview pushed by an open Preferences window is not kept.
     if (!core->finishForExit()) StrayRuns::endProcess(0);
     core.reset();
     return 0;

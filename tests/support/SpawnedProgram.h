@@ -56,6 +56,7 @@ public:
     SpawnedProgram& operator=(const SpawnedProgram&) = delete;
 
     bool started() const { return pid_ > 0; }
+    pid_t pid() const { return pid_; }
     std::string log() const { return fileBytes(log_); }
     // Whether the log says `text` within `bound`.
     bool waitForLog(const std::string& text, std::chrono::seconds bound) const {
@@ -72,10 +73,14 @@ public:
         int status = 0;  // as waitpid gives it
     };
     Exit terminate(std::chrono::seconds deadline = std::chrono::seconds(20)) {
+        if (pid_ > 0) ::kill(pid_, SIGTERM);  // never a signal to pid -1, which means every process
+        return waitForExit(deadline);
+    }
+    // Waits for the program to end on its own; killed after the deadline.
+    Exit waitForExit(std::chrono::seconds deadline = std::chrono::seconds(20)) {
         Exit exit;
-        if (pid_ <= 0) return exit;  // never a signal to pid -1, which means every process
+        if (pid_ <= 0) return exit;
         const auto start = std::chrono::steady_clock::now();
-        ::kill(pid_, SIGTERM);
         pid_t ended = 0;
         while ((ended = ::waitpid(pid_, &exit.status, WNOHANG)) == 0 &&
                std::chrono::steady_clock::now() - start < deadline)

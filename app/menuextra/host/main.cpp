@@ -13,6 +13,7 @@
 #include <iostream>
 #include <memory>
 
+#include "app/RunningCopy.h"
 #include "app/StrayRuns.h"
 #include "app/menuextra/MenuExtra.h"
 #include "platform/MainLoop.h"
@@ -47,6 +48,14 @@ int main(int argc, char** argv) {
         std::cerr << "skyvane-menu-host: [" << module << "] has no factory for " << principal << std::endl;
         dlclose(handle);
         return 1;
+    }
+
+    // One copy per session: a Skyvane already running (as this plug-in or as
+    // the standalone program) stays as it is; no icon shows, no file changes.
+    if (!runningSkyvane().empty()) {
+        std::cerr << kAlreadyRunning << std::endl;
+        dlclose(handle);
+        return 0;
     }
 
     std::unique_ptr<GtkPresenter> presenter;
