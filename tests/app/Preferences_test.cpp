@@ -7,6 +7,7 @@
 
 #include "TestApp.h"
 #include "app/ComTeskUtilControl.h"
+#include "app/PreferenceValidation.h"
 #include "model/LocationManager.h"
 #include "model/LocationManagerMac.h"
 #include "platform/PlistFile.h"
@@ -213,4 +214,37 @@ TEST_F(PreferencesTest, ADamagedStoreIsReportedAndReadsAsFirstRun) {
     CaptureStderr err;
     EXPECT_FALSE(util.copyPrefs().has_value());
     EXPECT_FALSE(err.text().empty());
+}
+
+// A city list that grows is held to the bounds of every push: at most 1,000
+// cities, and all preferences together within 4 MB. One that does not grow
+// passes, so an old file past a bound does not lock its cities in.
+TEST(LocationListBounds, AGrowingListIsHeldToTheBoundsOfEveryPush) {
+    auto cities = [](size_t count, size_t nameBytes) {
+        plist::Array list(count);
+        for (size_t i = 0; i < count; ++i) {
+            list[i]["city"] = std::to_string(i) + std::string(nameBytes, 'c');
+            list[i]["locStatus"] = 0;
+        }
+        return plist::Value(std::move(list));
+    };
+    plist::Dict current;
+    current["units"] = plist::Value(1);
+    current["locations"] = cities(3, 10);
+    EXPECT_EQ(locationListProblem(cities(4, 10), current), std::nullopt);
+    EXPECT_EQ(locationListProblem(cities(1000, 10), current), std::nullopt);
+    const std::optional<std::string> many = locationListProblem(cities(1001, 10), current);
+    ASSERT_TRUE(many.has_value());
+    EXPECT_NE(many->find("1001 cities, more than the 1000 allowed"), std::string::npos) << *many;
+    current["locations"] = cities(1001, 10);
+    EXPECT_EQ(locationListProblem(cities(1001, 10), current), std::nullopt);
+
+    // About 4.4 MB of names: refused as the list grows to it, kept once held.
+    current["locations"] = cities(3, 10);
+    const std::optional<std::string> large = locationListProblem(cities(70, 63000), current);
+    ASSERT_TRUE(large.has_value());
+    EXPECT_NE(large->find("more than the 4194304 they may hold"), std::string::npos) << *large;
+    current["locations"] = cities(70, 63000);
+    EXPECT_EQ(locationListProblem(cities(70, 63000), current), std::nullopt);
+    EXPECT_EQ(locationListProblem(cities(69, 63000), current), std::nullopt);
 }

@@ -220,6 +220,23 @@ TEST_F(NewLocationTest, ACityAddedAfterOKStillReachesTheMenuProgram) {
     EXPECT_TRUE(Application::shared().isTerminated());
 }
 
+TEST_F(NewLocationTest, ACityAddedAfterOKWhenTheMenuProgramHasQuitIsShown) {
+    {
+        FakeSkyvane menu;
+        ASSERT_TRUE(menu.ready);
+        open(false, "general", &menu.name);
+        setup.runPreferences(samplePrefs(), false, nullptr, "newloc", false);
+        p->OKAction(nullptr);
+        ASSERT_EQ(menu.nextCall().rfind("setPreferences {", 0), 0u);
+        ASSERT_EQ(p->prefs(), nullptr);
+    }
+    // The menu program has quit; the city alone cannot reach it either.
+    EXPECT_NE(searchLog("Denver").find("The new city Denver, CO could not be sent to Skyvane"), std::string::npos);
+    ASSERT_EQ(Application::shared().alerts().size(), 1u);
+    EXPECT_EQ(Application::shared().alerts().front()->messageText(), "Skyvane did not receive the new city");
+    EXPECT_FALSE(Application::shared().isTerminated());
+}
+
 TEST_F(NewLocationTest, ACityThatCannotBeDeliveredIsLoggedAndShown) {
     const std::string nobody = "com.tesk.SkyvaneNobody" + std::to_string(getpid());
     open(false, "newloc", &nobody);
