@@ -5,7 +5,6 @@
 #include <cstdlib>
 #include <iostream>
 #include <typeinfo>
-#include <utility>
 
 #include "app/ComTeskAppControl.h"
 
@@ -146,12 +145,17 @@ void ComTeskPrefsControl::OKAction(Control*) {
 
 void ComTeskPrefsControl::cancelAction(Control*) {
     if (prefsWindow) prefsWindow->orderOut();
-    // The edits are kept until the opening values have reached the owner.
-    std::optional<plist::Dict> edited;
-    if (curPrefs_ && initialPrefsCopy_) edited = std::exchange(*curPrefs_, *initialPrefsCopy_);
+    if (!curPrefs_) {
+        closeWindow();
+        return;
+    }
+    // The owner, which may have had changes one by one, gets the opening
+    // values back. The window closes whether they arrive or not: Cancel
+    // keeps nothing, and an owner that is gone has nothing to undo.
+    if (initialPrefsCopy_) *curPrefs_ = *initialPrefsCopy_;
     savePreferences();
-    if (!lastSaveDelivered() && edited) *curPrefs_ = std::move(*edited);
-    closeWindowIfSaved();
+    if (!lastSaveDelivered()) cancelNotDelivered();
+    closeWindow();
 }
 
 void ComTeskPrefsControl::closeWindowIfSaved() {

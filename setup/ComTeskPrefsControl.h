@@ -4,8 +4,9 @@
 // a copy of it as it was when the window opened; it loads the mapped
 // controls from the dictionary, stores a control's new value when it
 // changes, and implements OK (keep and save) and Cancel (restore the opening
-// values and save those). Subclasses map the controls, provide the window
-// and decide how saving reaches the owner of the preferences.
+// values, save those and close, whatever became of them). Subclasses map the
+// controls, provide the window and decide how saving reaches the owner of
+// the preferences.
 
 #include <memory>
 #include <optional>
@@ -42,10 +43,13 @@ public:
     // Sends the dictionary to the owner of the preferences.
     virtual void savePreferences();
     // Whether the last savePreferences reached the owner. When it did not,
-    // OK and Cancel leave the window open with the values it shows, and
-    // saveNotDelivered tells the user.
+    // OK leaves the window open with the values it shows and
+    // saveNotDelivered tells the user. Cancel closes the window all the same
+    // (there is nothing to keep) after cancelNotDelivered has told what
+    // became of the opening values.
     virtual bool lastSaveDelivered() const { return true; }
     virtual void saveNotDelivered() {}
+    virtual void cancelNotDelivered() {}
     // Loads every mapped control from the dictionary.
     virtual void setupWidgets();
     // Stores the control's value and returns the key it changed (nothing when

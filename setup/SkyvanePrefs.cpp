@@ -169,10 +169,26 @@ void SkyvanePrefs::savePreferences() {
     lastSave_ = setupRef_->callSkyvane("setPreferences", {plist::Value(*prefs())});
 }
 
+namespace {
+const char kNotReceivedTitle[] = "Skyvane did not receive your changes";
+const char kNotRunningText[] =
+    "Skyvane isn't running, so your changes could not be applied. Start Skyvane and try again.";
+}  // namespace
+
 void SkyvanePrefs::saveNotDelivered() {
-    alertNotDelivered(lastSave_, "Skyvane did not receive your changes",
-                      "Skyvane isn't running, so your changes could not be applied. Start Skyvane and try again.",
-                      prefsWindow.get());
+    alertNotDelivered(lastSave_, kNotReceivedTitle, kNotRunningText, prefsWindow.get());
+}
+
+void SkyvanePrefs::cancelNotDelivered() {
+    if (lastSave_.outcome != Delivery::Outcome::Refused) {
+        std::cerr << "Skyvane isn't running: Preferences closed without sending back the values it opened with"
+                  << std::endl;
+        return;
+    }
+    // The window is going, so the alert stands on its own; the program
+    // quits once it is dismissed and nothing else is open.
+    ComTeskPlimSetup* setup = setupRef_;
+    alertNotDelivered(lastSave_, kNotReceivedTitle, kNotRunningText, nullptr, [setup] { setup->windowClosed(); });
 }
 
 void SkyvanePrefs::showPane(ToolbarItem* item) {

@@ -42,6 +42,10 @@ public:
     // The window is on screen again after its save did not arrive: an alert
     // says why.
     void saveNotDelivered() override;
+    // Cancel's opening values did not arrive and the window closes: the log
+    // says so when the menu program is not running; an alert of its own
+    // gives the menu program's reason when it refused them.
+    void cancelNotDelivered() override;
     // Sends one preference to the menu program.
     Delivery pushValue(const std::string& key, const plist::Value& value);
     void showPane(ToolbarItem* item);

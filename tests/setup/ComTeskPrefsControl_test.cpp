@@ -20,6 +20,12 @@ public:
         mapCell(matrix->cellAtRow(0, 1), "second");
     }
     void savePreferences() override { saved.push_back(prefs() ? *prefs() : plist::Dict{}); }
+    bool lastSaveDelivered() const override { return delivered; }
+    void saveNotDelivered() override { ++okNotDelivered; }
+    void cancelNotDelivered() override { ++cancelsNotDelivered; }
+
+    bool delivered = true;
+    int okNotDelivered = 0, cancelsNotDelivered = 0;
 
     std::shared_ptr<PopUpButton> popup = std::make_shared<PopUpButton>();
     std::shared_ptr<Slider> slider = std::make_shared<Slider>(Rect{}, 0, 120);
@@ -126,4 +132,30 @@ TEST_F(PrefsControlTest, CancelPutsTheOpeningValuesBackInTheSameDictionary) {
     plain.savePreferences();
     EXPECT_NE(err.text().find("savePreferences not implemented for ComTeskPrefsControl. Subclass must implement."),
               std::string::npos);
+}
+
+TEST_F(PrefsControlTest, ASaveThatDoesNotArriveKeepsTheWindowForOKButNotForCancel) {
+    auto dict = std::make_shared<plist::Dict>(plist::Dict{{"choice", 5}});
+    prefs.delivered = false;
+    prefs.runPreferences(dict, true);
+    prefs.popup->selectItemAtIndex(0);
+    prefs.updatePrefForChangedWidget(*prefs.popup);
+
+    // OK: the window comes back with the edit, and the subclass says why.
+    prefs.OKAction(nullptr);
+    EXPECT_TRUE(prefs.prefsWindow->isVisible());
+    EXPECT_EQ(prefs.prefs(), dict);
+    EXPECT_EQ(dict->at("choice").asInt(), 0);
+    EXPECT_EQ(prefs.okNotDelivered, 1);
+    EXPECT_FALSE(Application::shared().isTerminated());
+
+    // Cancel: the opening values were tried once, and the window closes.
+    prefs.cancelAction(nullptr);
+    ASSERT_EQ(prefs.saved.size(), 2u);
+    EXPECT_EQ(prefs.saved[1], (plist::Dict{{"choice", 5}}));
+    EXPECT_EQ(prefs.cancelsNotDelivered, 1);
+    EXPECT_EQ(prefs.okNotDelivered, 1);
+    EXPECT_FALSE(prefs.prefsWindow->isVisible());
+    EXPECT_FALSE(prefs.prefs());
+    EXPECT_TRUE(Application::shared().isTerminated());
 }

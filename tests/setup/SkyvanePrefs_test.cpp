@@ -145,46 +145,39 @@ TEST_F(SkyvanePrefsTest, ChangesArePushedOneByOneExceptTheFrequencyAndOKOrCancel
     EXPECT_EQ(again.prefs()->at("font_size"), plist::Value(1));
 }
 
-TEST_F(SkyvanePrefsTest, OKOrCancelThatDoNotReachSkyvaneKeepTheWindowWithItsEditsAndSayWhy) {
-    const std::string notRunning =
-        "Skyvane isn't running, so your changes could not be applied. Start Skyvane and try again.";
+TEST_F(SkyvanePrefsTest, OKThatDoesNotReachSkyvaneKeepsTheWindowWithItsEditsAndSaysWhy) {
     const std::string gone = "com.tesk.SkyvaneGone";
-    using Action = void (ComTeskPrefsControl::*)(Control*);
-    for (const auto& [button, action] : {std::pair<const char*, Action>{"OK", &ComTeskPrefsControl::OKAction},
-                                         {"Cancel", &ComTeskPrefsControl::cancelAction}}) {
-        SCOPED_TRACE(button);
-        SkyvanePrefs& prefs = open(true, "sources", &gone);
-        CaptureStderr err;
-        ASSERT_TRUE(prefs.fontSizePopup->userSelect(1));
-        ASSERT_TRUE(prefs.sourceSetup_->sourceTable->userDrag({0}, 3, DropOperation::Above));
-        const size_t alertsBefore = Application::shared().alerts().size();
-        (prefs.*action)(nullptr);
-        EXPECT_NE(err.text().find("Couldn't get vended Skyvane"), std::string::npos);
+    SkyvanePrefs& prefs = open(true, "sources", &gone);
+    CaptureStderr err;
+    ASSERT_TRUE(prefs.fontSizePopup->userSelect(1));
+    ASSERT_TRUE(prefs.sourceSetup_->sourceTable->userDrag({0}, 3, DropOperation::Above));
+    prefs.OKAction(nullptr);
+    EXPECT_NE(err.text().find("Couldn't get vended Skyvane"), std::string::npos);
 
-        // The window is back with every edit, and the program stays.
-        EXPECT_TRUE(prefs.prefsWindow->isVisible());
-        ASSERT_TRUE(prefs.prefs());
-        EXPECT_EQ(prefs.prefs()->at("font_size"), plist::Value(1));
-        EXPECT_EQ(prefs.sourceSetup_->sources(), (std::vector<int>{5, 6, 1, 3}));
-        EXPECT_EQ(prefs.fontSizePopup->indexOfSelectedItem(), 1);
-        EXPECT_FALSE(Application::shared().isTerminated());
+    // The window is back with every edit, and the program stays.
+    EXPECT_TRUE(prefs.prefsWindow->isVisible());
+    ASSERT_TRUE(prefs.prefs());
+    EXPECT_EQ(prefs.prefs()->at("font_size"), plist::Value(1));
+    EXPECT_EQ(prefs.sourceSetup_->sources(), (std::vector<int>{5, 6, 1, 3}));
+    EXPECT_EQ(prefs.fontSizePopup->indexOfSelectedItem(), 1);
+    EXPECT_FALSE(Application::shared().isTerminated());
 
-        ASSERT_EQ(Application::shared().alerts().size(), alertsBefore + 1);
-        const AlertRef alert = Application::shared().alerts().back();
-        EXPECT_TRUE(alert->isShowing());
-        EXPECT_EQ(alert->parentWindow(), prefs.prefsWindow.get());
-        EXPECT_EQ(alert->messageText(), "Skyvane did not receive your changes");
-        EXPECT_EQ(alert->informativeText(), notRunning);
-        ASSERT_TRUE(alert->userPressButton(kAlertDefaultReturn));
-        EXPECT_TRUE(prefs.prefsWindow->isVisible());
-        EXPECT_FALSE(Application::shared().isTerminated());
-    }
+    ASSERT_EQ(Application::shared().alerts().size(), 1u);
+    const AlertRef alert = Application::shared().alerts().back();
+    EXPECT_TRUE(alert->isShowing());
+    EXPECT_EQ(alert->parentWindow(), prefs.prefsWindow.get());
+    EXPECT_EQ(alert->messageText(), "Skyvane did not receive your changes");
+    EXPECT_EQ(alert->informativeText(),
+              "Skyvane isn't running, so your changes could not be applied. Start Skyvane and try again.");
+    ASSERT_TRUE(alert->userPressButton(kAlertDefaultReturn));
+    EXPECT_TRUE(prefs.prefsWindow->isVisible());
+    EXPECT_FALSE(Application::shared().isTerminated());
 
     // A menu program that refuses the preferences: its reason is shown and
     // the window stays; once the value is mended OK closes it.
     FakeSkyvane menu;
     ASSERT_TRUE(menu.ready);
-    SkyvanePrefs& prefs = openRefused(menu, "general");
+    openRefused(menu, "general");
     prefs.OKAction(nullptr);
     EXPECT_TRUE(prefs.prefsWindow->isVisible());
     ASSERT_FALSE(prefs.lastSave().delivered());
@@ -199,6 +192,60 @@ TEST_F(SkyvanePrefsTest, OKOrCancelThatDoNotReachSkyvaneKeepTheWindowWithItsEdit
     EXPECT_EQ(menu.nextCall().rfind("setPreferences {", 0), 0u);
     EXPECT_FALSE(prefs.prefsWindow->isVisible());
     EXPECT_FALSE(prefs.prefs());
+    EXPECT_TRUE(Application::shared().isTerminated());
+}
+
+TEST_F(SkyvanePrefsTest, CancelClosesTheWindowWhateverBecameOfTheOpeningValues) {
+    // The menu program is not running: nothing to undo there. The window
+    // closes with its edits, the log says so, and the program quits.
+    const std::string gone = "com.tesk.SkyvaneGone";
+    SkyvanePrefs& prefs = open(true, "sources", &gone);
+    CaptureStderr err;
+    ASSERT_TRUE(prefs.fontSizePopup->userSelect(1));
+    ASSERT_TRUE(prefs.sourceSetup_->sourceTable->userDrag({0}, 3, DropOperation::Above));
+    prefs.cancelAction(nullptr);
+    const std::string log = err.text();
+    EXPECT_NE(log.find("Couldn't get vended Skyvane"), std::string::npos);
+    EXPECT_NE(log.find("Skyvane isn't running: Preferences closed without sending back the values it opened with"),
+              std::string::npos);
+    EXPECT_FALSE(prefs.prefsWindow->isVisible());
+    EXPECT_FALSE(prefs.prefs());
+    EXPECT_TRUE(Application::shared().alerts().empty());
+    EXPECT_EQ(*setup.passedPrefs(), samplePrefs()) << "the dictionary holds the opening values";
+    EXPECT_TRUE(Application::shared().isTerminated());
+
+    // The same through the window's close, after an OK that did not arrive
+    // (its alert dismissed): the window that came back closes too.
+    Application::shared().reset();
+    open(true, "general", &gone);
+    ASSERT_TRUE(prefs.unitsPopup->userSelect(0));
+    prefs.OKAction(nullptr);
+    ASSERT_TRUE(prefs.prefsWindow->isVisible());
+    ASSERT_TRUE(Application::shared().alerts().back()->userPressButton(kAlertDefaultReturn));
+    EXPECT_TRUE(prefs.prefsWindow->performClose());
+    EXPECT_FALSE(prefs.prefsWindow->isVisible());
+    EXPECT_FALSE(prefs.prefs());
+    EXPECT_TRUE(Application::shared().isTerminated());
+
+    // A running menu program that refuses them: its reason stands on its
+    // own, the window closes, and the program quits once it is dismissed.
+    Application::shared().reset();
+    FakeSkyvane menu;
+    ASSERT_TRUE(menu.ready);
+    openRefused(menu, "general");
+    ASSERT_TRUE(prefs.fontSizePopup->userSelect(1));
+    EXPECT_EQ(menu.nextCall(), "setPreference_toValue s:font_size i:1");
+    prefs.cancelAction(nullptr);
+    EXPECT_FALSE(prefs.prefsWindow->isVisible());
+    EXPECT_FALSE(prefs.prefs());
+    ASSERT_EQ(Application::shared().alerts().size(), 1u);
+    const AlertRef refusal = Application::shared().alerts().back();
+    EXPECT_TRUE(refusal->isShowing());
+    EXPECT_EQ(refusal->parentWindow(), nullptr);
+    EXPECT_EQ(refusal->messageText(), "Skyvane did not receive your changes");
+    EXPECT_EQ(refusal->informativeText(), "units: 7 is not from 0 to 2");
+    EXPECT_FALSE(Application::shared().isTerminated());
+    ASSERT_TRUE(refusal->userPressButton(kAlertDefaultReturn));
     EXPECT_TRUE(Application::shared().isTerminated());
 }
 
