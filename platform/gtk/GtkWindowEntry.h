@@ -39,6 +39,7 @@ struct GtkPresenter::WindowEntry {
     GtkWidget* content = nullptr;  // the content view's fixed container
     std::map<const View*, ViewWidget> views;
     uint64_t shownFirstResponderRequests = 0;
+    uint64_t shownOrderFrontRequests = 0;
     bool titledOnly = false;  // the window manager was told it may only move
 
     // The view a widget shows (the outer widget or the control inside it).

@@ -12,6 +12,7 @@
 #include "platform/gtk/GtkImages.h"
 #include "platform/gtk/GtkSignals.h"
 #include "platform/gtk/GtkWindowEntry.h"
+#include "platform/gtk/PresentTime.h"
 #include "platform/gtk/TableDrops.h"
 #include "platform/ui/Controls.h"
 #include "platform/ui/TableView.h"
@@ -372,8 +373,6 @@ void naturalSize(GtkWidget* widget, int width, int& naturalWidth, int& naturalHe
     gtk_widget_set_size_request(widget, oldW, oldH);
 }
 
-// Where a view sits inside its parent's widget: the parent's content height
-// (frames count from the bottom, GTK from the top) and the inset of its content.
 // Escape closes a window as its own Close or Cancel does (the desktop's
 // convention for dialogs), through the window's closing path. The focused
 // widget has the key first: an open pop-up or a drag in progress ends there.
@@ -384,6 +383,8 @@ bool closeOnEscape(GtkWidget* gtkWindow, Window& window, GdkEventKey* key) {
     return true;
 }
 
+// Where a view sits inside its parent's widget: the parent's content height
+// (frames count from the bottom, GTK from the top) and the inset of its content.
 struct ParentArea {
     GtkWidget* container;
     double height;
@@ -546,11 +547,20 @@ void GtkPresenter::syncWindow(const WindowRef& window) {
     } else {
         gtk_window_set_transient_for(gw, nullptr);
         gtk_window_set_modal(gw, FALSE);
+        // A window of its own opens in the middle of the screen.
+        gtk_window_set_position(gw, GTK_WIN_POS_CENTER);
     }
     if (window->isVisible()) {
-        if (!gtk_widget_get_visible(entry->gtkWindow)) {
+        const bool showing = !gtk_widget_get_visible(entry->gtkWindow);
+        const bool asked = window->orderFrontRequests() != entry->shownOrderFrontRequests;
+        entry->shownOrderFrontRequests = window->orderFrontRequests();
+        if (window->isKeyWindow() && (showing || asked)) {
+            // Shown, or asked forward again while shown (perhaps minimised or
+            // under other windows): un-minimised, raised and focused.
+            gtk_widget_realize(entry->gtkWindow);
+            gtk_window_present_with_time(gw, presentTime(entry->gtkWindow));
+        } else if (showing) {
             gtk_widget_show(entry->gtkWindow);
-            if (window->isKeyWindow()) gtk_window_present(gw);
         }
     } else {
         gtk_widget_hide(entry->gtkWindow);

@@ -48,6 +48,8 @@ void Window::makeKeyAndOrderFront() {
     Application& app = Application::shared();
     app.key_ = this;
     if (!isSheet()) app.main_ = this;
+    ++orderFrontRequests_;
+    noteUIChange();
     orderFront();
 }
 

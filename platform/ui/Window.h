@@ -40,7 +40,12 @@ public:
 
     bool isVisible() const { return visible_; }
     bool isKeyWindow() const;
+    // Shows the window, or brings it forward (un-minimised, raised) when it
+    // is already shown, and makes it key.
     void makeKeyAndOrderFront();
+    // Counts makeKeyAndOrderFront calls, so a presenter brings the window
+    // forward once per request.
+    uint64_t orderFrontRequests() const { return orderFrontRequests_; }
     void orderFront();
     void orderOut();
     // Hides the window and tells the close handler.
@@ -101,6 +106,7 @@ private:
     std::weak_ptr<View> firstResponder_;
     std::weak_ptr<View> initialFirstResponder_;
     uint64_t firstResponderRequests_ = 0;
+    uint64_t orderFrontRequests_ = 0;
     std::shared_ptr<Toolbar> toolbar_;
 };
 
