@@ -28,6 +28,24 @@ void dragDataGet(GtkWidget* widget, GdkDragContext*, GtkSelectionData* data, gui
                            static_cast<gint>(text.size()));
 }
 
+// GTK marks the middle of a row as a drop into it; the mark shows the line
+// before or after the row instead, where the drop puts the dragged row. The
+// tree view's own handling runs first (a later handler would not run: it
+// ends the signal).
+gboolean dragMotion(GtkWidget* widget, GdkDragContext* drag, gint x, gint y, guint time, gpointer) {
+    auto* treeClass = GTK_WIDGET_CLASS(g_type_class_peek(GTK_TYPE_TREE_VIEW));
+    const gboolean handled = treeClass->drag_motion(widget, drag, x, y, time);
+    GtkTreePath* path = nullptr;
+    GtkTreeViewDropPosition position = GTK_TREE_VIEW_DROP_BEFORE;
+    gtk_tree_view_get_drag_dest_row(GTK_TREE_VIEW(widget), &path, &position);
+    if (path && (position == GTK_TREE_VIEW_DROP_INTO_OR_BEFORE || position == GTK_TREE_VIEW_DROP_INTO_OR_AFTER))
+        gtk_tree_view_set_drag_dest_row(GTK_TREE_VIEW(widget), path,
+                                        position == GTK_TREE_VIEW_DROP_INTO_OR_BEFORE ? GTK_TREE_VIEW_DROP_BEFORE
+                                                                                     : GTK_TREE_VIEW_DROP_AFTER);
+    if (path) gtk_tree_path_free(path);
+    return handled;
+}
+
 void dragDataReceived(GtkWidget* widget, GdkDragContext* drag, gint x, gint y, GtkSelectionData* data, guint,
                       guint time, gpointer d) {
     auto* ctx = static_cast<DragContext*>(d);
@@ -56,10 +74,12 @@ void dragDataReceived(GtkWidget* widget, GdkDragContext* drag, gint x, gint y, G
 
 TableDrop tableDropFor(int pathRow, GtkTreeViewDropPosition position, int rowCount) {
     if (pathRow < 0 || pathRow >= rowCount) return {rowCount, DropOperation::Above};
+    // The rows are a list, not a tree: the upper half of a row puts the
+    // dragged row before it, the lower half after it.
     switch (position) {
-        case GTK_TREE_VIEW_DROP_BEFORE: return {pathRow, DropOperation::Above};
-        case GTK_TREE_VIEW_DROP_AFTER: return {pathRow + 1, DropOperation::Above};
-        default: return {pathRow, DropOperation::On};
+        case GTK_TREE_VIEW_DROP_BEFORE:
+        case GTK_TREE_VIEW_DROP_INTO_OR_BEFORE: return {pathRow, DropOperation::Above};
+        default: return {pathRow + 1, DropOperation::Above};
     }
 }
 
@@ -73,4 +93,5 @@ void enableTableRowDrags(GtkWidget* treeView, const std::weak_ptr<View>& table) 
                            [](gpointer d) { delete static_cast<DragContext*>(d); });
     g_signal_connect(treeView, "drag-data-get", G_CALLBACK(dragDataGet), context);
     g_signal_connect(treeView, "drag-data-received", G_CALLBACK(dragDataReceived), context);
+    g_signal_connect(treeView, "drag-motion", G_CALLBACK(dragMotion), nullptr);
 }

@@ -407,7 +407,11 @@ TEST(TableDrops, GtkDropPositionsBecomeTableDrops) {
     EXPECT_EQ(at(3, GTK_TREE_VIEW_DROP_BEFORE).row, 3);
     EXPECT_EQ(at(3, GTK_TREE_VIEW_DROP_BEFORE).operation, DropOperation::Above);
     EXPECT_EQ(at(2, GTK_TREE_VIEW_DROP_AFTER).row, 3);
-    EXPECT_EQ(at(2, GTK_TREE_VIEW_DROP_INTO_OR_BEFORE).operation, DropOperation::On);
+    // The middle of a row: its upper half is before it, its lower half after.
+    EXPECT_EQ(at(2, GTK_TREE_VIEW_DROP_INTO_OR_BEFORE).row, 2);
+    EXPECT_EQ(at(2, GTK_TREE_VIEW_DROP_INTO_OR_BEFORE).operation, DropOperation::Above);
+    EXPECT_EQ(at(2, GTK_TREE_VIEW_DROP_INTO_OR_AFTER).row, 3);
+    EXPECT_EQ(at(2, GTK_TREE_VIEW_DROP_INTO_OR_AFTER).operation, DropOperation::Above);
     EXPECT_EQ(at(-1, GTK_TREE_VIEW_DROP_BEFORE).row, 4);  // below the last row: the end
     EXPECT_EQ(at(9, GTK_TREE_VIEW_DROP_AFTER).row, 4);
 }
