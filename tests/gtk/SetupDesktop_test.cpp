@@ -14,10 +14,12 @@
 
 #include "app/ComTeskUtilControl.h"
 #include "gtk/PointerHand.h"
+#include "gtk/WindowManager.h"
 #include "model/LocationManager.h"
 #include "platform/EnvScope.h"
 #include "platform/gtk/GtkPresenter.h"
 #include "platform/ui/Alert.h"
+#include "support/CaptureStream.h"
 #include "setup/LineSearchScraper.h"
 #include "setup/SetupFixture.h"
 #include "support/FixtureServer.h"
@@ -355,8 +357,8 @@ TEST_F(SetupDesktopTest, ClosingNewLocationFromTheDesktopLetsItOpenAgain) {
     EXPECT_TRUE(gtk_widget_get_visible(window(loc.newLocationWindow())));
     EXPECT_FALSE(Application::shared().isTerminated());
 
-    // Closing the preference window from the desktop is Cancel, which
-    // closes it once the menu program has the opening values back.
+    // Closing the preference window from the desktop is Cancel: the menu
+    // program gets the opening values back and the window closes.
     loc.closeNewLocAction(nullptr);
     FakeSkyvane menu;
     ASSERT_TRUE(menu.ready);
@@ -364,6 +366,7 @@ TEST_F(SetupDesktopTest, ClosingNewLocationFromTheDesktopLetsItOpenAgain) {
     settle(*presenter);
     deleteEvent(window(prefs.prefsWindow));
     settle(*presenter);
+    EXPECT_EQ(menu.nextCall(), "setPreferences " + describe(plist::Value(samplePrefs())));
     EXPECT_FALSE(prefs.prefsWindow->isVisible());
     EXPECT_EQ(prefs.prefs(), nullptr);
     EXPECT_TRUE(Application::shared().isTerminated());
@@ -515,8 +518,8 @@ TEST_F(SetupDesktopTest, EscapeClosesEachWindowAsItsOwnButtonDoes) {
         settle(*presenter);
     }
 
-    // In the preference window it is Cancel: the edited preferences go
-    // (back to the menu program, which must be there for the window to close).
+    // In the preference window it is Cancel: the window goes and the menu
+    // program has the opening values back.
     FakeSkyvane menu;
     ASSERT_TRUE(menu.ready);
     setup.runPreferences(samplePrefs(), false, &menu.name, "locations", false);
@@ -612,6 +615,24 @@ GdkPoint rowPoint(GtkTreeView* tree, int row, double down) {
     return {x + area.x + area.width / 2, y + area.y + static_cast<int>(area.height * down)};
 }
 
+// Presses on the middle of row `from`, moves in small steps to `down` (a
+// fraction of its height) of row `to` and lets go, as a hand does.
+void dragRow(GtkPresenter& presenter, GtkTreeView* tree, int from, int to, double down) {
+    const GdkPoint start = rowPoint(tree, from, 0.5), end = rowPoint(tree, to, down);
+    auto moveTo = [&](int x, int y) {
+        pointerMoveTo(x, y);
+        settle(presenter);
+    };
+    moveTo(start.x, start.y);
+    pointerButton(true);
+    settle(presenter);
+    constexpr int kSteps = 8;
+    for (int step = 1; step <= kSteps; ++step)
+        moveTo(start.x + (end.x - start.x) * step / kSteps, start.y + (end.y - start.y) * step / kSteps);
+    pointerButton(false);
+    settle(presenter);
+}
+
 }  // namespace
 
 TEST_F(SetupDesktopTest, TheMovedSourceStaysSelectedAfterADragWithThePointer) {
@@ -622,21 +643,8 @@ TEST_F(SetupDesktopTest, TheMovedSourceStaysSelectedAfterADragWithThePointer) {
     ASSERT_NE(tree, nullptr);
     ASSERT_TRUE(pointerHandAvailable()) << "no XTest on the display";
 
-    // Press on the first source, move in small steps to the top edge of the
-    // fourth row (a drop above it) and let go.
-    const GdkPoint from = rowPoint(tree, 0, 0.5), to = rowPoint(tree, 3, 0.1);
-    auto moveTo = [&](int x, int y) {
-        pointerMoveTo(x, y);
-        settle(*presenter);
-    };
-    moveTo(from.x, from.y);
-    pointerButton(true);
-    settle(*presenter);
-    constexpr int kSteps = 8;
-    for (int step = 1; step <= kSteps; ++step)
-        moveTo(from.x + (to.x - from.x) * step / kSteps, from.y + (to.y - from.y) * step / kSteps);
-    pointerButton(false);
-    settle(*presenter);
+    // The first source dropped on the top edge of the fourth row (above it).
+    dragRow(*presenter, tree, 0, 3, 0.1);
 
     ASSERT_EQ(sources.sources(), (std::vector<int>{5, 6, 1, 3}));
     EXPECT_EQ(sources.sourceTable->selectedRows(), (std::set<int>{2}));
@@ -648,4 +656,137 @@ TEST_F(SetupDesktopTest, TheMovedSourceStaysSelectedAfterADragWithThePointer) {
     g_list_free_full(selected, reinterpret_cast<GDestroyNotify>(gtk_tree_path_free));
     EXPECT_EQ(shown, (std::vector<int>{2}));
     EXPECT_EQ(rowText(model, 2, 1), "weather.gov");
+}
+
+// ---- With a window manager on the display ----
+
+namespace {
+
+class SetupWindowManagerTest : public SetupDesktopTest {
+protected:
+    void SetUp() override {
+        SetupDesktopTest::SetUp();
+        manager.emplace();
+        ASSERT_TRUE(manager->running()) << "openbox did not start on the display";
+    }
+    void TearDown() override {
+        SetupDesktopTest::TearDown();
+        manager.reset();
+    }
+
+    // Preferences opened by a menu program that then ends; with `edit`, a
+    // control changed afterwards. Closing the window by `close` ends it, its
+    // edits and the setup program within a second, and the log says why
+    // nothing was sent back.
+    void closesWithTheMenuProgramGone(void (*close)(GtkWidget*), bool edit) {
+        std::optional<FakeSkyvane> menu;
+        menu.emplace();
+        ASSERT_TRUE(menu->ready);
+        const std::string name = menu->name;
+        setup.runPreferences(samplePrefs(), true, &name, "general", false);
+        SkyvanePrefs& prefs = *setup.prefControl();
+        GtkWidget* prefsWindow = window(prefs.prefsWindow);
+        ASSERT_NE(prefsWindow, nullptr);
+        ASSERT_TRUE(runUntil(*presenter, [&] { return WindowManager::active(prefsWindow); }));
+
+        menu.reset();
+        ASSERT_TRUE(MainLoop::instance().runUntil([&] { return !RemoteObject::lookup(name, kSkyvanePublic); }, 10000));
+        CaptureStderr err;
+        if (edit) {
+            gtk_combo_box_set_active(GTK_COMBO_BOX(widget(prefs.unitsPopup)), 0);
+            settle(*presenter);
+            ASSERT_EQ(prefs.pref("units"), plist::Value(0));
+        }
+        close(prefsWindow);
+        EXPECT_TRUE(runUntil(*presenter, [&] { return !gtk_widget_get_visible(prefsWindow); }, 1000));
+        EXPECT_FALSE(prefs.prefsWindow->isVisible());
+        EXPECT_EQ(prefs.prefs(), nullptr);
+        EXPECT_EQ(shownAlertDialog(), nullptr);
+        EXPECT_TRUE(Application::shared().isTerminated());
+        EXPECT_NE(err.text().find("Skyvane isn't running: Preferences closed without sending back the values it "
+                                  "opened with"),
+                  std::string::npos);
+    }
+
+    std::optional<WindowManager> manager;
+};
+
+// Whether the window is above every other window of the screen.
+bool onTop(GtkWidget* window) {
+    GList* stack = gdk_screen_get_window_stack(gtk_widget_get_screen(window));
+    GList* top = g_list_last(stack);
+    const bool result = top && top->data == gtk_widget_get_window(window);
+    g_list_free_full(stack, g_object_unref);
+    return result;
+}
+
+}  // namespace
+
+TEST_F(SetupWindowManagerTest, EscapeClosesPreferencesWithEditsWhenTheMenuProgramHasEnded) {
+    closesWithTheMenuProgramGone(escape, true);
+}
+
+TEST_F(SetupWindowManagerTest, TheWindowManagersCloseClosesPreferencesWhenTheMenuProgramHasEnded) {
+    closesWithTheMenuProgramGone(WindowManager::askToClose, false);
+}
+
+TEST_F(SetupWindowManagerTest, PreferencesOpensCentredAndComesBackWhenAskedForWhileMinimised) {
+    // The pointer in a corner, where the window would go if it asked for no place.
+    ASSERT_TRUE(pointerHandAvailable()) << "no XTest on the display";
+    pointerMoveTo(0, 0);
+    setup.runPreferences(samplePrefs(), true, nullptr, "general", false);
+    SkyvanePrefs& prefs = *setup.prefControl();
+    GtkWidget* prefsWindow = window(prefs.prefsWindow);
+    ASSERT_NE(prefsWindow, nullptr);
+    ASSERT_TRUE(runUntil(*presenter, [&] { return WindowManager::active(prefsWindow); }));
+
+    // In the middle of the screen's work area (its frame a few points off
+    // for the title bar the window manager adds).
+    GdkRectangle frame, area;
+    gdk_window_get_frame_extents(gtk_widget_get_window(prefsWindow), &frame);
+    gdk_monitor_get_workarea(gdk_display_get_monitor_at_window(gdk_display_get_default(),
+                                                               gtk_widget_get_window(prefsWindow)),
+                             &area);
+    EXPECT_NEAR(frame.x + frame.width / 2, area.x + area.width / 2, 30);
+    EXPECT_NEAR(frame.y + frame.height / 2, area.y + area.height / 2, 30);
+
+    // The about box comes over it, then the preference window is minimised.
+    setup.runAboutBox();
+    GtkWidget* about = window(setup.getUtil()->aboutWindow);
+    ASSERT_NE(about, nullptr);
+    ASSERT_TRUE(runUntil(*presenter, [&] { return WindowManager::active(about); }));
+    gtk_window_iconify(GTK_WINDOW(prefsWindow));
+    ASSERT_TRUE(runUntil(*presenter, [&] { return WindowManager::iconified(prefsWindow); }));
+
+    // Preferences… from the menu: the window is back, on top and active.
+    setup.runPreferences(samplePrefs(), true, nullptr, "general", false);
+    EXPECT_TRUE(runUntil(*presenter, [&] {
+        return !WindowManager::iconified(prefsWindow) && WindowManager::active(prefsWindow) && onTop(prefsWindow);
+    })) << "iconified " << WindowManager::iconified(prefsWindow) << ", active " << WindowManager::active(prefsWindow)
+        << ", on top " << onTop(prefsWindow);
+    EXPECT_TRUE(prefs.prefsWindow->isVisible());
+    EXPECT_TRUE(gtk_widget_get_mapped(prefsWindow));
+}
+
+TEST_F(SetupWindowManagerTest, ASourceDroppedOnTheMiddleOfARowMovesBeforeOrAfterIt) {
+    setup.runPreferences(samplePrefs(), true, nullptr, "sources", false);
+    SourceSetup& sources = *setup.prefControl()->sourceSetup_;
+    auto* tree = GTK_TREE_VIEW(widget(sources.sourceTable));
+    ASSERT_NE(tree, nullptr);
+    ASSERT_TRUE(runUntil(*presenter, [&] { return WindowManager::active(window(setup.prefControl()->prefsWindow)); }));
+    ASSERT_TRUE(pointerHandAvailable()) << "no XTest on the display";
+    ASSERT_EQ(sources.sources(), (std::vector<int>{1, 5, 6, 3}));
+
+    // The upper half of a row puts the source before it.
+    dragRow(*presenter, tree, 0, 2, 0.4);
+    EXPECT_EQ(sources.sources(), (std::vector<int>{5, 1, 6, 3}));
+    // The lower half after it.
+    dragRow(*presenter, tree, 3, 0, 0.6);
+    EXPECT_EQ(sources.sources(), (std::vector<int>{5, 3, 1, 6}));
+    // The very middle moves it to one side or the other.
+    dragRow(*presenter, tree, 0, 2, 0.5);
+    const std::vector<int> order = sources.sources();
+    EXPECT_TRUE(order == (std::vector<int>{3, 5, 1, 6}) || order == (std::vector<int>{3, 1, 5, 6}))
+        << ::testing::PrintToString(order);
+    EXPECT_EQ(sources.sourceTable->selectedRows().size(), 1u);
 }
