@@ -1,6 +1,7 @@
 // The setup application as a person uses it on a real display: layout of
 // every window and state, the results list under the pointer, closing from
-// the desktop, and text that reaches GTK as UTF-8.
+// the desktop, and text that reaches GTK as UTF-8; with a window manager,
+// closing, minimising, placing and dragging as on a desktop.
 
 #include <gtest/gtest.h>
 
@@ -19,9 +20,9 @@
 #include "platform/EnvScope.h"
 #include "platform/gtk/GtkPresenter.h"
 #include "platform/ui/Alert.h"
-#include "support/CaptureStream.h"
 #include "setup/LineSearchScraper.h"
 #include "setup/SetupFixture.h"
+#include "support/CaptureStream.h"
 #include "support/FixtureServer.h"
 
 namespace {
