@@ -4,13 +4,18 @@
 //   skyvane-fixture-proxy [--routes FILE] [--root DIR]
 //
 // It prints "port N" on its first line once it listens and serves until
-// SIGTERM or SIGINT. The routes file holds one rule a line ('#' starts a
-// comment):
+// SIGTERM or SIGINT. SIGHUP reads the routes file again: its file, any and
+// stall rules replace the earlier ones (maps stay), so a script can turn the
+// same proxy into, say, a captive portal while a program keeps using it.
+// The routes file holds one rule a line ('#' starts a comment):
 //
 //   map  <host> <folder>               files for host come from <root>/<folder>
 //   file <host> <path> <file> [status] host ("*" for any) and path answered
 //                                      with <root>/<file>; a path with "?"
 //                                      must match whole
+//   any  <file> [status]               every request (any host, any path)
+//                                      answered with <root>/<file>, as a
+//                                      captive portal or a broken site does
 //   stall <host> <path>                the connection stays open and silent
 
 #include <csignal>
@@ -46,6 +51,11 @@ bool loadRoutes(FixtureServer& server, const std::string& file) {
             words >> status;
             server.routeFile(host, second, third, status);
             ok = true;
+        } else if (verb == "any" && (words >> second)) {
+            int status = 200;
+            words >> status;
+            server.routeFile("*", "*", second, status);
+            ok = true;
         } else if (verb == "stall" && (words >> host >> second)) {
             server.route(host, second, FixtureReply::stall());
             ok = true;
@@ -75,11 +85,13 @@ int main(int argc, char** argv) {
         }
     }
 
-    // Block the stop signals first, so no thread the server starts takes them.
+    // Block the stop and reload signals first, so no thread the server starts
+    // takes them.
     sigset_t stopSignals;
     sigemptyset(&stopSignals);
     sigaddset(&stopSignals, SIGTERM);
     sigaddset(&stopSignals, SIGINT);
+    sigaddset(&stopSignals, SIGHUP);
     pthread_sigmask(SIG_BLOCK, &stopSignals, nullptr);
     std::signal(SIGPIPE, SIG_IGN);
 
@@ -88,7 +100,11 @@ int main(int argc, char** argv) {
     std::cout << "port " << server.port() << std::endl;
 
     int signal = 0;
-    sigwait(&stopSignals, &signal);
+    while (sigwait(&stopSignals, &signal) == 0 && signal == SIGHUP) {
+        server.clearRoutes();
+        // A file that no longer reads leaves no routes: the maps still answer.
+        if (loadRoutes(server, routes)) std::cerr << "skyvane-fixture-proxy: routes read again\n";
+    }
     server.stop();
     return 0;
 }

@@ -408,7 +408,7 @@ FixtureReply FixtureServer::answer(const FixtureRequest& request) {
             Route& r = *it;
             if (r.host != "*" && r.host != request.host) continue;
             bool whole = r.path.find('?') != std::string::npos;
-            if (whole ? r.path != request.path : r.path != bare) continue;
+            if (r.path != "*" && (whole ? r.path != request.path : r.path != bare)) continue;
             if (r.reply.times >= 0 && r.used >= r.reply.times) continue;
             ++r.used;
             return r.reply;

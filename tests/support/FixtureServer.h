@@ -102,8 +102,8 @@ public:
 
     // Files for host are read from <root>/<folder>.
     void mapHost(const std::string& host, const std::string& folder);
-    // Answers requests for host ("*": any host) and path. A path with "?"
-    // must match whole; one without matches any query.
+    // Answers requests for host ("*": any host) and path ("*": any path). A
+    // path with "?" must match whole; one without matches any query.
     void route(const std::string& host, const std::string& path, FixtureReply reply);
     // Answers a host and path with a file under the root.
     void routeFile(const std::string& host, const std::string& path, const std::string& file,

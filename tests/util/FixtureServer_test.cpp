@@ -124,6 +124,12 @@ TEST(FixtureServer, ScriptedRoutesWinOverFilesAndCanRunOut) {
 
     EXPECT_EQ(exchange(server.port(), "GET http://a.test/q?id=7 HTTP/1.0\r\n\r\n").reply, "raw bytes, no header");
     EXPECT_TRUE(exchange(server.port(), "GET http://a.test/q?id=8 HTTP/1.0\r\n\r\n").reply.starts_with("HTTP/1.0 404"));
+
+    // Any host and any path, as a captive portal answers: it wins over what came before.
+    server.route("*", "*", FixtureReply::page("portal"));
+    for (const char* request : {"GET http://a.test/q?id=7 HTTP/1.0\r\n\r\n", "GET http://b.test/ HTTP/1.0\r\n\r\n",
+                                "GET /x/y.php?z=1 HTTP/1.0\r\nHost: c.test\r\n\r\n"})
+        EXPECT_EQ(body(exchange(server.port(), request).reply), "portal") << request;
 }
 
 TEST(FixtureServer, Misbehaves) {
