@@ -355,12 +355,15 @@ TEST_F(SetupDesktopTest, ClosingNewLocationFromTheDesktopLetsItOpenAgain) {
         click(findButton(prefs.locView, "New Location…"));
         GtkWidget* newLoc = window(loc.newLocationWindow());
         ASSERT_NE(newLoc, nullptr) << "round " << round;
+        // Held, so that it can still be asked about after the close destroys it.
+        g_object_ref(newLoc);
         EXPECT_TRUE(gtk_widget_get_visible(newLoc));
         EXPECT_TRUE(gtk_widget_has_focus(widget(loc.locationTF))) << "the city field takes the keyboard";
         deleteEvent(newLoc);
         settle(*presenter);
         EXPECT_FALSE(loc.newLocationWindow()) << "round " << round;
         EXPECT_FALSE(gtk_widget_get_visible(newLoc));
+        g_object_unref(newLoc);
     }
     // A request from the menu program opens it too.
     open("newloc");
