@@ -24,6 +24,12 @@
 #   shot FILE [WINDOW]         saves the screen, or one window, as OUT/FILE.png
 #   settle [SECS]              lets the programs draw (default 1 s)
 #   fresh_home                 a new empty HOME and XDG_CONFIG_HOME
+#   start_own_proxy [ROUTES]   a fixture proxy of the part's own (pid in
+#                              own_proxy, address in own_proxy_url), so the
+#                              part can end it or send it SIGHUP to read
+#                              ROUTES again
+#   tip_and_menu NAME X Y      the tool tip, then the menu, of the item at
+#                              X Y, as NAME-tooltip and NAME-menu
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 
@@ -114,6 +120,32 @@ fresh_home() {
   export HOME="$WORK/home.$RANDOM" XDG_CONFIG_HOME
   XDG_CONFIG_HOME="$HOME/.config"
   mkdir -p "$XDG_CONFIG_HOME"
+}
+start_own_proxy() {
+  local routes=()
+  [[ $# -gt 0 ]] && routes=(--routes "$1")
+  "$BUILD/tools/skyvane-fixture-proxy" "${routes[@]}" >"$WORK/own-proxy.out" 2>>"$WORK/programs.log" &
+  own_proxy=$!
+  part_pids+=("$own_proxy")
+  for _ in $(seq 50); do grep -q '^port' "$WORK/own-proxy.out" 2>/dev/null && break; sleep 0.1; done
+  own_proxy_url="http://127.0.0.1:$(awk '/^port/ {print $2}' "$WORK/own-proxy.out")"
+}
+# The pointer leaves the item first, so the tip is shown afresh. Both
+# pictures are cut to the top right corner, where the tray is.
+tip_and_menu() {
+  local name=$1 x=$2 y=$3
+  xdotool mousemove 640 400
+  settle 1
+  xdotool mousemove "$x" "$y"
+  settle 3
+  shot "$name-tooltip"
+  convert "$OUT/$name-tooltip.png" -crop 560x160+720+0 +repage "$OUT/$name-tooltip.png"
+  xdotool click 1
+  settle 2
+  shot "$name-menu"
+  convert "$OUT/$name-menu.png" -crop 640x720+640+0 +repage "$OUT/$name-menu.png"
+  xdotool key Escape
+  settle 1
 }
 export -f wait_window shot settle
 

@@ -17,29 +17,7 @@ preferences() {
 # A fixture proxy of this part's own; SIGHUP makes it read its routes file
 # again, so the running program's sites become the portal.
 cp "$root/tests/fixtures/sites.routes" "$WORK/proxy.routes"
-"$BUILD/tools/skyvane-fixture-proxy" --routes "$WORK/proxy.routes" >"$WORK/own-proxy.out" 2>>"$WORK/programs.log" &
-own_proxy=$!
-part_pids+=("$own_proxy")
-for _ in $(seq 50); do grep -q '^port' "$WORK/own-proxy.out" 2>/dev/null && break; sleep 0.1; done
-own_proxy_url="http://127.0.0.1:$(awk '/^port/ {print $2}' "$WORK/own-proxy.out")"
-
-# The tool tip of the item at X Y, then its menu, saved as NAME-tooltip and
-# NAME-menu. The pointer leaves the item first, so the tip is shown afresh.
-tip_and_menu() {  # NAME X Y
-  local name=$1 x=$2 y=$3
-  xdotool mousemove 640 400
-  settle 1
-  xdotool mousemove "$x" "$y"
-  settle 3
-  shot "$name-tooltip"
-  convert "$OUT/$name-tooltip.png" -crop 560x160+720+0 +repage "$OUT/$name-tooltip.png"
-  xdotool click 1
-  settle 2
-  shot "$name-menu"
-  convert "$OUT/$name-menu.png" -crop 640x720+640+0 +repage "$OUT/$name-menu.png"
-  xdotool key Escape
-  settle 1
-}
+start_own_proxy "$WORK/proxy.routes"
 
 # Trayer is at the top right of the 1280x800 screen.
 preferences

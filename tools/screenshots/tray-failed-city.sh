@@ -7,27 +7,7 @@
 "$root/scripts/demo-preferences" "$XDG_CONFIG_HOME"
 
 # A fixture proxy of this part's own, so that it can be ended.
-"$BUILD/tools/skyvane-fixture-proxy" >"$WORK/own-proxy.out" 2>>"$WORK/programs.log" &
-own_proxy=$!
-for _ in $(seq 50); do grep -q '^port' "$WORK/own-proxy.out" 2>/dev/null && break; sleep 0.1; done
-own_proxy_url="http://127.0.0.1:$(awk '/^port/ {print $2}' "$WORK/own-proxy.out")"
-
-# The tool tip of the item at X Y, then its menu, saved as NAME-tooltip and
-# NAME-menu. The pointer leaves the item first, so the tip is shown afresh.
-tip_and_menu() {  # NAME X Y
-  local name=$1 x=$2 y=$3
-  xdotool mousemove 640 400
-  settle 1
-  xdotool mousemove "$x" "$y"
-  settle 3
-  shot "$name-tooltip"
-  convert "$OUT/$name-tooltip.png" -crop 560x160+720+0 +repage "$OUT/$name-tooltip.png"
-  xdotool click 1
-  settle 2
-  shot "$name-menu"
-  xdotool key Escape
-  settle 1
-}
+start_own_proxy
 
 # Trayer is at the top right of the 1280x800 screen.
 start_bg env http_proxy="$own_proxy_url" "$SKYVANE_APP"
