@@ -22,6 +22,7 @@
 #include "platform/gtk/StatusItemView.h"
 #include "platform/gtk/StatusNotifierItem.h"
 #include "support/CaptureStream.h"
+#include "tray/TestWatcher.h"
 
 namespace {
 
@@ -43,63 +44,6 @@ Variant call(GDBusConnection* bus, const std::string& service, const std::string
     MainLoop::instance().runUntil([&] { return reply.second; }, 6000);
     return own(reply.first);
 }
-
-// The smallest StatusNotifierWatcher: it takes registrations and tells
-// that a host is there.
-class TestWatcher {
-public:
-    TestWatcher() {
-        gchar* address = g_dbus_address_get_for_bus_sync(G_BUS_TYPE_SESSION, nullptr, nullptr);
-        bus_ = g_dbus_connection_new_for_address_sync(
-            address,
-            GDBusConnectionFlags(G_DBUS_CONNECTION_FLAGS_AUTHENTICATION_CLIENT |
-                                 G_DBUS_CONNECTION_FLAGS_MESSAGE_BUS_CONNECTION),
-            nullptr, nullptr, nullptr);
-        g_free(address);
-        static const char* xml = R"xml(<node><interface name="org.kde.StatusNotifierWatcher">
-            <method name="RegisterStatusNotifierItem"><arg name="service" type="s" direction="in"/></method>
-            <method name="RegisterStatusNotifierHost"><arg name="service" type="s" direction="in"/></method>
-            <property name="IsStatusNotifierHostRegistered" type="b" access="read"/>
-            <property name="ProtocolVersion" type="i" access="read"/>
-            </interface></node>)xml";
-        GDBusNodeInfo* info = g_dbus_node_info_new_for_xml(xml, nullptr);
-        static const GDBusInterfaceVTable vtable = {
-            +[](GDBusConnection*, const gchar*, const gchar*, const gchar*, const gchar* method, GVariant* args,
-                GDBusMethodInvocation* invocation, gpointer self) {
-                if (std::string(method) == "RegisterStatusNotifierItem") {
-                    const gchar* service = nullptr;
-                    g_variant_get(args, "(&s)", &service);
-                    static_cast<TestWatcher*>(self)->items.push_back(service);
-                }
-                g_dbus_method_invocation_return_value(invocation, nullptr);
-            },
-            +[](GDBusConnection*, const gchar*, const gchar*, const gchar*, const gchar* property, GError**,
-                gpointer) -> GVariant* {
-                return std::string(property) == "ProtocolVersion" ? g_variant_new_int32(0)
-                                                                  : g_variant_new_boolean(TRUE);
-            },
-            nullptr,
-            {}};
-        registration_ = g_dbus_connection_register_object(bus_, "/StatusNotifierWatcher", info->interfaces[0],
-                                                          &vtable, this, nullptr, nullptr);
-        g_dbus_node_info_unref(info);
-        own(g_dbus_connection_call_sync(bus_, "org.freedesktop.DBus", "/org/freedesktop/DBus", "org.freedesktop.DBus",
-                                        "RequestName", g_variant_new("(su)", "org.kde.StatusNotifierWatcher", 4u),
-                                        nullptr, G_DBUS_CALL_FLAGS_NONE, 5000, nullptr, nullptr));
-    }
-    ~TestWatcher() {
-        g_dbus_connection_unregister_object(bus_, registration_);
-        g_dbus_connection_close_sync(bus_, nullptr, nullptr);
-        g_object_unref(bus_);
-    }
-    GDBusConnection* bus() const { return bus_; }
-
-    std::vector<std::string> items;
-
-private:
-    GDBusConnection* bus_ = nullptr;
-    guint registration_ = 0;
-};
 
 struct Line {
     int id = 0;
