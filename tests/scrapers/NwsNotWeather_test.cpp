@@ -10,10 +10,10 @@
 
 #include "LogCapture.h"
 #include "NwsTestSupport.h"
+#include "PageLayouts.h"
 #include "ScraperThreadStubs.h"
 #include "scrapers/ScraperThread.h"
 #include "util/StringMap.h"
-#include "util/regex.h"
 
 using nwstest::key;
 
@@ -41,29 +41,9 @@ const Form kForms[] = {
      "latlon_ankeny.html", ""},
 };
 
-enum class Layout { Unchanged, LineBreaks, Blanks, Indented };
-const char* const kLayoutNames[] = {"Unchanged", "LineBreaks", "Blanks", "Indented"};
-std::string layoutName(Layout layout) { return kLayoutNames[static_cast<int>(layout)]; }
-
-// The page with a line break or a blank after every tag, or with a line
-// break and two blanks between adjacent tags.
-std::string laidOut(const std::string& page, Layout layout) {
-    std::string out;
-    for (size_t i = 0; i < page.size(); ++i) {
-        out += page[i];
-        if (page[i] != '>') continue;
-        if (layout == Layout::LineBreaks) out += '\n';
-        if (layout == Layout::Blanks) out += ' ';
-        if (layout == Layout::Indented && i + 1 < page.size() && page[i + 1] == '<') out += "\n  ";
-    }
-    return out;
-}
-
 std::string valueOf(const StringMap& table, const std::string& name) {
     return table.count(name) ? table.at(name) : "<absent>";
 }
-
-bool holdsEntity(const std::string& text) { return regex::match("&[A-Za-z#][A-Za-z0-9]*;", text, 1); }
 
 // Every data key the four configurations score, as the report names it
 // (plain, and the first of a numbered list).

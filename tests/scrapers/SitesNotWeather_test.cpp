@@ -7,10 +7,9 @@
 
 #include <gtest/gtest.h>
 
-#include <functional>
-#include <regex>
 
 #include "LogCapture.h"
+#include "PageLayouts.h"
 #include "ScraperThreadStubs.h"
 #include "scrapers/AggrScraper.h"
 #include "scrapers/FlexiScraper.h"
@@ -67,36 +66,8 @@ std::vector<Site> sites() {
     return {aol, ug, usa};
 }
 
-std::string replaceAll(const std::string& text, const std::string& from, const std::string& to) {
-    std::string out;
-    size_t at = 0;
-    for (size_t hit; (hit = text.find(from, at)) != std::string::npos; at = hit + from.size()) {
-        out += text.substr(at, hit - at) + to;
-    }
-    return out + text.substr(at);
-}
-
-// The layouts a site might change to without changing its content.
-struct Layout {
-    const char* name;
-    std::function<std::string(const std::string&)> apply;
-};
-const std::vector<Layout> kLayouts = {
-    {"LineBreakAfterEveryTag", [](const std::string& page) { return replaceAll(page, ">", ">\n"); }},
-    {"BlankAfterEveryTag", [](const std::string& page) { return replaceAll(page, ">", "> "); }},
-    {"Indented", [](const std::string& page) { return replaceAll(page, "><", ">\n  <"); }},
-};
-
-void PrintTo(const Layout& layout, std::ostream* os) { *os << layout.name; }
-
 const std::vector<const char*> kNotWeather = {"notweather/portal.html", "notweather/unavailable.html",
                                               "notweather/unrelated.html"};
-
-// An HTML entity (&deg;, &amp;, &#176;) left in a value.
-bool holdsEntity(const std::string& value) {
-    static const std::regex entity("&[A-Za-z0-9#]+;");
-    return std::regex_search(value, entity);
-}
 
 // The data keys a configuration's chunks write.
 std::vector<std::string> dataKeys(const std::string& configText) {
@@ -211,7 +182,7 @@ TEST_P(RelaidPages, GiveTheUnchangedValueOrNoneAndNoEntity) {
         SCOPED_TRACE(page.path);
         const std::string original = fixtureText(std::string(site.folder) + page.path);
         const StringMap before = scrape(site, page, original).getOutputHashRef();
-        ScrapeReport relaid = scrape(site, page, layout.apply(original));
+        ScrapeReport relaid = scrape(site, page, laidOut(original, layout));
         const StringMap& after = relaid.getOutputHashRef();
 
         for (const auto& [key, value] : after) {
@@ -227,10 +198,11 @@ TEST_P(RelaidPages, GiveTheUnchangedValueOrNoneAndNoEntity) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Sources, RelaidPages, ::testing::Combine(::testing::ValuesIn(sites()),
-                                                                  ::testing::ValuesIn(kLayouts)),
+                                                                  ::testing::Values(Layout::LineBreaks, Layout::Blanks,
+                                                                                    Layout::Indented)),
                          [](const auto& info) {
                              return std::string(std::get<0>(info.param).service) + "_" +
-                                    std::get<1>(info.param).name;
+                                    layoutName(std::get<1>(info.param));
                          });
 
 }  // namespace
