@@ -6,7 +6,7 @@
 #include "scrapers/numberedKeys.h"
 #include "scrapers/scanLimits.h"
 #include "scrapers/scraperLog.h"
-#include "util/GeneralUtils.h"
+#include "util/HtmlEntities.h"
 #include "util/StopFlag.h"
 #include "util/StringMap.h"
 
@@ -243,7 +243,8 @@ std::string tokenScorer::postProcessToken(int pagePos, const tokenList::token& d
             if (fallback != chunk.config.end()) text = fallback->second;
         }
     }
-    std::string cleaned;
-    GeneralUtils::strReplace(text, "&nbsp;", " ", cleaned);
-    return cleaned;
+    // The page's markup ends here: "&nbsp;" is a blank, and every other
+    // character reference becomes its character, so no value is shown as
+    // "30.12&quot;" or "O&#39;Fallon" and links read "&amp;" as "&".
+    return decodeHtmlEntities(text);
 }

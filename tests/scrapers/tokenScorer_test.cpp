@@ -158,7 +158,7 @@ TEST(TokenScorer, ValueCleaning) {
     };
     EXPECT_EQ(post("([0-9]+)", 7), "72");
     EXPECT_EQ(post("temp", 7), "");
-    EXPECT_EQ(post("(rain)", 7), "Temp: 72&deg;F");
+    EXPECT_EQ(post("(rain)", 7), "Temp: 72\u00b0F");  // the page's markup never reaches a value
     EXPECT_EQ(post("", 9), "Partly Cloudy");
     EXPECT_EQ(post("", 11), "Partly&NBSP;Cloudy");
     EXPECT_EQ(post("", 0), "");  // a tag gives its (empty) arguments
