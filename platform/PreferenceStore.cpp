@@ -159,16 +159,20 @@ void PreferenceStore::moveAsideLocked(const std::string& why) {
 
 void PreferenceStore::removeLeftoversLocked(bool writerLockHeld) {
     if (leftoversRemoved_ || !isValid()) return;
-    leftoversRemoved_ = true;
     // Looked for first, so that a store that is only read creates no lock
     // file; removed under the writers' lock, where no save of another program
-    // can have its temporary file open.
-    if (!writerLockHeld && !atomicfile::hasLeftovers(path_)) return;
+    // can have its temporary file open. Without the lock the clean-up is left
+    // for the next read or write.
+    if (!writerLockHeld && !atomicfile::hasLeftovers(path_)) {
+        leftoversRemoved_ = true;
+        return;
+    }
     std::optional<FileLock> lock;
     if (!writerLockHeld) {
         lock.emplace(path_);
         if (!lock->held()) return;
     }
+    leftoversRemoved_ = true;
     if (const int removed = atomicfile::removeLeftovers(path_); removed > 0) {
         std::cerr << "PreferenceStore: removed " << removed << " temporary file(s) of an interrupted save beside ["
                   << path_ << "]" << std::endl;

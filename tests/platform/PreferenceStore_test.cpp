@@ -378,4 +378,15 @@ TEST(PreferenceStore, TemporaryFilesOfInterruptedSavesAreRemovedAtStart) {
     PreferenceStore reader("com.tesk.Skyvane", PreferenceScope::CurrentUserAnyHost, clean.path());
     EXPECT_EQ(reader.get("units").asInt(), 1);
     EXPECT_EQ(filesIn(clean.path()), std::vector<std::string>{"com.tesk.Skyvane.plist"});
+
+    // A read that cannot take the lock leaves the clean-up for the next one.
+    std::ofstream(clean.file(leftovers[0])) << "<?xml";
+    std::filesystem::create_directory(clean.file("com.tesk.Skyvane.plist.lock"));
+    PreferenceStore blocked("com.tesk.Skyvane", PreferenceScope::CurrentUserAnyHost, clean.path());
+    EXPECT_EQ(blocked.get("units").asInt(), 1);
+    EXPECT_TRUE(std::filesystem::exists(clean.file(leftovers[0])));
+    std::filesystem::remove(clean.file("com.tesk.Skyvane.plist.lock"));
+    plist::writeFile(clean.file("com.tesk.Skyvane.plist"), plist::Dict{{"units", 3}}, error);
+    EXPECT_EQ(blocked.get("units").asInt(), 3);
+    EXPECT_FALSE(std::filesystem::exists(clean.file(leftovers[0])));
 }
