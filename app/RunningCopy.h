@@ -9,7 +9,7 @@
 // protocol ("com.tesk.Skyvane<n>", the names the core vends itself under),
 // or "" when there is none. A name held by a program that does not serve
 // that protocol, or that does not answer at once, does not count; nor does
-// anything without a session bus. The look takes at most about 1.5 s.
+// anything without a session bus. The look takes at most about 1 s.
 std::string runningSkyvane();
 
 // What a second start logs before it ends.

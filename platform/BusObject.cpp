@@ -361,19 +361,8 @@ std::unique_ptr<RemoteObject> RemoteObject::lookup(const std::string& name, cons
 
 namespace {
 
-// Whether the holder of `name` describes an object that offers `interface`;
-// false when nobody holds the name or the holder does not answer in time.
-bool offers(GDBusConnection* bus, const std::string& name, const std::string& interface, int timeoutMs) {
-    if (!g_dbus_is_name(name.c_str()) || g_dbus_is_unique_name(name.c_str())) return false;
-    GError* e = nullptr;
-    // An unheld name is answered by the bus at once; nothing is started for it.
-    GVariant* reply = g_dbus_connection_call_sync(bus, name.c_str(), kObjectPath, "org.freedesktop.DBus.Introspectable",
-                                                  "Introspect", nullptr, G_VARIANT_TYPE("(s)"),
-                                                  G_DBUS_CALL_FLAGS_NO_AUTO_START, timeoutMs, nullptr, &e);
-    if (!reply) {
-        g_clear_error(&e);
-        return false;
-    }
+// Whether a holder's description (the reply to Introspect) offers `interface`.
+bool describesInterface(GVariant* reply, const std::string& interface) {
     Held held(reply);
     const gchar* xml = nullptr;
     g_variant_get(reply, "(&s)", &xml);
@@ -384,25 +373,58 @@ bool offers(GDBusConnection* bus, const std::string& name, const std::string& in
     return found;
 }
 
+// The answers to one round of descriptions asked of several names at once.
+struct OfferRound {
+    std::string interface;
+    std::vector<char> offers;
+    size_t unanswered = 0;
+};
+
+struct OfferQuestion {
+    OfferRound* round;
+    size_t index;
+};
+
+void offerAnswered(GObject* bus, GAsyncResult* result, gpointer data) {
+    std::unique_ptr<OfferQuestion> question(static_cast<OfferQuestion*>(data));
+    GError* e = nullptr;
+    GVariant* reply = g_dbus_connection_call_finish(G_DBUS_CONNECTION(bus), result, &e);
+    g_clear_error(&e);
+    if (reply) question->round->offers[question->index] = describesInterface(reply, question->round->interface);
+    --question->round->unanswered;
+}
+
 }  // namespace
 
-std::string RemoteObject::firstOffering(const std::vector<std::string>& names, const BusProtocol& protocol, int eachMs,
-                                        int allMs) {
+std::string RemoteObject::firstOffering(const std::vector<std::string>& names, const BusProtocol& protocol,
+                                        int eachMs) {
     std::string error;
     GDBusConnection* bus = sharedBus(error);
     if (!bus) return "";
-    const gint64 end = g_get_monotonic_time() + static_cast<gint64>(allMs) * 1000;
-    std::string found;
-    for (const std::string& name : names) {
-        const gint64 left = (end - g_get_monotonic_time()) / 1000;
-        if (left <= 0) break;
-        if (offers(bus, name, protocol.name, static_cast<int>(std::min<gint64>(eachMs, left)))) {
-            found = name;
-            break;
-        }
+    // Every name is asked at once, each with its own time-out, so holders that
+    // never answer cannot use up the time of a live copy behind them, and the
+    // whole look ends within about one time-out. An unheld name is answered by
+    // the bus at once; nothing is started for it.
+    OfferRound round{protocol.name, std::vector<char>(names.size(), 0), 0};
+    GMainContext* context = g_main_context_new();
+    g_main_context_push_thread_default(context);
+    for (size_t i = 0; i < names.size(); ++i) {
+        const std::string& name = names[i];
+        if (!g_dbus_is_name(name.c_str()) || g_dbus_is_unique_name(name.c_str())) continue;
+        ++round.unanswered;
+        g_dbus_connection_call(bus, name.c_str(), kObjectPath, "org.freedesktop.DBus.Introspectable", "Introspect",
+                               nullptr, G_VARIANT_TYPE("(s)"), G_DBUS_CALL_FLAGS_NO_AUTO_START, eachMs, nullptr,
+                               offerAnswered, std::make_unique<OfferQuestion>(OfferQuestion{&round, i}).release());
     }
+    // Each call ends in its callback, at the latest when its time-out passes.
+    while (round.unanswered > 0) g_main_context_iteration(context, TRUE);
+    g_main_context_pop_thread_default(context);
+    g_main_context_unref(context);
     g_object_unref(bus);
-    return found;
+    for (size_t i = 0; i < names.size(); ++i) {
+        if (round.offers[i]) return names[i];
+    }
+    return "";
 }
 
 plist::Value RemoteObject::call(const std::string& method, const plist::Array& args, int timeoutMs) {

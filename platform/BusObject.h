@@ -74,10 +74,9 @@ public:
     // offers `protocol`; "" when there is none, and without a session bus.
     // Only each holder's description is asked for, never a method of the
     // protocol. A holder that offers other interfaces does not count, nor
-    // one that does not answer within eachMs; after allMs in all the search
-    // ends with "".
-    static std::string firstOffering(const std::vector<std::string>& names, const BusProtocol& protocol, int eachMs,
-                                     int allMs);
+    // one that does not answer within eachMs. All names are asked at once,
+    // so the look takes about eachMs however many holders never answer.
+    static std::string firstOffering(const std::vector<std::string>& names, const BusProtocol& protocol, int eachMs);
 
     // Calls a method of the protocol and returns its reply.
     plist::Value call(const std::string& method, const plist::Array& args = {}, int timeoutMs = kDefaultTimeoutMs);

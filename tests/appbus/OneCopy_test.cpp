@@ -16,6 +16,7 @@
 #include <vector>
 
 #include "CoreFixture.h"
+#include "app/RunningCopy.h"
 #include "app/SkyvaneProtocols.h"
 #include "platform/BusObject.h"
 #include "platform/PreferenceStore.h"
@@ -206,6 +207,29 @@ TEST_F(OneCopyTest, OnlyALiveSkyvaneStopsAStart) {
         ASSERT_TRUE(exit.ended) << program.log();
         EXPECT_TRUE(WIFEXITED(exit.status) && WEXITSTATUS(exit.status) == 0) << program.log();
     }
+}
+
+// Copies that hold the first names but never answer (stopped) each get their
+// own bound: a live copy behind them is still found.
+TEST_F(OneCopyTest, ALiveCopyBehindStoppedOnesIsFound) {
+    const Program app = programs().front();
+    storeOf(app);
+    std::vector<std::unique_ptr<TempDir>> logs;
+    std::vector<std::unique_ptr<SpawnedProgram>> copies;
+    for (int n = 0; n < 4; ++n) {
+        logs.push_back(std::make_unique<TempDir>());
+        copies.push_back(std::make_unique<SpawnedProgram>(app.path, *logs.back()));
+        ASSERT_TRUE(waitForOwner("com.tesk.Skyvane" + std::to_string(n))) << copies.back()->log();
+        if (n < 3) {
+            ASSERT_EQ(::kill(copies.back()->pid(), SIGSTOP), 0);
+        }
+    }
+    EXPECT_EQ(runningSkyvane(), "com.tesk.Skyvane3");
+    for (auto& copy : copies) {
+        ::kill(copy->pid(), SIGCONT);
+        EXPECT_TRUE(copy->terminate().ended) << copy->log();
+    }
+    ASSERT_TRUE(waitForOwner("com.tesk.Skyvane0", false));
 }
 
 #endif
