@@ -4,9 +4,9 @@
 # throw-away home, and the project's fixture weather sites served through
 # skyvane-fixture-proxy as the HTTP proxy (no network needed).
 #
-#   tools/screenshots.sh OUTDIR [BUILD_DIR]
+#   tools/screenshots.sh OUTDIR [BUILD_DIR [PART...]]
 #
-# Every tools/screenshots/*.sh part runs in turn, in a subshell of its own,
+# Every tools/screenshots/*.sh part (or only the PARTs named) runs in turn, in a subshell of its own,
 # with these variables and functions:
 #
 #   OUT          the folder the PNGs go to
@@ -56,7 +56,7 @@ if [[ -z "${SKYVANE_SCREENSHOTS_BUS:-}" ]]; then
     cmake -S "$root" -B "$BUILD" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
     cmake --build "$BUILD"
   fi
-  SKYVANE_SCREENSHOTS_BUS=1 exec dbus-run-session -- "$0" "$OUT" "$BUILD"
+  SKYVANE_SCREENSHOTS_BUS=1 exec dbus-run-session -- "$0" "$OUT" "$BUILD" "${@:3}"
 fi
 
 export OUT BUILD
@@ -150,9 +150,11 @@ tip_and_menu() {
 export -f wait_window shot settle
 
 status=0
+only=("${@:3}")
 for part in "$root"/tools/screenshots/*.sh; do
   [[ -e "$part" ]] || continue
   name=$(basename "$part" .sh)
+  [[ ${#only[@]} -eq 0 || " ${only[*]} " == *" $name "* ]] || continue
   echo "== $name"
   WORK="$scratch/$name"
   mkdir -p "$WORK"
