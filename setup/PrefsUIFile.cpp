@@ -17,6 +17,13 @@ std::shared_ptr<TextField> label(const Rect& frame, const std::string& text) {
     return field;
 }
 
+// A label beside a control: screen readers read the control by its text.
+std::shared_ptr<TextField> labelFor(const ViewRef& control, const Rect& frame, const std::string& text) {
+    auto field = label(frame, text);
+    control->setLabelledBy(field);
+    return field;
+}
+
 std::shared_ptr<Button> button(const Rect& frame, const std::string& title) {
     auto b = std::make_shared<Button>(frame);
     b->setTitle(title);
@@ -91,17 +98,21 @@ void buildGeneralPane(SkyvanePrefs& owner) {
         wire(*control, &owner, "widgetChanged:", changed);
     }
     addAll(owner.generalView,
-           {label({20, 280, 100, 18}, "Units:"), owner.unitsPopup, label({20, 240, 100, 18}, "Text size:"),
-            owner.fontSizePopup, label({20, 200, 100, 18}, "Icon style:"), owner.iconSetPopup, owner.satImageView,
-            label({20, 160, 100, 18}, "Icon color:"), owner.satSlider, label({20, 124, 100, 18}, "Update every:"),
-            owner.freqSlider, owner.freqTF, label({358, 124, 36, 18}, "min"),
-            label({20, 90, 200, 18}, "Show in the menu:"), owner.checkboxMatrix});
+           {labelFor(owner.unitsPopup, {20, 280, 100, 18}, "Units:"), owner.unitsPopup,
+            labelFor(owner.fontSizePopup, {20, 240, 100, 18}, "Text size:"), owner.fontSizePopup,
+            labelFor(owner.iconSetPopup, {20, 200, 100, 18}, "Icon style:"), owner.iconSetPopup, owner.satImageView,
+            labelFor(owner.satSlider, {20, 160, 100, 18}, "Icon color:"), owner.satSlider,
+            labelFor(owner.freqSlider, {20, 124, 100, 18}, "Update every:"), owner.freqSlider, owner.freqTF,
+            label({358, 124, 36, 18}, "min"), labelFor(owner.checkboxMatrix, {20, 90, 200, 18}, "Show in the menu:"),
+            owner.checkboxMatrix});
 }
 
 void buildLocationsPane(SkyvanePrefs& owner, LocationManagerSetup& loc) {
     owner.locView = pane(300, "locView");
     loc.manageTableView =
         table({10, 96, 380, 194}, {TableColumn("0", "Favorite", 72), TableColumn("1", "City", 298)}, &loc, &loc);
+    // No label stands beside the table: it is read by the pane's name.
+    loc.manageTableView->setAccessibilityLabel("Locations");
 
     loc.managePrimaryPopup = std::make_shared<PopUpButton>(Rect{110, 52, 190, 34});
     wire(*loc.managePrimaryPopup, &loc, "primaryChangedAction:", [&loc](Control& s) { loc.primaryChangedAction(&s); });
@@ -118,11 +129,13 @@ void buildLocationsPane(SkyvanePrefs& owner, LocationManagerSetup& loc) {
     loc.manageBox = std::make_shared<Box>(Rect{0, 0, 400, 300});
     loc.manageBox->setContentViewMargins({0, 0});
     loc.manageBox->setAutoresizingMask(kViewMinYMargin);
-    addAll(loc.manageBox, {scrolled(loc.manageTableView), label({10, 60, 95, 18}, "Primary city:"),
-                           loc.managePrimaryPopup, loc.manageDeleteButton, newButton, disclose});
+    addAll(loc.manageBox,
+           {scrolled(loc.manageTableView), labelFor(loc.managePrimaryPopup, {10, 60, 95, 18}, "Primary city:"),
+            loc.managePrimaryPopup, loc.manageDeleteButton, newButton, disclose});
     loc.infoBox = std::make_shared<Box>(Rect{0, 0, 400, 0});
     loc.infoBox->setContentViewMargins({0, 0});
     loc.infoTextView = std::make_shared<TextView>(Rect{0, 0, 380, 70});
+    loc.infoTextView->setLabelledBy(disclose);  // the toggle that opens it heads the list
     loc.infoScrollView = std::make_shared<ScrollView>(Rect{10, 0, 380, 70});
     loc.infoScrollView->setDocumentView(loc.infoTextView);
     loc.infoBox->addSubview(loc.infoScrollView);
@@ -133,6 +146,7 @@ void buildSourcesPane(SkyvanePrefs& owner, SourceSetup& sources) {
     owner.sourceView = pane(200, "sourceView");
     sources.sourceTable =
         table({10, 34, 380, 156}, {TableColumn("0", "Rank", 50), TableColumn("1", "Source", 320)}, &sources);
+    sources.sourceTable->setAccessibilityLabel("Sources");  // the pane's name, as for the locations table
     addAll(owner.sourceView,
            {scrolled(sources.sourceTable), label({10, 8, 380, 18}, "Drag a source to change the order.")});
 }
@@ -152,12 +166,13 @@ void buildNewLocationView(LocationManagerSetup& loc) {
     loc.locationTF->setBeginEditingHandler([&loc](TextField&) { loc.controlTextDidBeginEditing(); });
     loc.newLocationButton = button({380, 12, 80, 34}, "Search");
     wire(*loc.newLocationButton, &loc, "searchAction:", [&loc](Control& s) { loc.searchAction(&s); });
-    addAll(loc.newLocationBox, {label({20, 56, 440, 18}, "City name (for example Sunnyvale, CA):"), loc.locationTF,
-                                loc.newLocationButton});
+    addAll(loc.newLocationBox, {labelFor(loc.locationTF, {20, 56, 440, 18}, "City name (for example Sunnyvale, CA):"),
+                                loc.locationTF, loc.newLocationButton});
 
     // The list opens directly under the field; its count heads it.
     loc.locsTableView = table({20, 4, 440, 138}, {TableColumn("0", "City", 420)}, &loc, &loc);
     loc.numLocationsFoundTF = label({20, 148, 300, 18}, "");
+    loc.locsTableView->setLabelledBy(loc.numLocationsFoundTF);
     loc.locsView = std::make_shared<View>(Rect{0, 0, 480, 170});
     addAll(loc.locsView, {loc.numLocationsFoundTF, scrolled(loc.locsTableView)});
     loc.locsBox = std::make_shared<Box>(Rect{0, 62, 480, 0});

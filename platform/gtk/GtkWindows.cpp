@@ -391,6 +391,25 @@ struct ParentArea {
     double insetX = 0, insetY = 0;
 };
 
+// Gives a control the name the model says a screen reader reads for it, and
+// links it with the label that names it both ways (labelled-by, label-for).
+// GTK links no label of its own and would read a pop-up by its current item.
+void nameForAssistiveTechnologies(const GtkPresenter::WindowEntry& entry, const ViewWidget& w) {
+    const ViewRef view = w.view.lock();
+    if (!view || (!view->labelledBy() && view->accessibilityLabel().empty())) return;
+    AtkObject* control = gtk_widget_get_accessible(w.inner ? w.inner : w.outer);
+    if (const ViewRef label = view->labelledBy()) {
+        auto it = entry.views.find(label.get());
+        if (it != entry.views.end()) {
+            AtkObject* labelObject = gtk_widget_get_accessible(it->second.outer);
+            atk_object_add_relationship(control, ATK_RELATION_LABELLED_BY, labelObject);
+            atk_object_add_relationship(labelObject, ATK_RELATION_LABEL_FOR, control);
+        }
+    }
+    const std::string name = view->accessibilityName();
+    if (!sameText(name, atk_object_get_name(control))) atk_object_set_name(control, name.c_str());
+}
+
 }  // namespace
 
 ViewRef GtkPresenter::WindowEntry::viewFor(GtkWidget* widget) const {
@@ -527,6 +546,8 @@ void GtkPresenter::syncWindow(const WindowRef& window) {
         g_object_unref(it->second.outer);
         it = entry->views.erase(it);
     }
+    // Named once every widget is placed: a label may come after its control.
+    for (const auto& [view, w] : entry->views) nameForAssistiveTechnologies(*entry, w);
 
     if (View* button = window->defaultButton()) {
         auto it = entry->views.find(button);

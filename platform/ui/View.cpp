@@ -4,6 +4,7 @@
 
 #include "util/DisplayText.h"
 #include "platform/UIChanges.h"
+#include "platform/ui/Controls.h"
 #include "platform/ui/Window.h"
 
 View::View(Rect frame) : frame_(frame) {}
@@ -102,6 +103,23 @@ ViewRef View::findView(const std::string& identifier) {
 void View::setNextKeyView(const ViewRef& view) {
     nextKeyView_ = view;
     noteUIChange();
+}
+
+void View::setLabelledBy(const ViewRef& label) {
+    labelledBy_ = label;
+    noteUIChange();
+}
+
+void View::setAccessibilityLabel(const std::string& name) {
+    accessibilityLabel_ = toDisplayText(name);
+    noteUIChange();
+}
+
+std::string View::accessibilityName() const {
+    const ViewRef label = labelledBy();
+    if (auto field = std::dynamic_pointer_cast<TextField>(label)) return field->stringValue();
+    if (auto button = std::dynamic_pointer_cast<Button>(label)) return button->title();
+    return accessibilityLabel_;
 }
 
 void View::display() {

@@ -61,6 +61,17 @@ public:
     // The first view in this tree (this one included) with the identifier.
     ViewRef findView(const std::string& identifier);
 
+    // What a screen reader calls the view. A control with a label beside it
+    // (or a heading above it) is named by that label, and the two are linked
+    // for assistive technologies; one with none carries a name of its own.
+    ViewRef labelledBy() const { return labelledBy_.lock(); }
+    void setLabelledBy(const ViewRef& label);
+    const std::string& accessibilityLabel() const { return accessibilityLabel_; }
+    void setAccessibilityLabel(const std::string& name);
+    // The label's text as it reads now (a text field's text, a button's
+    // title), else the view's own name; "" for a view nobody named.
+    std::string accessibilityName() const;
+
     // The view the keyboard focus moves on to (Tab); null for the window's order.
     ViewRef nextKeyView() const { return nextKeyView_.lock(); }
     void setNextKeyView(const ViewRef& view);
@@ -83,6 +94,8 @@ private:
     unsigned autoresizing_ = kViewNotSizable;
     bool autoresizesSubviews_ = true;
     std::weak_ptr<View> nextKeyView_;
+    std::weak_ptr<View> labelledBy_;
+    std::string accessibilityLabel_;
     int displays_ = 0;
     bool hidden_ = false;
     int tag_ = 0;

@@ -1,16 +1,19 @@
 // The setup application as a person uses it on a real display: layout of
 // every window and state, the results list under the pointer, closing from
 // the desktop, and text that reaches GTK as UTF-8; with a window manager,
-// closing, minimising, placing and dragging as on a desktop.
+// closing, minimising, placing and dragging as on a desktop, and what a
+// screen reader reads for each control.
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstring>
 #include <functional>
 #include <optional>
 #include <set>
 #include <sstream>
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include "app/ComTeskUtilControl.h"
@@ -803,4 +806,75 @@ TEST_F(SetupWindowManagerTest, ASourceDroppedOnTheMiddleOfARowMovesBeforeOrAfter
     EXPECT_TRUE(order == (std::vector<int>{3, 5, 1, 6}) || order == (std::vector<int>{3, 1, 5, 6}))
         << ::testing::PrintToString(order);
     EXPECT_EQ(sources.sourceTable->selectedRows().size(), 1u);
+}
+
+namespace {
+
+// The name a screen reader reads, after "<-" when it is the text of a label
+// linked with the object both ways (labelled-by and label-for).
+std::string spokenName(AtkObject* object) {
+    const char* name = atk_object_get_name(object);
+    AtkRelationSet* relations = atk_object_ref_relation_set(object);
+    AtkRelation* by = atk_relation_set_get_relation_by_type(relations, ATK_RELATION_LABELLED_BY);
+    GPtrArray* labels = by ? atk_relation_get_target(by) : nullptr;
+    AtkObject* label = labels && labels->len == 1 ? ATK_OBJECT(g_ptr_array_index(labels, 0)) : nullptr;
+    AtkRelationSet* back = label ? atk_object_ref_relation_set(label) : atk_relation_set_new();
+    const bool linked = atk_relation_set_contains_target(back, ATK_RELATION_LABEL_FOR, object) &&
+                        g_strcmp0(atk_object_get_name(label), name) == 0;
+    g_object_unref(back);
+    g_object_unref(relations);
+    return std::string(linked ? " <- " : ": ") + (name ? name : "");
+}
+
+// Every control a screen reader names, as role and name: pop-ups, sliders, text fields,
+// check boxes without text of their own, tables with the headings that name their cells.
+std::vector<std::string> namedControls(GtkWidget* window) {
+    std::vector<std::string> out;
+    std::function<void(GtkWidget*)> walk = [&](GtkWidget* widget) {
+        AtkObject* object = gtk_widget_get_accessible(widget);
+        const AtkRole role = atk_object_get_role(object);
+        const char* ownText = GTK_IS_BUTTON(widget) ? gtk_button_get_label(GTK_BUTTON(widget)) : nullptr;
+        if (role == ATK_ROLE_COMBO_BOX || role == ATK_ROLE_SLIDER || role == ATK_ROLE_TEXT || role == ATK_ROLE_TABLE ||
+            role == ATK_ROLE_TREE_TABLE || (role == ATK_ROLE_CHECK_BOX && !(ownText && *ownText))) {
+            std::string line = atk_role_get_name(role) + spokenName(object);
+            for (int c = 0; ATK_IS_TABLE(object) && c < atk_table_get_n_columns(ATK_TABLE(object)); ++c) {
+                AtkObject* heading = atk_table_get_column_header(ATK_TABLE(object), c);
+                line += std::string(c ? ", " : " (") + (heading ? atk_object_get_name(heading) : "?");
+            }
+            out.push_back(ATK_IS_TABLE(object) ? line + ")" : line);
+        }
+        for (GtkWidget* child : children(widget)) walk(child);
+    };
+    walk(window);
+    std::sort(out.begin(), out.end());
+    return out;
+}
+
+}  // namespace
+
+TEST_F(SetupWindowManagerTest, ScreenReadersReadEveryControlByTheLabelBesideIt) {
+    LocationManagerSetup& loc = open("general");
+    SkyvanePrefs& prefs = *setup.prefControl();
+    GtkWidget* prefsWindow = window(prefs.prefsWindow);
+    Toolbar& panes = *prefs.prefsWindow->toolbar();
+    const std::string city = "text <- City name (for example Sunnyvale, CA):";
+    const std::vector<std::string> locations{"combo box <- Primary city:", "table: Locations (Favorite, City)"};
+    const std::vector<std::tuple<std::string, std::function<GtkWidget*()>, std::vector<std::string>>> cases = {
+        {"general", [&] { panes.userClickItem("general"); return prefsWindow; },
+         {"combo box <- Icon style:", "combo box <- Text size:", "combo box <- Units:", "slider <- Icon color:",
+          "slider <- Update every:"}},
+        {"sources", [&] { panes.userClickItem("sources"); return prefsWindow; }, {"table: Sources (Rank, Source)"}},
+        {"locations", [&] { panes.userClickItem("locations"); return prefsWindow; }, locations},
+        {"sources for city", [&] { click(findButton(prefs.locView, "Sources for City")); return prefsWindow; },
+         {locations[0], locations[1], "text <- Sources for City"}},
+        {"new location", [&] { loc.newManageAction(nullptr); return window(loc.newLocationWindow()); }, {city}},
+        {"several cities", [&] { search(loc, "Paris"); return window(loc.newLocationWindow()); },
+         {"table <- Found 3 cities (City)", city}},
+    };
+    for (const auto& [state, show, expected] : cases) {
+        GtkWidget* shown = show();
+        settle(*presenter);
+        ASSERT_NE(shown, nullptr) << state;
+        EXPECT_EQ(namedControls(shown), expected) << state;
+    }
 }
