@@ -2,8 +2,8 @@
 # first run's New Location window (empty, several cities, a long list
 # scrolled and double-clicked, no city, an incomplete name, a search that
 # cannot reach any site, a search in progress), the three preference panes,
-# "Sources for City", the about box, a dragged source, and OK when the menu
-# program has quit.
+# "Sources for City", the about box, the panes in the dark theme, a dragged
+# source, and OK when the menu program has quit.
 # Sourced by tools/screenshots.sh.
 
 # Clicks at x, y of a window's inside.
@@ -117,6 +117,23 @@ setup_call runAboutBox
 about=$(wait_window "About")
 settle 1
 shot setup-about
+kill "${part_pids[-1]}" 2>/dev/null || true
+settle 1
+
+# The three panes again in the desktop's dark theme: every text and control
+# takes the theme's colours.
+start_bg env GTK_THEME=Adwaita:dark "$SETUP_APP"
+wait_setup
+run_prefs general
+prefs=$(wait_window "Skyvane Preferences")
+settle 1.5
+shot setup-prefs-general-dark "$prefs"
+run_prefs locations
+settle 1.5
+shot setup-prefs-locations-dark "$prefs"
+run_prefs sources
+settle 1.5
+shot setup-prefs-sources-dark "$prefs"
 kill "${part_pids[-1]}" 2>/dev/null || true
 settle 1
 
