@@ -15,10 +15,13 @@ const std::string& valueOf(const StringMap& map, const std::string& key) {
     return it == map.end() ? empty : it->second;
 }
 
-// What the report accepts as a temperature (degrees Fahrenheit) and as a
-// weather code.
-constexpr int kLowestTemp = -30, kHighestTemp = 125;
-constexpr int kLowestCode = 1, kHighestCode = 45;
+// What the report accepts as a temperature: degrees Fahrenheit within the
+// coldest and hottest readings ever taken on Earth, so that a real -40 in
+// Fairbanks is shown and a page's stray number past them is not.
+constexpr int kLowestTemp = -130, kHighestTemp = 135;
+// Every code of the weather-code map, tornado (0) and the night showers
+// (46, 47) included.
+constexpr int kLowestCode = 0, kHighestCode = 47;
 
 }  // namespace
 

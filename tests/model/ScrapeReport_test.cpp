@@ -45,11 +45,11 @@ TEST(ScrapeReport, ScoresForPrimaryAndFavorite) {
     all.postProcess();
     EXPECT_EQ(all.score(), 100);
 
-    ScrapeReport favorite = primaryWith({{"temperature", "60"}, {"weatherCode", "0"}});
+    ScrapeReport favorite = primaryWith({{"temperature", "60"}, {"weatherCode", "48"}});
     favorite.setInput("isFavorite", "1");
     CaptureStdout out;
     favorite.postProcess();
-    EXPECT_EQ(out.text(), "Skyvane: Failure; Setting [weatherCode] to [32] iconStr was [0], lost [50] pts\n");
+    EXPECT_EQ(out.text(), "Skyvane: Failure; Setting [weatherCode] to [32] iconStr was [48], lost [50] pts\n");
     EXPECT_EQ(favorite.score(), 50);
     EXPECT_EQ(favorite.getDisplayHashRef()["weatherCode"], "32");
 
@@ -61,7 +61,8 @@ TEST(ScrapeReport, ScoresForPrimaryAndFavorite) {
 
 TEST(ScrapeReport, TemperatureBoundsAndIntegerValidation) {
     for (const auto& [text, shown] : std::initializer_list<std::pair<std::string, std::string>>{
-             {"-31", "n/a"}, {"126", "n/a"}, {"-30", "-30"}, {"125", "125"}, {"warm", "n/a"}, {"", "n/a"}}) {
+             {"-131", "n/a"}, {"136", "n/a"}, {"-40", "-40"}, {"-130", "-130"}, {"135", "135"}, {"warm", "n/a"},
+             {"", "n/a"}}) {
         ScrapeReport report = primaryWith({{"temperature", text}});
         report.postProcess();
         EXPECT_EQ(report.getDisplayHashRef()["temperature"], shown) << text;
