@@ -7,6 +7,8 @@
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
+#include <optional>
+#include <string>
 
 #include "util/CLocaleScope.h"
 #include "util/GeneralUtils.h"
@@ -97,6 +99,43 @@ std::string format(const char* fmt, Args... args) {
     return std::string(buffer, std::min(static_cast<size_t>(n), Size - 1));
 }
 
+// The end of the run of at most six digits at `from`; `from` when there is
+// none or the run is longer.
+const char* digitsEnd(const char* from) {
+    const char* end = from;
+    while (std::isdigit(static_cast<unsigned char>(*end))) ++end;
+    return end - from > 6 ? from : end;
+}
+
+// The miles a visibility text starts with when they are not whole: a decimal
+// ("0.5"), a fraction ("1/4") or a whole number and a fraction ("1 1/2").
+// Gives them as written, and their value in `miles`; nothing for any other
+// text.
+std::optional<std::string> partialMiles(const std::string& text, double& miles) {
+    const char* start = text.c_str();
+    const char* end = digitsEnd(start);
+    if (end == start) return std::nullopt;
+    if (*end == '.') {
+        const char* decimals = digitsEnd(end + 1);
+        if (decimals == end + 1) return std::nullopt;
+        miles = std::strtod(start, nullptr);
+        return std::string(start, decimals);
+    }
+    double whole = 0.0;
+    const char* numerator = start;
+    if (*end == ' ' && std::isdigit(static_cast<unsigned char>(end[1]))) {
+        whole = std::atoi(start);
+        numerator = end + 1;
+        end = digitsEnd(numerator);
+    }
+    if (*end != '/') return std::nullopt;
+    const char* denominatorEnd = digitsEnd(end + 1);
+    const int denominator = denominatorEnd == end + 1 ? 0 : std::atoi(end + 1);
+    if (denominator == 0) return std::nullopt;
+    miles = whole + static_cast<double>(std::atoi(numerator)) / denominator;
+    return std::string(start, denominatorEnd);
+}
+
 }  // namespace
 
 int UnitConverter::fahrenheitToCelsiusInt(int fahrenheit) { return truncToInt((widen(fahrenheit) - 32.0) / 1.8); }
@@ -167,12 +206,23 @@ void UnitConverter::convWind(std::string& text, Units units) {
 void UnitConverter::convVisibility(std::string& text, Units units) {
     if (units != Metric && units != Both && units != Kelvin) return;
     CLocaleScope cLocale;
-    int miles = 0;
-    if (!Scanner(text).readInt(miles)) return;
+    // Pages give short visibilities as decimals and fractions ("0.5 mi",
+    // "1/4 mi", "1 1/2 mi"); whole miles keep their form.
+    double miles = 0.0;
+    if (const std::optional<std::string> part = partialMiles(text, miles)) {
+        if (units == Both) {
+            text = format<32>("%.1f km / %s mi", 1.6093 * miles, part->c_str());
+        } else {
+            text = format<32>("%.1f km", 1.6093 * miles);
+        }
+        return;
+    }
+    int whole = 0;
+    if (!Scanner(text).readInt(whole)) return;
     if (units == Both) {
-        text = format<32>("%d km / %d mi", milesToKm(miles), miles);
+        text = format<32>("%d km / %d mi", milesToKm(whole), whole);
     } else {
-        text = format<32>("%d km", milesToKm(miles));
+        text = format<32>("%d km", milesToKm(whole));
     }
 }
 
