@@ -70,7 +70,7 @@ TEST_F(UgScraperTest, ScrapeOfACityPage) {
     expectDay(out, 1, "Today", "32", "77", "");
     expectDay(out, 2, "Tonight", "31", "", "43");
     expectDay(out, 3, "Wednesday", "30", "75", "45");
-    expectDay(out, 4, "Thursday", "35", "73", "45");
+    expectDay(out, 4, "Thursday", "38", "73", "45");
     expectDay(out, 5, "Friday", "28", "65", "40");
     EXPECT_EQ(out.at("day-6"), "");
 
@@ -120,7 +120,7 @@ TEST_F(UgScraperTest, CanadianForecastInFahrenheit) {
     expectDay(out, 1, "Today", "32", "68", "");    // High 20
     expectDay(out, 2, "Tonight", "31", "", "23");  // Low minus 5
     expectDay(out, 3, "Wednesday", "30", "64", "35");
-    expectDay(out, 4, "Thursday", "39", "59", "37");
+    expectDay(out, 4, "Thursday", "12", "59", "37");
     expectDay(out, 5, "Friday", "26", "53", "");
     expectDay(out, 6, "", "", "", "");
     // Periods 0 to 7 are converted (period 7 too); an absent one is written empty, none after them.
@@ -137,7 +137,7 @@ TEST_F(UgScraperTest, AustralianZonesAndRegions) {
     EXPECT_EQ(out.at("zoneString"), "ACST");
     EXPECT_EQ(out.at("gmtOffset"), "9.5");  // the half hour is kept
     expectDay(out, 1, "Tuesday", "30", "16", "7");
-    expectDay(out, 2, "Wednesday", "39", "14", "8");
+    expectDay(out, 2, "Wednesday", "12", "14", "8");
 
     StringMap sydney{{"time", "10:53 AM EST Tuesday October 5, 2004"}, {"name", "Sydney, Australia"}};
     scraper_.calculateTime(sydney);
