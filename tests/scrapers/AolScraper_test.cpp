@@ -85,11 +85,11 @@ TEST_F(AolScraperTest, DewPointOfEachHumidityShape) {
     EXPECT_EQ(out.at("humidity"), "88%");
     EXPECT_EQ(out.at("dewpoint"), "50");
 
-    // "N/A" reads as an empty humidity: the sign alone, no dew point.
+    // "N/A" is no humidity: neither humidity nor dew point.
     ScrapeReport unreadable;
     out = scrape("USNM0004", unreadable);
-    EXPECT_EQ(out.at("humidity"), "%");
-    EXPECT_EQ(out.at("dewpoint"), "Unavailable");
+    EXPECT_EQ(out.count("humidity"), 0u);
+    EXPECT_EQ(out.count("dewpoint"), 0u);
 
     // No humidity row: neither humidity nor dew point.
     ScrapeReport none;
