@@ -10,7 +10,6 @@
 
 #include <algorithm>
 #include <atomic>
-#include <cctype>
 #include <climits>
 #include <cerrno>
 #include <chrono>
@@ -19,12 +18,14 @@
 #include <functional>
 #include <map>
 #include <mutex>
+#include <optional>
 #include <string_view>
 #include <system_error>
 #include <thread>
 #include <vector>
 
 #include "util/GeneralUtils.h"
+#include "util/HttpBody.h"
 #include "util/StopFlag.h"
 #include "util/regex.h"
 
@@ -82,34 +83,14 @@ struct PendingLookUp {
     sockaddr_in address{};
 };
 
-bool equalsIgnoringCase(std::string_view a, std::string_view b) {
-    return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) {
-               return std::tolower(static_cast<unsigned char>(x)) == std::tolower(static_cast<unsigned char>(y));
-           });
-}
-
-std::string_view trimmed(std::string_view text) {
-    const size_t begin = text.find_first_not_of(" \t\r");
-    if (begin == std::string_view::npos) return {};
-    return text.substr(begin, text.find_last_not_of(" \t\r") - begin + 1);
-}
-
-// Whether a reply ended before the body its header declares (logged).
-bool cutShort(const std::string& header, unsigned long long bodyBytes) {
-    unsigned long long declared = 0;
-    if (!http::declaredLength(header, declared) || bodyBytes >= declared) return false;
-    GeneralUtils::print("Got [" + std::to_string(bodyBytes) + "] of [" + std::to_string(declared) +
-                        "] body bytes, the reply was cut short\n");
-    return true;
-}
-
-// cutShort for a binary reply as stored; one without a complete header is
-// refused by the caller on its own.
-bool binaryCutShort(const char* bytes, int stored) {
-    const char* end = bytes + stored;
-    const char* separator = std::search(bytes, end, kSeparator, kSeparator + 4);
-    if (separator == end) return false;
-    return cutShort(std::string(bytes, separator), static_cast<unsigned long long>(end - separator - 4));
+// Appends text without its zero bytes: they carry nothing in a page and
+// would end it for C-string consumers.
+void appendWithoutZeros(std::string& out, const char* bytes, size_t size) {
+    for (const char* end = bytes + size; bytes < end;) {
+        const char* zero = std::find(bytes, end, '\0');
+        out.append(bytes, zero);
+        bytes = zero == end ? end : zero + 1;
+    }
 }
 
 void closeSocket(int fd) {
@@ -339,28 +320,39 @@ int http::doRequest(const std::string& host, int port, const std::string& reques
     if (rc != HttpResult::Ok) return rc;
     response.clear();
     bool cut = false;
-    bool inBody = false;
-    unsigned long long bodyBytes = 0;  // as received, zero bytes included
+    std::optional<BodyReader> body;  // once the header is complete
+    const BodySink keep = [&response](const char* bytes, size_t size) { appendWithoutZeros(response, bytes, size); };
     rc = receiveUntilClosed(fd, [&](const char* chunk, size_t size) {
-        for (size_t i = 0; i < size; ++i) {
-            if (inBody) ++bodyBytes;
-            // Zero bytes carry nothing in a page and would end it for
-            // C-string consumers: drop them, keep the text after them.
-            if (chunk[i] == '\0') continue;
-            response.push_back(chunk[i]);
-            if (!inBody && chunk[i] == '\n' && response.ends_with(kSeparator)) inBody = true;
+        size_t used = 0;
+        while (!body && used < size) {
+            const char c = chunk[used++];
+            if (c == '\0') continue;
+            response.push_back(c);
+            // A HEAD reply has no body to frame.
+            if (c == '\n' && response.ends_with(kSeparator))
+                body.emplace(bodyFollows ? BodyFraming::of(std::string_view(response).substr(0, response.size() - 4))
+                                         : BodyFraming{});
         }
-        if (static_cast<long>(response.size()) <= kMaxTextBytes) return true;
-        // The page is used as far as it was read.
-        logTooLong(static_cast<long>(response.size()));
-        cut = true;
-        return false;
+        const bool wanted = !body || body->take(chunk + used, size - used, keep);
+        if (body && body->outcome() == BodyReader::Outcome::Faulty) return false;
+        if (static_cast<long>(response.size()) > kMaxTextBytes) {
+            // The page is used as far as it was read.
+            logTooLong(static_cast<long>(response.size()));
+            cut = true;
+            return false;
+        }
+        return wanted;
     });
-    if (rc != HttpResult::Ok || cut || !bodyFollows) return rc;
-    // A connection that ended before the declared body did is a lost reply,
-    // not the page: what is missing would read as values that are not there.
-    return cutShort(response.substr(0, response.find(kSeparator)), bodyBytes) ? HttpResult::ReceiveFailed
-                                                                              : HttpResult::Ok;
+    if (rc != HttpResult::Ok || !bodyFollows) return rc;
+    // Without an empty line the reply is all header, its body empty.
+    if (!body) body.emplace(BodyFraming::of(response));
+    // A connection that ended before the body did is a lost reply, not the
+    // page: what is missing would read as values that are not there. Only
+    // the size limit may end a page early.
+    const BodyReader::Outcome outcome = body->outcome();
+    if (outcome == BodyReader::Outcome::Whole || (outcome == BodyReader::Outcome::Short && cut)) return rc;
+    body->logProblem();
+    return HttpResult::ReceiveFailed;
 }
 
 int http::doRequestBinary(const std::string& host, int port, const std::string& request, char* data, int& length,
@@ -371,20 +363,33 @@ int http::doRequestBinary(const std::string& host, int port, const std::string& 
     int rc = startRequest(host, port, request, fd);
     if (rc != HttpResult::Ok) return rc;
     length = 0;
-    return receiveUntilClosed(fd, [&](const char* chunk, size_t size) {
-        long keep = std::min<long>(static_cast<long>(size), capacity - length);
-        std::memcpy(data + length, chunk, static_cast<size_t>(keep));
+    std::optional<BodyReader> body;  // once the header is complete
+    // The header as received and then the body's own bytes, up to capacity.
+    const BodySink store = [&](const char* bytes, size_t size) {
+        const long keep = std::min<long>(static_cast<long>(size), capacity - length);
+        std::memcpy(data + length, bytes, static_cast<size_t>(keep));
         length += static_cast<int>(keep);
-        if (keep < static_cast<long>(size)) {
-            // The reply cannot fit: reading on would only drop bytes.
-            overflow = true;
-            return false;
+        if (keep < static_cast<long>(size)) overflow = true;
+    };
+    rc = receiveUntilClosed(fd, [&](const char* chunk, size_t size) {
+        size_t used = 0;
+        while (!body && used < size && !overflow) {
+            store(chunk + used++, 1);
+            if (!overflow && length >= 4 && std::memcmp(data + length - 4, kSeparator, 4) == 0)
+                body.emplace(BodyFraming::of(std::string_view(data, static_cast<size_t>(length) - 4)));
         }
-        if (length < kMaxBinaryBytes) return true;
+        const bool wanted = !body || body->take(chunk + used, size - used, store);
+        // A reply that cannot fit or be framed: reading on would only drop bytes.
+        if (overflow || (body && body->outcome() == BodyReader::Outcome::Faulty)) return false;
+        if (length < kMaxBinaryBytes) return wanted;
         logTooLong(length);
         overflow = true;
         return false;
     });
+    // A reply without a complete header is refused by the caller on its own.
+    if (rc != HttpResult::Ok || overflow || !body || body->outcome() == BodyReader::Outcome::Whole) return rc;
+    body->logProblem();
+    return HttpResult::ReceiveFailed;
 }
 
 bool http::refuseUnsafe(const std::string& host, const std::string& uri) const {
@@ -446,8 +451,6 @@ int http::getBinary(const std::string& host, const std::string& uri, int port, s
                               : doRequestBinary(host, port, request, work.data(), stored, overflow);
         // Codes 1 to 3 come before the first byte is read.
         received = result == HttpResult::Ok || result == HttpResult::ReceiveFailed;
-        if (result == HttpResult::Ok && !overflow && binaryCutShort(work.data(), stored))
-            result = HttpResult::ReceiveFailed;
         return result;
     });
     length = received ? stored : capacity;
@@ -506,26 +509,4 @@ void http::getHeaderAndData(std::string& response, std::string& header, std::str
     }
     header.append(response, 0, separator);
     body.append(response, separator + 4, std::string::npos);
-}
-
-bool http::declaredLength(const std::string& header, unsigned long long& length) {
-    std::string_view rest(header);
-    while (!rest.empty()) {
-        const size_t newline = rest.find('\n');
-        const std::string_view line = rest.substr(0, newline);
-        rest = newline == std::string_view::npos ? std::string_view() : rest.substr(newline + 1);
-        const size_t colon = line.find(':');
-        if (colon == std::string_view::npos || !equalsIgnoringCase(trimmed(line.substr(0, colon)), "Content-Length"))
-            continue;
-        const std::string_view value = trimmed(line.substr(colon + 1));
-        if (value.empty() || value.find_first_not_of("0123456789") != std::string_view::npos) continue;
-        unsigned long long n = 0;
-        for (char digit : value) {
-            const unsigned d = static_cast<unsigned>(digit - '0');
-            n = n > (ULLONG_MAX - d) / 10 ? ULLONG_MAX : n * 10 + d;
-        }
-        length = n;
-        return true;
-    }
-    return false;
 }

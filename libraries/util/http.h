@@ -17,8 +17,9 @@ constexpr int Ok = 0;
 constexpr int NoHost = 1;       // the host name could not be resolved
 constexpr int NoConnect = 2;    // refused or not completed within the connect time-out
 constexpr int SendFailed = 3;   // no socket, or the request could not be sent
-constexpr int ReceiveFailed = 4;  // a receive error or a body shorter than its Content-Length; for
-                                  // binary fetches also an unusable reply
+constexpr int ReceiveFailed = 4;  // a receive error, or a body that is cut short or cannot be framed (a
+                                  // bad Content-Length or chunk framing); for binary fetches also an
+                                  // unusable reply
 constexpr int Stopped = 5;        // the stop flag was set: no further attempt is made
 }  // namespace HttpResult
 
@@ -57,13 +58,14 @@ public:
 
     // Fetches uri from host:port, or through proxyHost:proxyPort when proxyHost
     // is not empty. On success header and body are replaced by the two halves
-    // of the reply; on failure they keep their content.
+    // of the reply (a chunked body decoded, the header as received); on
+    // failure they keep their content.
     int get(const std::string& host, const std::string& uri, int port, const std::string& proxyHost,
             int proxyPort, std::string& header, std::string& body);
     // Fetches bytes, directly or through proxyHost:proxyPort when proxyHost
-    // is not empty. On success data holds the body (not terminated), length
-    // its size and header the reply up to and including its empty line. A
-    // reply that does not fit capacity fails.
+    // is not empty. On success data holds the body (not terminated; a chunked
+    // body decoded), length its size and header the reply up to and
+    // including its empty line. A reply that does not fit capacity fails.
     int getBinary(const std::string& host, const std::string& uri, int port, std::string& header, char* data,
                   int capacity, int& length, const std::string& proxyHost = "", int proxyPort = 0);
     // The header of the reply to a HEAD request.
@@ -75,20 +77,18 @@ public:
     // Appends the text before the first empty line to header and the rest,
     // verbatim, to body; a response without an empty line is all header.
     void getHeaderAndData(std::string& response, std::string& header, std::string& body);
-    // The body length a reply header declares in its first well-formed
-    // Content-Length line (name in any case, value all digits; values past
-    // the largest number read as the largest). False when it declares none.
-    static bool declaredLength(const std::string& header, unsigned long long& length);
 
 protected:
     int startRequest(const std::string& host, int port, const std::string& request, int& socket);
     bool doNonBlockingConnect(int socket, int timeoutMs, const void* address, unsigned addressLength);
-    // A reply with a body (every GET) whose body stops short of its
-    // Content-Length fails with ReceiveFailed; a HEAD reply's is not checked.
+    // A reply with a body (every GET) is read as its header frames it: a
+    // chunked body is decoded, and one that stops short or cannot be framed
+    // fails with ReceiveFailed; a HEAD reply's is not checked.
     int doRequest(const std::string& host, int port, const std::string& request, std::string& response,
                   bool bodyFollows = true);
-    // length: the capacity on entry, the bytes stored on return. overflow is
-    // set when the reply did not fit.
+    // length: the capacity on entry, the bytes stored on return (the header
+    // as received, then the body decoded as for text). overflow is set when
+    // the reply did not fit.
     int doRequestBinary(const std::string& host, int port, const std::string& request, char* data, int& length,
                         bool& overflow);
 

@@ -3,6 +3,7 @@
 #include <arpa/inet.h>
 #include <fcntl.h>
 #include <netinet/in.h>
+#include <netinet/tcp.h>
 #include <poll.h>
 #include <sys/socket.h>
 #include <sys/stat.h>
@@ -211,6 +212,11 @@ FixtureReply& FixtureReply::partial(long bytes, Action after) {
 
 FixtureReply& FixtureReply::delay(int ms) {
     delayMs = ms;
+    return *this;
+}
+
+FixtureReply& FixtureReply::inWrites(long bytes) {
+    writeBytes = bytes;
     return *this;
 }
 
@@ -458,6 +464,18 @@ bool FixtureServer::sendAll(int fd, const char* data, size_t size) const {
     return true;
 }
 
+bool FixtureServer::sendInWrites(int fd, const std::string& bytes, long writeBytes) const {
+    if (writeBytes <= 0) return sendAll(fd, bytes.data(), bytes.size());
+    // Each write its own segment, a moment after the last one.
+    const int on = 1;
+    ::setsockopt(fd, IPPROTO_TCP, TCP_NODELAY, &on, sizeof on);
+    for (size_t at = 0; at < bytes.size(); at += static_cast<size_t>(writeBytes)) {
+        if (at > 0) std::this_thread::sleep_for(std::chrono::milliseconds(2));
+        if (!sendAll(fd, bytes.data() + at, std::min(static_cast<size_t>(writeBytes), bytes.size() - at))) return false;
+    }
+    return true;
+}
+
 void FixtureServer::holdUntilClientLeaves(int fd) const {
     char buffer[1024];
     while (waitStopOr(fd, POLLIN, -1)) {
@@ -520,7 +538,7 @@ void FixtureServer::perform(int fd, const FixtureReply& reply) {
             std::string bytes = reply.wire();
             bool cut = reply.sendBytes >= 0 && static_cast<size_t>(reply.sendBytes) < bytes.size();
             if (cut) bytes.resize(static_cast<size_t>(reply.sendBytes));
-            if (!sendAll(fd, bytes.data(), bytes.size())) break;
+            if (!sendInWrites(fd, bytes, reply.writeBytes)) break;
             if (reply.sendBytes >= 0) last = reply.then;
             break;
         }

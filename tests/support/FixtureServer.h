@@ -50,6 +50,7 @@ struct FixtureReply {
     int delayMs = 0;              // pause before the first byte
     int times = -1;               // a route answers this many requests, then falls away (-1: always)
     int trickleMs = 1000;         // the pause before each byte of a Trickle
+    long writeBytes = -1;         // a Reply goes out in writes of this many bytes, apart in time (-1: one write)
 
     static FixtureReply page(std::string body, int status = 200, std::string contentType = "text/html");
     static FixtureReply redirect(const std::string& location, int status = 302);
@@ -66,6 +67,8 @@ struct FixtureReply {
     // Send only the first `bytes` bytes of the reply, then close, reset or stall.
     FixtureReply& partial(long bytes, Action after);
     FixtureReply& delay(int ms);
+    // Send the reply in writes of `bytes` bytes, so that the client reads it in pieces.
+    FixtureReply& inWrites(long bytes);
     FixtureReply& onlyTimes(int count);
 
     // The bytes a Reply action sends in full.
@@ -139,6 +142,7 @@ private:
     void perform(int fd, const FixtureReply& reply);
     bool waitStopOr(int fd, short events, int timeoutMs) const;
     bool sendAll(int fd, const char* data, size_t size) const;
+    bool sendInWrites(int fd, const std::string& bytes, long writeBytes) const;
     void holdUntilClientLeaves(int fd) const;
     void trickle(int fd, int everyMs) const;
 
