@@ -2,7 +2,6 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
-#include <climits>
 #include <memory>
 #include <string>
 #include <thread>
