@@ -1,5 +1,4 @@
-// Each form a real AOL page writes a value in, put into the Springfield page in place of that value: the text the
-// menu then shows (US units), or none when the text beside the label is not of the value's kind.
+// Each form a real AOL page writes a value in, put in its place on a page: the text the menu shows, or none.
 #include <gtest/gtest.h>
 
 #include "scrapers/AolScraper.h"
