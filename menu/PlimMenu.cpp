@@ -355,15 +355,7 @@ void PlimMenu::showLabelImage(MenuItem& item, const std::string& text, ImageRef 
 void PlimMenu::drawLabelImage(const LabelLine& line) const {
     auto item = line.item.lock();
     if (!item) return;
-    ImageRef picture = Image::create({labelWidth_, line.height});
-    const double iconWidth = line.icon ? static_cast<int>(line.icon->size().width) : 0;
-    {
-        ImageCanvas canvas(*picture);
-        canvas.drawText(line.text, {labelWidth_ - (line.gap + line.text.size().width + iconWidth), 0});
-    }
-    if (line.icon) picture->composite(*line.icon, {labelWidth_ - iconWidth, 0});
-    item->setImage(picture);
-    item->setImageContent(line.text.string(), line.icon);
+    item->setLabelPicture({{labelWidth_, line.height}, line.text, line.gap, line.icon});
 }
 
 void PlimMenu::setCityItem(MenuItem& item, int code, const std::string& city, const std::string& url) {

@@ -26,15 +26,31 @@ void MenuItem::setTitle(const std::string& title) {
 
 void MenuItem::setImage(ImageRef image) {
     image_ = std::move(image);
-    imageText_.clear();
-    imageIcon_.reset();
+    label_.reset();
     noteUIChange();
 }
 
-void MenuItem::setImageContent(const std::string& text, ImageRef icon) {
-    imageText_ = toDisplayText(text);
-    imageIcon_ = std::move(icon);
+void MenuItem::setLabelPicture(LabelPicture label) {
+    image_ = label.render();
+    label_ = std::make_shared<const LabelPicture>(std::move(label));
     noteUIChange();
+}
+
+const std::string& MenuItem::imageText() const {
+    static const std::string none;
+    return label_ ? label_->text.string() : none;
+}
+
+const ImageRef& MenuItem::imageIcon() const {
+    static const ImageRef none;
+    return label_ ? label_->icon : none;
+}
+
+std::string MenuItem::lineText() const {
+    const std::string& label = imageText();
+    if (label.empty()) return title_;
+    if (title_.empty()) return label;
+    return label + " " + title_;
 }
 
 void MenuItem::setEnabled(bool enabled) {

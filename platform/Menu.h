@@ -8,6 +8,7 @@
 
 #include "platform/AttributedString.h"
 #include "platform/Image.h"
+#include "platform/LabelPicture.h"
 #include "platform/TargetAction.h"
 #include "util/plist/Value.h"
 
@@ -25,14 +26,21 @@ public:
     const std::string& title() const { return title_; }
     void setTitle(const std::string& title);
     const ImageRef& image() const { return image_; }
-    // Setting the image forgets its content (below).
+    // Setting the image forgets its label (below).
     void setImage(ImageRef image);
-    // What the image shows, for presenters that show item images only at
-    // icon size: the text drawn in it and the small picture beside that text
-    // (null for none). Empty for an image that is a picture only.
-    const std::string& imageText() const { return imageText_; }
-    const ImageRef& imageIcon() const { return imageIcon_; }
-    void setImageContent(const std::string& text, ImageRef icon);
+    // A label picture as the image: the image is the label drawn in the
+    // text's own colour, and the label is kept, so that presenters can draw
+    // it themselves (in their theme's text colour, at their display's scale)
+    // and show its text where they show no pictures.
+    void setLabelPicture(LabelPicture label);
+    // The label the image shows, or null for an image that is a picture only.
+    const std::shared_ptr<const LabelPicture>& labelPicture() const { return label_; }
+    // The label's text and icon; empty and null without a label.
+    const std::string& imageText() const;
+    const ImageRef& imageIcon() const;
+    // The whole line as words: the label's text, a space, the title. This is
+    // what panels that draw the menu themselves and screen readers are given.
+    std::string lineText() const;
     bool isEnabled() const { return enabled_; }
     void setEnabled(bool enabled);
     int tag() const { return tag_; }
@@ -66,8 +74,7 @@ private:
 
     std::string title_;
     ImageRef image_;
-    std::string imageText_;
-    ImageRef imageIcon_;
+    std::shared_ptr<const LabelPicture> label_;
     bool enabled_ = true;
     int tag_ = 0;
     int state_ = 0;

@@ -95,11 +95,7 @@ DbusMenuExport::~DbusMenuExport() {
     g_object_unref(root_);
 }
 
-std::string DbusMenuExport::lineLabel(const MenuItem& item) {
-    if (item.imageText().empty()) return item.title();
-    if (item.title().empty()) return item.imageText();
-    return item.imageText() + " " + item.title();
-}
+std::string DbusMenuExport::lineLabel(const MenuItem& item) { return item.lineText(); }
 
 DbusmenuMenuitem* DbusMenuExport::exportedLine(const MenuItem* item) const {
     auto it = lines_.find(item);

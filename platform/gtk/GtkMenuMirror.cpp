@@ -1,19 +1,41 @@
 #include "platform/gtk/GtkMenuMirror.h"
 
+#include <cmath>
 #include <map>
 
 #include "platform/gtk/GtkImages.h"
 #include "platform/gtk/GtkSignals.h"
+#include "platform/internal/LabelPictureDrawing.h"
 
 using namespace gtksignals;
+
+namespace {
+
+// Draws the line's label picture in the colour the theme gives the line's
+// text in its present state (highlighted or not), on the window's surface
+// and so at the display's scale. GTK draws it again whenever the theme, its
+// colours or the line's state change.
+gboolean drawLabel(GtkWidget* area, cairo_t* cr, gpointer label) {
+    const auto& shown = *static_cast<std::shared_ptr<const LabelPicture>*>(label);
+    if (!shown) return FALSE;
+    GtkStyleContext* style = gtk_widget_get_style_context(area);
+    GdkRGBA text;
+    gtk_style_context_get_color(style, gtk_style_context_get_state(style), &text);
+    drawLabelPicture(cr, *shown, Color::calibratedRGB(text.red, text.green, text.blue, text.alpha));
+    return FALSE;
+}
+
+}  // namespace
 
 struct GtkMenuMirror::Entry {
     std::weak_ptr<MenuItem> item;
     const MenuItem* key = nullptr;
     GtkWidget* widget = nullptr;  // the GtkMenuItem, owned by the GTK menu
     GtkWidget* image = nullptr;
+    GtkWidget* labelPicture = nullptr;  // draws a label picture itself
     GtkWidget* label = nullptr;
     ImageRef shownImage;  // kept, so that a new picture never shares the old one's address
+    std::shared_ptr<const LabelPicture> shownLabel;
     std::unique_ptr<GtkMenuMirror> submenu;
 
     explicit Entry(const MenuItemRef& from) : item(from), key(from.get()) {
@@ -24,8 +46,13 @@ struct GtkMenuMirror::Entry {
         widget = gtk_menu_item_new();
         GtkWidget* row = gtk_box_new(GTK_ORIENTATION_HORIZONTAL, 6);
         image = gtk_image_new();
+        labelPicture = gtk_drawing_area_new();
+        // Centred in the line's height, as an image's picture is.
+        gtk_widget_set_valign(labelPicture, GTK_ALIGN_CENTER);
+        g_signal_connect(labelPicture, "draw", G_CALLBACK(drawLabel), &shownLabel);
         label = gtk_label_new("");
         gtk_box_pack_start(GTK_BOX(row), image, FALSE, FALSE, 0);
+        gtk_box_pack_start(GTK_BOX(row), labelPicture, FALSE, FALSE, 0);
         gtk_box_pack_start(GTK_BOX(row), label, FALSE, FALSE, 0);
         gtk_container_add(GTK_CONTAINER(widget), row);
         gtk_widget_show(row);
@@ -36,6 +63,7 @@ struct GtkMenuMirror::Entry {
     }
     ~Entry() {
         submenu.reset();
+        if (labelPicture) g_signal_handlers_disconnect_by_data(labelPicture, &shownLabel);
         gtk_widget_destroy(widget);
     }
     Entry(const Entry&) = delete;
@@ -60,14 +88,27 @@ struct GtkMenuMirror::Entry {
             gtk_label_set_text(GTK_LABEL(label), from.title().c_str());
             changed = true;
         }
-        if (from.image() != shownImage) {
+        if (from.image() != shownImage || from.labelPicture() != shownLabel) {
             shownImage = from.image();
-            GdkPixbuf* pb = pixbufFromImage(shownImage.get());
+            shownLabel = from.labelPicture();
+            // A label picture is drawn here in the theme's colours; any
+            // other picture is shown as it is.
+            GdkPixbuf* pb = shownLabel ? nullptr : pixbufFromImage(shownImage.get());
             gtk_image_set_from_pixbuf(GTK_IMAGE(image), pb);
             if (pb) g_object_unref(pb);
-            gtk_widget_set_visible(image, shownImage != nullptr);
+            gtk_widget_set_visible(image, pb != nullptr);
+            if (shownLabel)
+                gtk_widget_set_size_request(labelPicture, static_cast<int>(std::ceil(shownLabel->size.width)),
+                                            static_cast<int>(std::ceil(shownLabel->size.height)));
+            gtk_widget_set_visible(labelPicture, shownLabel != nullptr);
+            gtk_widget_queue_draw(labelPicture);
             changed = true;
         }
+        // Screen readers hear the whole line, the label picture's words too.
+        const std::string spoken = from.lineText();
+        AtkObject* accessible = gtk_widget_get_accessible(widget);
+        const char* named = atk_object_get_name(accessible);
+        if (spoken != (named ? named : "")) atk_object_set_name(accessible, spoken.c_str());
         if (gtk_widget_get_sensitive(widget) != from.isEnabled()) {
             gtk_widget_set_sensitive(widget, from.isEnabled());
             changed = true;

@@ -4,7 +4,10 @@
 // in place, lines come and go where the model puts them, and an open menu is
 // placed again where it was opened, at its new size. Choosing a line chooses
 // the model's item. A batch of changes (Menu::beginChanges) is shown when it
-// ends; until then the menu shows the lines as they were.
+// ends; until then the menu shows the lines as they were. A line's label
+// picture is drawn here, in the theme's text colour for the line's state and
+// at the display's scale, and a line is named for screen readers by all its
+// words, the label's too.
 
 #include <gtk/gtk.h>
 
