@@ -62,6 +62,11 @@ public:
     int convertTimezoneToGMTOffset(const std::string& zone);
     static float convertLongLatToFloat(const std::string& text);
     static std::string matchCondition(const scraperConfig& config, const std::string& text);
+    // The page's humidity digits as "69%".
+    static std::string cleanHumidity(const std::string& text);
+    // A barometer reading in inches ("29.9", '30.12&quot;') or millibars
+    // ("1012.5") as inches with the inch mark ('29.9"', '29.90"').
+    static std::string cleanBarometer(const std::string& text);
 
     const scraperConfig& totalForecastConfig() const { return totalForecastConfig_; }
     const scraperConfig& latLonConfig() const { return latLonConfig_; }

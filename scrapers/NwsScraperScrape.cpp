@@ -114,9 +114,11 @@ int NwsScraper::scrape(const std::string& key, ScrapeReport& report) {
 
     parseTextForecast(output);
 
-    auto barometer = output.find("barometer");
-    if (barometer != output.end()) {
-        barometer->second = regex::substitute("[&]quot[;]", barometer->second, "\"", RegexFlags::Extended);
+    if (auto barometer = output.find("barometer"); barometer != output.end()) {
+        barometer->second = cleanBarometer(barometer->second);
+    }
+    if (auto humidity = output.find("humidity"); humidity != output.end()) {
+        humidity->second = cleanHumidity(humidity->second);
     }
 
     setWarning(output);
@@ -231,7 +233,9 @@ bool NwsScraper::readObservationText(const std::string& text, std::map<std::stri
     auto visibility = fields.find("Visibility");
     std::string miles;
     if (visibility != fields.end() &&
-        regex::matchOne("([0-9]{1,2}[ ]+mi)le", visibility->second, miles, RegexFlags::Extended)) {
+        // Whole miles, decimals and fractions: "10", "0.5", "1/4", "2 1/2".
+        regex::matchOne("((([0-9]{1,2} )?[0-9]{1,2}/[0-9]{1,2}|[0-9]{1,2}([.][0-9]{1,2})?)[ ]+mi)le",
+                        visibility->second, miles, RegexFlags::Extended)) {
         output["visibility"] = miles;
     }
 
