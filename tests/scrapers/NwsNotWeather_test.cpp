@@ -125,7 +125,8 @@ TEST_P(NwsNotWeather, SearchFindsNoCity) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Pages, NwsNotWeather,
-                         ::testing::Combine(::testing::Values("portal.html", "unavailable.html", "unrelated.html"),
+                         ::testing::Combine(::testing::Values("portal.html", "unavailable.html", "unrelated.html",
+                                                              "parked.html"),
                                             ::testing::Values(Layout::Unchanged, Layout::LineBreaks,
                                                               Layout::Indented)),
                          [](const auto& info) {
