@@ -158,7 +158,7 @@ TEST(NwsKeys, ConditionRules) {
     EXPECT_EQ(NwsScraper::matchCondition(rules, "Partly Cloudy"), "30");
     EXPECT_EQ(NwsScraper::matchCondition(rules, "LIGHT RAIN"), "39");
     EXPECT_EQ(NwsScraper::matchCondition(rules, "Thunderstorm in Vicinity Rain"), "35");
-    EXPECT_EQ(NwsScraper::matchCondition(rules, "Volcanic Ash"), "32");  // condmap-1 is the default
+    EXPECT_EQ(NwsScraper::matchCondition(rules, "NA"), "32");  // condmap-1 is the default
 
     // An entry without "|" neither matches nor stops the walk.
     scraperConfig broken("condmap-1=Fair|32\ncondmap-2=Rain\ncondmap-3=Snow|14\n");

@@ -1,0 +1,93 @@
+// The forms real weather-service pages write each value in, put in place of a value of the source's point, area
+// or latitude/longitude page (or its station report) and scraped through the fixture server: each gives the text
+// the menu shows, in today's units and marks.
+
+#include <gtest/gtest.h>
+
+#include "NwsTestSupport.h"
+
+namespace {
+
+struct Page {
+    std::vector<std::string> key;
+    const char *path, *file, *station;  // station "": the page reads no report
+};
+const Page kPoint{{"ifps", "crh", "Des+Moines", "IA", "DMX"}, "/ifps/MapClick.php", "point_des_moines.html", "KDSM"};
+const Page kArea{{"total_forecast", "springfield, il", "crh", "ilx", "ILZ051", "ILC167"}, "/total_forecast/index.php",
+                 "total_forecast_springfield.html", "KSPI"};
+const Page kLatLon{{"ll", "Ankeny, IA", "crh", "DMX", "41.73", "-93.6"}, "/port/MapClick.php", "latlon_ankeny.html",
+                   ""};
+
+// A key as shown (code-1: the first forecast period's icon code), where its value sits on each page (the text
+// around it, the value in braces), and its forms as a page writes them -> as the menu shows them.
+struct Key {
+    std::string name;
+    std::vector<std::pair<const Page*, std::string>> slots;
+    std::vector<std::pair<std::string, std::string>> forms;
+};
+
+const std::string kDeg = "\xA1";  // the degree sign of the display texts
+const std::vector<Key> kKeys{
+    {"weatherCode", {{&kPoint, ">{Partly Cloudy}<"}, {&kArea, ">{Light Rain}<"}, {&kLatLon, ">{Overcast}<"}},
+     {{"Light Rain Fog/Mist", "39"}, {"Snow, Blowing Snow", "15"}, {"Freezing Drizzle", "8"}, {"T-storms", "35"},
+      {"Thunderstorm Heavy Rain", "35"}, {"Partly Cloudy and Windy", "30"}, {"Showers in Vicinity", "39"},
+      {"A Few Clouds with Haze", "34"}, {"Light Rain and Snow", "5"}, {"Ice Pellets", "18"}, {"Haze", "21"}}},
+    {"temperature", {{&kPoint, ">{30&deg;F}<"}, {&kArea, ">{45&deg;F}<"}, {&kLatLon, ">{27&deg;F}<"}},
+     {{"-30&deg;F", "-30" + kDeg}, {"120&deg;F", "120" + kDeg}, {"72", "72" + kDeg}, {"-5 &#176;F", "-5" + kDeg},
+      {"0&deg;F (-18&deg;C)", "0" + kDeg}, {"98\xC2\xB0" "F", "98" + kDeg}}},
+    {"dewpoint", {{&kPoint, "{21&deg;F (-6&deg;C)}"}, {&kArea, ": {43&deg;F}<"}, {&kLatLon, "{20&deg;F (-7&deg;C)}"}},
+     {{"-40&deg;F (-40&deg;C)", "-40" + kDeg}, {"75", "75" + kDeg}, {"5&#xB0;F", "5" + kDeg}}},
+    {"humidity", {{&kPoint, ">{69%}<"}, {&kArea, ">Humidity: {93%}<"}, {&kLatLon, ">{74%}<"}},
+     {{"0%", "0%"}, {"100%", "100%"}, {"45 %", "45%"}}},
+    {"wind", {{&kPoint, ">{NW 15 MPH}<"}, {&kArea, ">Wind: {E 8 MPH}<"}, {&kLatLon, ">{S 9 MPH}<"}},
+     {{"Calm", "Calm"}, {"Variable 5 mph", "Variable 5 mph"}, {"N 10 G 25 MPH", "N 10 G 25 MPH"},
+      {"W 12 mph gusting to 30", "W 12 mph gusting to 30"}}},
+    {"barometer",
+     {{&kPoint, "{30.12&quot; (1019.9 mb)}"}, {&kArea, "{29.85&quot;}"}, {&kLatLon, "{30.05&quot; (1017.6 mb)}"}},
+     {{"30.0&quot;", "30.0\""}, {"29.9&quot; (1012.5 mb)", "29.9\""}, {"29.92&#34;", "29.92\""},
+      {"30.01&#x22;", "30.01\""}, {"29.92 in (1013.2 mb)", "29.92\""}, {"1012.5 mb", "29.90\""}}},
+    {"time", {{&kPoint, "{10:53 am CST Dec 8, 2026}"}, {&kArea, ": {3:53 PM CST}<"}, {&kLatLon, "{8 Dec 1:15 pm CST}"}},
+     {{"12:05 AM EST", "12:05 AM EST"}, {"11:59 pm CDT Dec 8, 2026", "11:59 pm CDT"},
+      {"Dec 8, 6:30 am MST", "6:30 am MST"}}},
+    {"visibility", {{&kPoint, "Visibility: {10} mile"}, {&kArea, "Visibility: {3} mile"}},
+     {{"10", "10 mi"}, {"0.5", "0.5 mi"}, {"1/4", "1/4 mi"}, {"2 1/2", "2 1/2 mi"}}},
+    {"code-1", {{&kPoint, "wtf/{sct.jpg}"}, {&kArea, "wtf/{ra.jpg}"}, {&kLatLon, "{ovc.jpg}\"><p class=\"short"}},
+     {{"rasn60.jpg", "5"}, {"nfzra60.jpg", "10"}, {"ip.jpg", "18"}, {"raip50.jpg", "6"}, {"snip.jpg", "7"},
+      {"scttsra40.jpg", "38"}, {"hi_tsra20.jpg", "37"}, {"hz.jpg", "21"}, {"fu.jpg", "22"}, {"du.jpg", "19"},
+      {"hot.jpg", "36"}, {"ncold.jpg", "25"}, {"blizzard.jpg", "15"}, {"fg.jpg", "20"}, {"wind.jpg", "24"},
+      {"shra.jpg", "39"}, {"hi_shwrs30.jpg", "39"}, {"nsct.png", "29"}, {"unheard70.jpg", "30"}}},
+};
+
+// The text with the slot's value replaced by the form; false when the text
+// does not hold the slot.
+bool put(std::string& text, const std::string& slot, const std::string& form) {
+    const size_t open = slot.find('{'), close = slot.find('}');
+    const std::string from = slot.substr(0, open) + slot.substr(open + 1, close - open - 1) + slot.substr(close + 1);
+    const size_t at = text.find(from);
+    if (at == std::string::npos) return false;
+    text.replace(at + open, close - open - 1, form);
+    return true;
+}
+
+}  // namespace
+
+TEST(NwsValueForms, EachFormGivesTheTextTheMenuShows) {
+    nwstest::NwsFixture fixture;
+    for (const Key& key : kKeys) {
+        for (const auto& [page, slot] : key.slots) {
+            for (const auto& [form, shown] : key.forms) {
+                std::string html = fixtureText(std::string("nws/forecast/") + page->file);
+                const std::string station = page->station;
+                std::string report = station.empty() ? "" : fixtureText("nws/observations/" + station + ".TXT");
+                ASSERT_TRUE(put(html, slot, form) || put(report, slot, form)) << slot;
+                fixture.server.route("www.crh.noaa.gov", page->path, FixtureReply::page(html));
+                const std::string reportPath = "/pub/data/observations/metar/decoded/" + station + ".TXT";
+                fixture.server.route(NwsScraper::kObservationHost, reportPath, FixtureReply::page(report));
+                ScrapeReport scraped;
+                ASSERT_EQ(fixture.scraper->scrape(nwstest::key(page->key), scraped), 0);
+                const StringMap display = scraped.getDisplayableHash(UnitConverter::None);
+                EXPECT_EQ(display.count(key.name) ? display.at(key.name) : "<absent>", shown) << slot << " " << form;
+            }
+        }
+    }
+}
