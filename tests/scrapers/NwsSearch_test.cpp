@@ -58,6 +58,7 @@ TEST_F(NwsSearch, RedirectsAndShortListsGiveTheirCities) {
     server.routeFile(kSearchHost, "/citysearch.php?inputstring=Kansas+City", "search/citysearch_replace.html");
     server.routeFile(kSearchHost, "/citysearch.php?inputstring=Portland", "search/citysearch_list.html");
     server.routeFile(kSearchHost, "/zipcity.php?inputstring=Salem+Town", "search/results_short_names.html");
+    server.routeFile(kSearchHost, "/zipcity.php?inputstring=Springfield+HTML", "search/results_references.html");
     struct Case {
         std::string query;
         std::vector<SuperScraper::City> expected;  // keys checked where not empty
@@ -72,6 +73,11 @@ TEST_F(NwsSearch, RedirectsAndShortListsGiveTheirCities) {
              {"Kansas City", {{key({"ifps", "srh", "Kansas+City", "MO", "EAX"}), "Kansas City, MO"}}},
              {"Portland", {{"", "Portland, OR"}, {key({"ifps", "erh", "Portland", "ME", "GYX"}), "Portland, ME"}}},
              {"Salem Town", {{"", "Salem, MA"}, {"", "Salem, OR"}, {"", "Salem, IL"}}},
+             // Links written as valid HTML ("&amp;" between arguments), names holding references.
+             {"Springfield HTML",
+              {{key({"ifps", "crh", "Springfield", "IL", "ILX"}), "Springfield, IL"},
+               {key({"total_forecast", "O'Fallon, mo", "crh", "lsx", "MOZ063", "MOC183"}), "O'Fallon, MO"},
+               {key({"MAZ011", "MAC013", "Springfield"}), "Springfield, MA"}}},
          }) {
         std::vector<SuperScraper::City> cities;
         EXPECT_EQ(scraper->search(c.query, cities), 0) << c.query;

@@ -1,6 +1,5 @@
-// The forms real weather-service pages write each value in, put in place of a value of the source's point, area
-// or latitude/longitude page (or its station report) and scraped through the fixture server: each gives the text
-// the menu shows, in today's units and marks.
+// Each form real weather-service pages write a value in, put on the source's point, area or latitude/longitude page
+// (or its station report) and scraped through the fixture server, gives the text the menu shows, as it shows it today.
 
 #include <gtest/gtest.h>
 
@@ -58,15 +57,10 @@ const std::vector<Key> kKeys{
       {"shra.jpg", "39"}, {"hi_shwrs30.jpg", "39"}, {"nsct.png", "29"}, {"unheard70.jpg", "30"}}},
 };
 
-// The text with the slot's value replaced by the form; false when the text
-// does not hold the slot.
-bool put(std::string& text, const std::string& slot, const std::string& form) {
-    const size_t open = slot.find('{'), close = slot.find('}');
-    const std::string from = slot.substr(0, open) + slot.substr(open + 1, close - open - 1) + slot.substr(close + 1);
-    const size_t at = text.find(from);
-    if (at == std::string::npos) return false;
-    text.replace(at + open, close - open - 1, form);
-    return true;
+// Puts the form in place of the slot's value in the text; false when the text does not hold the slot.
+bool put(std::string& text, std::string slot, const std::string& form) {
+    const size_t open = slot.find('{'), close = slot.find('}'), at = text.find(slot.erase(close, 1).erase(open, 1));
+    return at != std::string::npos && (text.replace(at + open, close - open - 1, form), true);
 }
 
 }  // namespace
