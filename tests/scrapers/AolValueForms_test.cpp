@@ -21,9 +21,9 @@ TEST(AolValueForms, EachFormIsShownAsTheMenuShowsIt) {
         {"barometer", "30.1 in and rising", "30.1"}, {"barometer", "Barometers 30% off", ""},
         {"visibility", "0.5 mi", "0.5"}, {"visibility", "1/4 mi", "1/4"}, {"visibility", "1 1/2 miles", "1 1/2"},
         {"visibility", "Fog Lights 10 mi range", ""}, {"time", "12:05 AM", "12:05 AM"},
-        {"time", "11:59 pm EDT", "11:59 pm EDT"}, {"time", "Compare 45% off", ""}, {"weatherCode", "wx/0.gif", "3"},
-        {"weatherCode", "wx/9.gif", "9"}, {"weatherCode", "wx/47.gif", "37"}, {"weatherCode", "ads/sale.gif", ""},
-        {"code-1", "wx/46.gif", "14"}, {"day-1", "Today", "Today"}, {"day-1", "Tue", "Tue"},
+        {"time", "11:59 pm EDT", "11:59 pm EDT"}, {"time", "Compare 45% off", ""}, {"weatherCode", "wx/0.gif", "0"},
+        {"weatherCode", "wx/9.gif", "9"}, {"weatherCode", "wx/47.gif", "47"}, {"weatherCode", "ads/sale.gif", ""},
+        {"code-1", "wx/46.gif", "46"}, {"day-1", "Today", "Today"}, {"day-1", "Tue", "Tue"},
         {"high-1", "Hi 120&deg;", "120\xA1"}, {"high-1", "Hi 75", "75\xA1"}, {"low-1", "Lo -40&#176;", "-40\xA1"},
         {"low-1", "Lo 5\xC2\xB0" "F", "5\xA1"}};
 

@@ -67,7 +67,7 @@ std::vector<Site> sites() {
 }
 
 const std::vector<const char*> kNotWeather = {"notweather/portal.html", "notweather/unavailable.html",
-                                              "notweather/unrelated.html"};
+                                              "notweather/unrelated.html", "notweather/parked.html"};
 
 // The data keys a configuration's chunks write.
 std::vector<std::string> dataKeys(const std::string& configText) {
