@@ -18,33 +18,32 @@ const Page kLatLon{{"ll", "Ankeny, IA", "crh", "DMX", "41.73", "-93.6"}, "/port/
                    ""};
 
 // A key as shown (code-1: the first forecast period's icon code), where its value sits on each page (the text
-// around it, the value in braces), and its forms as a page writes them -> as the menu shows them.
+// around it, the value in braces), and its forms as a page writes them -> as the menu shows them (degree sign 0xA1).
 struct Key {
     std::string name;
     std::vector<std::pair<const Page*, std::string>> slots;
     std::vector<std::pair<std::string, std::string>> forms;
 };
 
-const std::string kDeg = "\xA1";  // the degree sign of the display texts
 const std::vector<Key> kKeys{
     {"weatherCode", {{&kPoint, ">{Partly Cloudy}<"}, {&kArea, ">{Light Rain}<"}, {&kLatLon, ">{Overcast}<"}},
      {{"Light Rain Fog/Mist", "39"}, {"Snow, Blowing Snow", "15"}, {"Freezing Drizzle", "8"}, {"T-storms", "35"},
       {"Thunderstorm Heavy Rain", "35"}, {"Partly Cloudy and Windy", "30"}, {"Showers in Vicinity", "39"},
       {"A Few Clouds with Haze", "34"}, {"Light Rain and Snow", "5"}, {"Ice Pellets", "18"}, {"Haze", "21"}}},
     {"temperature", {{&kPoint, ">{30&deg;F}<"}, {&kArea, ">{45&deg;F}<"}, {&kLatLon, ">{27&deg;F}<"}},
-     {{"-30&deg;F", "-30" + kDeg}, {"120&deg;F", "120" + kDeg}, {"72", "72" + kDeg}, {"-5 &#176;F", "-5" + kDeg},
-      {"0&deg;F (-18&deg;C)", "0" + kDeg}, {"98\xC2\xB0" "F", "98" + kDeg}}},
+     {{"-30&deg;F", "-30\xA1"}, {"120&deg;F", "120\xA1"}, {"72", "72\xA1"}, {"-5 &#176;F", "-5\xA1"},
+      {"0&deg;F (-18&deg;C)", "0\xA1"}, {"98\xC2\xB0" "F", "98\xA1"}}},
     {"dewpoint", {{&kPoint, "{21&deg;F (-6&deg;C)}"}, {&kArea, ": {43&deg;F}<"}, {&kLatLon, "{20&deg;F (-7&deg;C)}"}},
-     {{"-40&deg;F (-40&deg;C)", "-40" + kDeg}, {"75", "75" + kDeg}, {"5&#xB0;F", "5" + kDeg}}},
+     {{"-40&deg;F (-40&deg;C)", "-40\xA1"}, {"75", "75\xA1"}, {"5&#xB0;F", "5\xA1"}}},
     {"humidity", {{&kPoint, ">{69%}<"}, {&kArea, ">Humidity: {93%}<"}, {&kLatLon, ">{74%}<"}},
      {{"0%", "0%"}, {"100%", "100%"}, {"45 %", "45%"}}},
     {"wind", {{&kPoint, ">{NW 15 MPH}<"}, {&kArea, ">Wind: {E 8 MPH}<"}, {&kLatLon, ">{S 9 MPH}<"}},
      {{"Calm", "Calm"}, {"Variable 5 mph", "Variable 5 mph"}, {"N 10 G 25 MPH", "N 10 G 25 MPH"},
-      {"W 12 mph gusting to 30", "W 12 mph gusting to 30"}}},
+      {"W 12 mph gusting to 30", "W 12 mph gusting to 30"}, {"VRB 5 KT", "VRB 5 KT"}}},
     {"barometer",
      {{&kPoint, "{30.12&quot; (1019.9 mb)}"}, {&kArea, "{29.85&quot;}"}, {&kLatLon, "{30.05&quot; (1017.6 mb)}"}},
      {{"30.0&quot;", "30.0\""}, {"29.9&quot; (1012.5 mb)", "29.9\""}, {"29.92&#34;", "29.92\""},
-      {"30.01&#x22;", "30.01\""}, {"29.92 in (1013.2 mb)", "29.92\""}, {"1012.5 mb", "29.90\""}}},
+      {"30.01&#x22;", "30.01\""}, {"29.92 inHg (1013.2 hPa)", "29.92\""}, {"1012.5 mb", "29.90\""}}},
     {"time", {{&kPoint, "{10:53 am CST Dec 8, 2026}"}, {&kArea, ": {3:53 PM CST}<"}, {&kLatLon, "{8 Dec 1:15 pm CST}"}},
      {{"12:05 AM EST", "12:05 AM EST"}, {"11:59 pm CDT Dec 8, 2026", "11:59 pm CDT"},
       {"Dec 8, 6:30 am MST", "6:30 am MST"}}},
