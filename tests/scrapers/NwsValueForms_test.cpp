@@ -9,13 +9,13 @@ namespace {
 
 struct Page {
     std::vector<std::string> key;
-    const char *path, *file, *station;  // station "": the page reads no report
+    const char *path, *file, *station;  // the station report served beside the page (the last page reads none)
 };
 const Page kPoint{{"ifps", "crh", "Des+Moines", "IA", "DMX"}, "/ifps/MapClick.php", "point_des_moines.html", "KDSM"};
 const Page kArea{{"total_forecast", "springfield, il", "crh", "ilx", "ILZ051", "ILC167"}, "/total_forecast/index.php",
                  "total_forecast_springfield.html", "KSPI"};
 const Page kLatLon{{"ll", "Ankeny, IA", "crh", "DMX", "41.73", "-93.6"}, "/port/MapClick.php", "latlon_ankeny.html",
-                   ""};
+                   "KDSM"};
 
 // A key as shown (code-1: the first forecast period's icon code), where its value sits on each page (the text
 // around it, the value in braces), and its forms as a page writes them -> as the menu shows them (degree sign 0xA1).
@@ -71,7 +71,7 @@ TEST(NwsValueForms, EachFormGivesTheTextTheMenuShows) {
             for (const auto& [form, shown] : key.forms) {
                 std::string html = fixtureText(std::string("nws/forecast/") + page->file);
                 const std::string station = page->station;
-                std::string report = station.empty() ? "" : fixtureText("nws/observations/" + station + ".TXT");
+                std::string report = fixtureText("nws/observations/" + station + ".TXT");
                 ASSERT_TRUE(put(html, slot, form) || put(report, slot, form)) << slot;
                 fixture.server.route("www.crh.noaa.gov", page->path, FixtureReply::page(html));
                 const std::string reportPath = "/pub/data/observations/metar/decoded/" + station + ".TXT";
