@@ -29,9 +29,10 @@ const std::vector<Key> kKeys{
     {"weatherCode", {{&kPoint, ">{Partly Cloudy}<"}, {&kArea, ">{Light Rain}<"}, {&kLatLon, ">{Overcast}<"}},
      {{"Light Rain Fog/Mist", "39"}, {"Snow, Blowing Snow", "15"}, {"Freezing Drizzle", "8"}, {"T-storms", "35"},
       {"Thunderstorm Heavy Rain", "35"}, {"Partly Cloudy and Windy", "30"}, {"Showers in Vicinity", "39"},
-      {"A Few Clouds with Haze", "34"}, {"Light Rain and Snow", "5"}, {"Ice Pellets", "18"}, {"Haze", "21"}}},
+      {"A Few Clouds with Haze", "34"}, {"Light Rain and Snow", "5"}, {"Ice Pellets", "18"}, {"Haze", "21"},
+      {"Funnel Cloud", "0"}, {"Snow Showers", "46"}}},
     {"temperature", {{&kPoint, ">{30&deg;F}<"}, {&kArea, ">{45&deg;F}<"}, {&kLatLon, ">{27&deg;F}<"}},
-     {{"-30&deg;F", "-30\xA1"}, {"120&deg;F", "120\xA1"}, {"72", "72\xA1"}, {"-5 &#176;F", "-5\xA1"},
+     {{"-40&deg;F", "-40\xA1"}, {"120&deg;F", "120\xA1"}, {"72", "72\xA1"}, {"-5 &#176;F", "-5\xA1"},
       {"0&deg;F (-18&deg;C)", "0\xA1"}, {"98\xC2\xB0" "F", "98\xA1"}}},
     {"dewpoint", {{&kPoint, "{21&deg;F (-6&deg;C)}"}, {&kArea, ": {43&deg;F}<"}, {&kLatLon, "{20&deg;F (-7&deg;C)}"}},
      {{"-40&deg;F (-40&deg;C)", "-40\xA1"}, {"75", "75\xA1"}, {"5&#xB0;F", "5\xA1"}}},
@@ -53,7 +54,7 @@ const std::vector<Key> kKeys{
      {{"rasn60.jpg", "5"}, {"nfzra60.jpg", "10"}, {"ip.jpg", "18"}, {"raip50.jpg", "6"}, {"snip.jpg", "7"},
       {"scttsra40.jpg", "38"}, {"hi_tsra20.jpg", "37"}, {"hz.jpg", "21"}, {"fu.jpg", "22"}, {"du.jpg", "19"},
       {"hot.jpg", "36"}, {"ncold.jpg", "25"}, {"blizzard.jpg", "15"}, {"fg.jpg", "20"}, {"wind.jpg", "24"},
-      {"shra.jpg", "39"}, {"hi_shwrs30.jpg", "39"}, {"nsct.png", "29"}, {"unheard70.jpg", "30"}}},
+      {"shra.jpg", "39"}, {"hi_shwrs30.jpg", "39"}, {"nsct.png", "29"}, {"ntor.jpg", "0"}, {"unheard70.jpg", "30"}}},
 };
 
 // Puts the form in place of the slot's value in the text; false when the text does not hold the slot.
