@@ -156,8 +156,8 @@ TEST(NwsKeys, ConditionRules) {
     auto scraper = nwstest::makeScraper();
     const scraperConfig& rules = scraper->scrapeConfig();
     EXPECT_EQ(NwsScraper::matchCondition(rules, "Partly Cloudy"), "30");
-    EXPECT_EQ(NwsScraper::matchCondition(rules, "LIGHT RAIN"), "39");
-    EXPECT_EQ(NwsScraper::matchCondition(rules, "Thunderstorm in Vicinity Rain"), "35");
+    EXPECT_EQ(NwsScraper::matchCondition(rules, "LIGHT RAIN"), "12");
+    EXPECT_EQ(NwsScraper::matchCondition(rules, "Thunderstorm in Vicinity Rain"), "4");
     EXPECT_EQ(NwsScraper::matchCondition(rules, "NA"), "32");  // condmap-1 is the default
 
     // An entry without "|" neither matches nor stops the walk.

@@ -110,7 +110,7 @@ TEST_F(NwsScrape, ZoneTotalForecastAndLatLonPages) {
                   {"weatherCode", "31"}, {"wind", "Calm"}, {"barometer", "29.98\""}, {"warn-type", "tstorms"},
                   {"warn-severity", "warning"}, {"warn-desc", "Severe+Thunderstorm+Warning"},
                   {"day-1", "Tonight"}, {"code-1", "33"}, {"low-1", "49"}, {"day-2", "Wednesday"},
-                  {"code-2", "35"}, {"high-2", "77"}, {"low-2", "55"}, {"day-3", "Thursday"}, {"day-4", ""}});
+                  {"code-2", "4"}, {"high-2", "77"}, {"low-2", "55"}, {"day-3", "Thursday"}, {"day-4", ""}});
 
     // The total forecast page has a configuration of its own.
     server.routeFile("www.crh.noaa.gov", "/total_forecast/index.php?wfo=ilx&zone=ILZ051&county=ILC167",
@@ -121,9 +121,9 @@ TEST_F(NwsScrape, ZoneTotalForecastAndLatLonPages) {
               0);
     expectValues(total.getOutputHashRef(),
                  {{"metar", "KSPI"}, {"temperature", "45"}, {"humidity", "93%"}, {"wind", "E 8 MPH"},
-                  {"barometer", "29.85\""}, {"visibility", "3 mi"}, {"weatherCode", "39"}, {"nighttime", "no"},
+                  {"barometer", "29.85\""}, {"visibility", "3 mi"}, {"weatherCode", "12"}, {"nighttime", "no"},
                   {"warn-type", "freeze"}, {"warn-severity", "warning"}, {"day-1", "This Afternoon"},
-                  {"code-1", "39"}, {"high-1", "45"}, {"day-2", "Tonight"}, {"low-2", "37"},
+                  {"code-1", "12"}, {"high-1", "45"}, {"day-2", "Tonight"}, {"low-2", "37"},
                   {"day-3", "Wednesday"}, {"code-3", "26"}, {"low-3", "23"}, {"day-4", "Thursday"},
                   {"high-4", "33"}});
 

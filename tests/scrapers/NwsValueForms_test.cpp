@@ -27,8 +27,8 @@ struct Key {
 
 const std::vector<Key> kKeys{
     {"weatherCode", {{&kPoint, ">{Partly Cloudy}<"}, {&kArea, ">{Light Rain}<"}, {&kLatLon, ">{Overcast}<"}},
-     {{"Light Rain Fog/Mist", "39"}, {"Snow, Blowing Snow", "15"}, {"Freezing Drizzle", "8"}, {"T-storms", "35"},
-      {"Thunderstorm Heavy Rain", "35"}, {"Partly Cloudy and Windy", "30"}, {"Showers in Vicinity", "39"},
+     {{"Light Rain Fog/Mist", "12"}, {"Snow, Blowing Snow", "15"}, {"Freezing Drizzle", "8"}, {"T-storms", "4"},
+      {"Thunderstorm Heavy Rain", "4"}, {"Partly Cloudy and Windy", "30"}, {"Showers in Vicinity", "11"},
       {"A Few Clouds with Haze", "34"}, {"Light Rain and Snow", "5"}, {"Ice Pellets", "18"}, {"Haze", "21"},
       {"Funnel Cloud", "0"}, {"Snow Showers", "46"}}},
     {"temperature", {{&kPoint, ">{30&deg;F}<"}, {&kArea, ">{45&deg;F}<"}, {&kLatLon, ">{27&deg;F}<"}},
@@ -54,7 +54,7 @@ const std::vector<Key> kKeys{
      {{"rasn60.jpg", "5"}, {"nfzra60.jpg", "10"}, {"ip.jpg", "18"}, {"raip50.jpg", "6"}, {"snip.jpg", "7"},
       {"scttsra40.jpg", "38"}, {"hi_tsra20.jpg", "37"}, {"hz.jpg", "21"}, {"fu.jpg", "22"}, {"du.jpg", "19"},
       {"hot.jpg", "36"}, {"ncold.jpg", "25"}, {"blizzard.jpg", "15"}, {"fg.jpg", "20"}, {"wind.jpg", "24"},
-      {"shra.jpg", "39"}, {"hi_shwrs30.jpg", "39"}, {"nsct.png", "29"}, {"ntor.jpg", "0"}, {"unheard70.jpg", "30"}}},
+      {"shra.jpg", "11"}, {"hi_shwrs30.jpg", "39"}, {"nsct.png", "29"}, {"ntor.jpg", "0"}, {"unheard70.jpg", "30"}}},
 };
 
 // Puts the form in place of the slot's value in the text; false when the text does not hold the slot.
