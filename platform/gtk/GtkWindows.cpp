@@ -199,6 +199,23 @@ void updateTableColumns(TableView& table, ViewWidget& w) {
     w.shownRows.clear();
 }
 
+// A check-box cell shows no text: it is named by its column's heading, so
+// that a screen reader reads what the box is for along with its state.
+void nameTextlessCells(const TableView& table, GtkTreeView* tree, int rows) {
+    AtkObject* object = gtk_widget_get_accessible(GTK_WIDGET(tree));
+    if (!ATK_IS_TABLE(object)) return;
+    const auto& columns = table.tableColumns();
+    for (size_t c = 0; c < columns.size(); ++c) {
+        const std::string name = columns[c].cellAccessibilityName();
+        for (int r = 0; r < rows && !name.empty(); ++r) {
+            AtkObject* cell = atk_table_ref_at(ATK_TABLE(object), r, static_cast<int>(c));
+            if (!cell) continue;
+            if (!sameText(name, atk_object_get_name(cell))) atk_object_set_name(cell, name.c_str());
+            g_object_unref(cell);
+        }
+    }
+}
+
 // Brings the rows, the selection and the scroll position to the model's,
 // changing only what differs.
 void updateTable(TableView& table, ViewWidget& w) {
@@ -237,6 +254,7 @@ void updateTable(TableView& table, ViewWidget& w) {
             }
         }
         w.shownRows = rows;
+        nameTextlessCells(table, tree, want);
     }
     GtkTreeSelection* selection = gtk_tree_view_get_selection(tree);
     gtk_tree_selection_set_mode(selection, table.allowsMultipleSelection() ? GTK_SELECTION_MULTIPLE : GTK_SELECTION_SINGLE);

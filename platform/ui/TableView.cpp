@@ -21,6 +21,11 @@ std::string Pasteboard::stringForType(const std::string& type) const {
     return it == strings_.end() ? "" : it->second;
 }
 
+std::string TableColumn::cellAccessibilityName() const {
+    auto* check = dynamic_cast<const ButtonCell*>(dataCell.get());
+    return check && check->title().empty() ? title : "";
+}
+
 void TableView::addTableColumn(TableColumn column) {
     columns_.push_back(std::move(column));
     noteUIChange();

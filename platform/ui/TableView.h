@@ -43,6 +43,10 @@ struct TableColumn {
     std::string title;
     double width;
     std::shared_ptr<Cell> dataCell;  // null: a text cell
+    // What a screen reader calls each cell of the column that shows no text
+    // of its own (a check box without a title): the column's heading. ""
+    // for cells read by their own text.
+    std::string cellAccessibilityName() const;
 };
 
 class TableView;
