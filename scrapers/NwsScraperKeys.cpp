@@ -54,10 +54,8 @@ bool cleanStateReply(std::string text, std::string& state) {
 
 }  // namespace
 
-bool NwsScraper::urlToKey(const std::string& href, const std::string& name, std::string& key,
+bool NwsScraper::urlToKey(const std::string& url, const std::string& name, std::string& key,
                           const std::string& baseUrl) {
-    // A link written as valid HTML separates its arguments with "&amp;".
-    const std::string url = regex::substitute("[&]amp[;]", href, "&", RegexFlags::Extended);
     // The link patterns are searched from every position of the link: a
     // link longer than any real one is no forecast link.
     if (url.size() > scanLimits::kMaxSearchedText) {
