@@ -12,6 +12,7 @@
 
 #include "util/CLocaleScope.h"
 #include "util/GeneralUtils.h"
+#include "util/regex.h"
 
 namespace {
 
@@ -99,41 +100,27 @@ std::string format(const char* fmt, Args... args) {
     return std::string(buffer, std::min(static_cast<size_t>(n), Size - 1));
 }
 
-// The end of the run of at most six digits at `from`; `from` when there is
-// none or the run is longer.
-const char* digitsEnd(const char* from) {
-    const char* end = from;
-    while (std::isdigit(static_cast<unsigned char>(*end))) ++end;
-    return end - from > 6 ? from : end;
-}
-
 // The miles a visibility text starts with when they are not whole: a decimal
 // ("0.5"), a fraction ("1/4") or a whole number and a fraction ("1 1/2").
 // Gives them as written, and their value in `miles`; nothing for any other
 // text.
 std::optional<std::string> partialMiles(const std::string& text, double& miles) {
-    const char* start = text.c_str();
-    const char* end = digitsEnd(start);
-    if (end == start) return std::nullopt;
-    if (*end == '.') {
-        const char* decimals = digitsEnd(end + 1);
-        if (decimals == end + 1) return std::nullopt;
-        miles = std::strtod(start, nullptr);
-        return std::string(start, decimals);
+    std::string written;
+    if (regex::matchOne("^([0-9]{1,6}[.][0-9]{1,6})", text, written, RegexFlags::Extended)) {
+        miles = std::strtod(written.c_str(), nullptr);
+        return written;
     }
-    double whole = 0.0;
-    const char* numerator = start;
-    if (*end == ' ' && std::isdigit(static_cast<unsigned char>(end[1]))) {
-        whole = std::atoi(start);
-        numerator = end + 1;
-        end = digitsEnd(numerator);
+    if (!regex::matchOne("^(([0-9]{1,6} )?[0-9]{1,6}/[0-9]{1,6})", text, written, RegexFlags::Extended)) {
+        return std::nullopt;
     }
-    if (*end != '/') return std::nullopt;
-    const char* denominatorEnd = digitsEnd(end + 1);
-    const int denominator = denominatorEnd == end + 1 ? 0 : std::atoi(end + 1);
+    int whole = 0, numerator = 0, denominator = 0;
+    if (std::sscanf(written.c_str(), "%d %d/%d", &whole, &numerator, &denominator) != 3) {
+        whole = 0;
+        std::sscanf(written.c_str(), "%d/%d", &numerator, &denominator);
+    }
     if (denominator == 0) return std::nullopt;
-    miles = whole + static_cast<double>(std::atoi(numerator)) / denominator;
-    return std::string(start, denominatorEnd);
+    miles = whole + static_cast<double>(numerator) / denominator;
+    return written;
 }
 
 }  // namespace
