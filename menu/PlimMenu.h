@@ -13,7 +13,6 @@
 #include "menu/PlimMenuTarget.h"
 #include "menu/PlimWeatherIcon.h"
 #include "platform/AttributedString.h"
-#include "platform/ImageCanvas.h"
 #include "platform/Menu.h"
 
 class PlimImageSet;

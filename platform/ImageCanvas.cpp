@@ -6,15 +6,22 @@
 #include "platform/internal/ImageStorage.h"
 #include "platform/internal/PangoText.h"
 
-ImageCanvas::ImageCanvas(Image& target) : cr_(cairo_create(target.storage().surface)), target_(target) {
+ImageCanvas::ImageCanvas(Image& target) : cr_(cairo_create(target.storage().surface)), target_(&target) {
     // Cairo's y runs downwards: flip it so the origin is bottom-left.
     cairo_translate(cr_, 0, target.pixelsHigh());
     cairo_scale(cr_, 1, -1);
 }
 
+ImageCanvas::ImageCanvas(cairo_t* context, double height) : cr_(cairo_reference(context)), target_(nullptr) {
+    cairo_save(cr_);
+    cairo_translate(cr_, 0, height);
+    cairo_scale(cr_, 1, -1);
+}
+
 ImageCanvas::~ImageCanvas() {
+    if (!target_) cairo_restore(cr_);
     cairo_destroy(cr_);
-    cairo_surface_flush(target_.storage().surface);
+    if (target_) cairo_surface_flush(target_->storage().surface);
 }
 
 void ImageCanvas::save() { cairo_save(cr_); }

@@ -1,5 +1,6 @@
 #pragma once
-// Drawing into an Image, in points with the origin at the bottom-left.
+// Drawing into an Image (or onto a window's Cairo context), in points with
+// the origin at the bottom-left.
 // Transforms added with concat() hold until the matching restore() or the
 // end of the canvas.
 
@@ -15,6 +16,10 @@ struct _cairo;
 class ImageCanvas {
 public:
     explicit ImageCanvas(Image& target);
+    // Draws on a context of someone else's (a window's), whose units are
+    // points with the origin at the top-left, `height` points high; the
+    // context is left as it was found.
+    ImageCanvas(_cairo* context, double height);
     ~ImageCanvas();
     ImageCanvas(const ImageCanvas&) = delete;
     ImageCanvas& operator=(const ImageCanvas&) = delete;
@@ -43,5 +48,5 @@ private:
     void setColor(const Color& c);
 
     _cairo* cr_;
-    Image& target_;
+    Image* target_;  // null on a context of someone else's
 };

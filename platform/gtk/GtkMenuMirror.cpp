@@ -21,7 +21,8 @@ gboolean drawLabel(GtkWidget* area, cairo_t* cr, gpointer label) {
     GtkStyleContext* style = gtk_widget_get_style_context(area);
     GdkRGBA text;
     gtk_style_context_get_color(style, gtk_style_context_get_state(style), &text);
-    drawLabelPicture(cr, *shown, Color::calibratedRGB(text.red, text.green, text.blue, text.alpha));
+    ImageCanvas canvas(cr, shown->size.height);
+    drawLabelPicture(canvas, *shown, Color::calibratedRGB(text.red, text.green, text.blue, text.alpha));
     return FALSE;
 }
 

@@ -1,12 +1,11 @@
 #pragma once
-// Drawing a label picture with Cairo, for the image of the model and for
-// presenters that draw it themselves (in their text colour, at their scale).
-
-#include <cairo.h>
+// Drawing a label picture, for the image of the model and for presenters
+// that draw it themselves (in their text colour, at their scale).
 
 #include "platform/Color.h"
+#include "platform/ImageCanvas.h"
 #include "platform/LabelPicture.h"
 
-// Draws the label with the picture's top-left corner at the origin of `cr`,
-// whose units are points; the text in `textColor`.
-void drawLabelPicture(cairo_t* cr, const LabelPicture& label, const Color& textColor);
+// Draws the label with the picture's bottom-left corner at the canvas's
+// origin; the text in `textColor`.
+void drawLabelPicture(ImageCanvas& canvas, const LabelPicture& label, const Color& textColor);
