@@ -466,12 +466,11 @@ bool FixtureServer::sendAll(int fd, const char* data, size_t size) const {
 
 bool FixtureServer::sendInWrites(int fd, const std::string& bytes, long writeBytes) const {
     if (writeBytes <= 0) return sendAll(fd, bytes.data(), bytes.size());
-    // Each write its own segment, a moment after the last one.
-    const int on = 1;
+    const int on = 1;  // each write its own segment, a moment after the last one
     ::setsockopt(fd, IPPROTO_TCP, TCP_NODELAY, &on, sizeof on);
-    for (size_t at = 0; at < bytes.size(); at += static_cast<size_t>(writeBytes)) {
+    for (size_t at = 0, step = static_cast<size_t>(writeBytes); at < bytes.size(); at += step) {
         if (at > 0) std::this_thread::sleep_for(std::chrono::milliseconds(2));
-        if (!sendAll(fd, bytes.data() + at, std::min(static_cast<size_t>(writeBytes), bytes.size() - at))) return false;
+        if (!sendAll(fd, bytes.data() + at, std::min(step, bytes.size() - at))) return false;
     }
     return true;
 }

@@ -67,7 +67,6 @@ struct FixtureReply {
     // Send only the first `bytes` bytes of the reply, then close, reset or stall.
     FixtureReply& partial(long bytes, Action after);
     FixtureReply& delay(int ms);
-    // Send the reply in writes of `bytes` bytes, so that the client reads it in pieces.
     FixtureReply& inWrites(long bytes);
     FixtureReply& onlyTimes(int count);
 

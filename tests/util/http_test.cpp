@@ -5,6 +5,7 @@
 #include <memory>
 #include <string>
 #include <thread>
+#include <tuple>
 #include <vector>
 
 #include "support/CaptureStream.h"
@@ -202,12 +203,8 @@ TEST_F(HttpTest, RepliesAreReadAsTheirChunksOrTheirOneLengthFrameThem) {
     const std::string ok = "HTTP/1.1 200 OK\r\n";
     const std::string chunked = ok + "Transfer-Encoding: chunked\r\n\r\n";
     const std::string page = "<p>30&deg;F</p>";
-    struct Case {
-        std::string reply;
-        int result;
-        std::string bodyOrLog;  // the body of a reply read, the log of one refused
-    };
-    std::vector<Case> cases = {
+    // Each reply, the result, and the body of a reply read or the log of one refused.
+    std::vector<std::tuple<std::string, int, std::string>> cases = {
         {chunked + "7;name=value\r\n<p>30&d\r\n0008\r\neg;F</p>\r\n0\r\nExpires: 0\r\n\r\n", 0, page},
         {ok + "transfer-encoding: gzip, CHUNKED\r\nContent-Length: 99\r\n\r\nF \r\n" + page + "\r\n0\r\n\r\n", 0, page},
         {ok + "Transfer-Encoding: gzip\r\nTransfer-Encoding: chunked\r\n\r\nf;a=\"b\"\r\n" + page + "\r\n0\r\n", 0, page},
@@ -222,32 +219,26 @@ TEST_F(HttpTest, RepliesAreReadAsTheirChunksOrTheirOneLengthFrameThem) {
         {chunked + "10000000000000000\r\n" + page + "\r\n0\r\n\r\n", 4, "a chunk size overflows"},
         {ok + "Content-Length: 15\r\nContent-Length: 16\r\n\r\n" + page, 4, "Bad Content-Length [15, 16]"},
     };
-    for (std::string length : {"+15", "-1", "15 15", "0xf", "12abc", "", "99999999999999999999999"})
-        cases.push_back({ok + "Content-Length: " + length + "\r\n\r\n" + page, 4, "Bad Content-Length [" + length + "]"});
+    for (std::string bad : {"+15", "-1", "15 15", "0xf", "12abc", "", "99999999999999999999999"})
+        cases.emplace_back(ok + "Content-Length: " + bad + "\r\n\r\n" + page, 4, "Bad Content-Length [" + bad + "]");
     for (size_t i = 0; i < cases.size(); ++i) {
-        const Case& c = cases[i];
-        SCOPED_TRACE(c.reply.substr(0, 100));
+        const auto& [reply, result, bodyOrLog] = cases[i];
+        SCOPED_TRACE(reply.substr(0, 100));
         const std::string path = "/reply" + std::to_string(i);
         // The first reply arrives in pieces that split every part of its framing.
-        server_.route("*", path, FixtureReply::rawBytes(c.reply).inWrites(i == 0 ? 5 : -1));
+        server_.route("*", path, FixtureReply::rawBytes(reply).inWrites(i == 0 ? 5 : -1));
         server_.clearRequests();
-        std::string header = "kept";
-        std::string body = "kept";
+        std::string header = "kept", body = "kept";
         CaptureStdout out;
-        EXPECT_EQ(get(path, header, body), c.result);
-        EXPECT_EQ(header, c.result == 0 ? c.reply.substr(0, c.reply.find("\r\n\r\n")) : "kept");
-        EXPECT_EQ(body, c.result == 0 ? c.bodyOrLog : "kept");
-        const std::string log = out.text();
-        if (c.result != 0) {
-            EXPECT_NE(log.find(c.bodyOrLog), std::string::npos) << log;
-        }
+        EXPECT_EQ(get(path, header, body), result);
+        EXPECT_EQ(header, result == 0 ? reply.substr(0, reply.find("\r\n\r\n")) : "kept");
+        EXPECT_EQ(body, result == 0 ? bodyOrLog : "kept");
+        if (result != 0) { EXPECT_NE(out.text().find(bodyOrLog), std::string::npos) << out.text(); }
         char data[100];
         int length = 0;
-        EXPECT_EQ(client_.getBinary("127.0.0.1", path, server_.port(), header, data, 100, length), c.result);
-        if (c.result == 0) {
-            EXPECT_EQ(std::string(data, static_cast<size_t>(length)), c.bodyOrLog);
-        }
-        EXPECT_EQ(server_.requestCount(), c.result == 0 ? 2u : 4u);  // a refused reply is asked for again
+        EXPECT_EQ(client_.getBinary("127.0.0.1", path, server_.port(), header, data, 100, length), result);
+        if (result == 0) { EXPECT_EQ(std::string(data, static_cast<size_t>(length)), bodyOrLog); }
+        EXPECT_EQ(server_.requestCount(), result == 0 ? 2u : 4u);  // a refused reply is asked for again
     }
 }
 
