@@ -155,9 +155,14 @@ part_pids=()
 
 # 2. A StatusNotifierItem in the Xfce panel at the bottom (a small panel
 # whose status tray is a StatusNotifierWatcher and host).
+# The cities again as at the start: the menus above stored "Nowhere, ZZ"
+# as the primary city.
+"$root/scripts/demo-preferences" "$XDG_CONFIG_HOME"
 if ! dpkg -s xfce4-panel >/dev/null 2>&1; then
   sudo_cmd=(); [[ $(id -u) -eq 0 ]] || sudo_cmd=(sudo)
-  "${sudo_cmd[@]}" apt-get install -y --no-install-recommends xfce4-panel >/dev/null
+  # Parts run with the fixture proxy as http_proxy; the package archive is
+  # reached the machine's own way.
+  "${sudo_cmd[@]}" env -u http_proxy -u HTTP_PROXY apt-get install -y --no-install-recommends xfce4-panel >/dev/null
 fi
 panel_conf="$XDG_CONFIG_HOME/xfce4/xfconf/xfce-perchannel-xml"
 mkdir -p "$panel_conf"
