@@ -739,6 +739,34 @@ bool onTop(GtkWidget* window) {
     return result;
 }
 
+// Every pop-up, slider, text field and table as a screen reader names it, after "<-" when the name is the text of
+// the one label it is labelled by (a table followed by the names of its check-box cells).
+std::vector<std::string> namedControls(GtkWidget* window) {
+    auto nameOf = [](AtkObject* o) { const char* name = atk_object_get_name(o); return std::string(name ? name : ""); };
+    std::vector<std::string> out;
+    std::function<void(GtkWidget*)> walk = [&](GtkWidget* widget) {
+        for (GtkWidget* child : children(widget)) walk(child);
+        AtkObject* object = gtk_widget_get_accessible(widget);
+        const AtkRole role = atk_object_get_role(object);
+        if (!std::set{ATK_ROLE_COMBO_BOX, ATK_ROLE_SLIDER, ATK_ROLE_TEXT, ATK_ROLE_TABLE}.contains(role)) return;
+        AtkRelationSet* relations = atk_object_ref_relation_set(object);
+        AtkRelation* by = atk_relation_set_get_relation_by_type(relations, ATK_RELATION_LABELLED_BY);
+        GPtrArray* labels = by ? atk_relation_get_target(by) : nullptr;
+        const bool linked = labels && labels->len == 1 && nameOf(ATK_OBJECT(labels->pdata[0])) == nameOf(object);
+        g_object_unref(relations);
+        std::string line = atk_role_get_name(role) + std::string(linked ? " <- " : ": ") + nameOf(object);
+        for (int cell = 0; ATK_IS_TABLE(object) && cell < atk_object_get_n_accessible_children(object); ++cell) {
+            AtkObject* child = atk_object_ref_accessible_child(object, cell);
+            if (GTK_IS_BOOLEAN_CELL_ACCESSIBLE(child)) line += " [" + nameOf(child) + "]";
+            g_object_unref(child);
+        }
+        out.push_back(line);
+    };
+    walk(window);
+    std::ranges::sort(out);
+    return out;
+}
+
 }  // namespace
 
 TEST_F(SetupWindowManagerTest, EscapeClosesPreferencesWithEditsWhenTheMenuProgramHasEnded) {
@@ -809,42 +837,6 @@ TEST_F(SetupWindowManagerTest, ASourceDroppedOnTheMiddleOfARowMovesBeforeOrAfter
         << ::testing::PrintToString(order);
     EXPECT_EQ(sources.sourceTable->selectedRows().size(), 1u);
 }
-
-namespace {
-
-// Every pop-up, slider, text field and table as a screen reader names it,
-// after "<-" when the name is the text of the label it is labelled by (a
-// table followed by the names of its check-box cells).
-std::vector<std::string> namedControls(GtkWidget* window) {
-    std::vector<std::string> out;
-    std::function<void(GtkWidget*)> walk = [&](GtkWidget* widget) {
-        AtkObject* object = gtk_widget_get_accessible(widget);
-        const AtkRole role = atk_object_get_role(object);
-        if (role == ATK_ROLE_COMBO_BOX || role == ATK_ROLE_SLIDER || role == ATK_ROLE_TEXT || role == ATK_ROLE_TABLE) {
-            const char* name = atk_object_get_name(object);
-            AtkRelationSet* relations = atk_object_ref_relation_set(object);
-            AtkRelation* by = atk_relation_set_get_relation_by_type(relations, ATK_RELATION_LABELLED_BY);
-            GPtrArray* labels = by ? atk_relation_get_target(by) : nullptr;
-            const bool linked = labels && labels->len == 1 &&
-                                g_strcmp0(atk_object_get_name(ATK_OBJECT(g_ptr_array_index(labels, 0))), name) == 0;
-            g_object_unref(relations);
-            std::string line = atk_role_get_name(role) + std::string(linked ? " <- " : ": ") + (name ? name : "");
-            for (int cell = 0; ATK_IS_TABLE(object) && cell < atk_object_get_n_accessible_children(object); ++cell) {
-                AtkObject* child = atk_object_ref_accessible_child(object, cell);
-                if (GTK_IS_BOOLEAN_CELL_ACCESSIBLE(child))
-                    line += std::string(" [") + (atk_object_get_name(child) ? atk_object_get_name(child) : "") + "]";
-                g_object_unref(child);
-            }
-            out.push_back(line);
-        }
-        for (GtkWidget* child : children(widget)) walk(child);
-    };
-    walk(window);
-    std::sort(out.begin(), out.end());
-    return out;
-}
-
-}  // namespace
 
 TEST_F(SetupWindowManagerTest, ScreenReadersReadEveryControlByTheLabelBesideIt) {
     LocationManagerSetup& loc = open("general");

@@ -10,29 +10,12 @@
 #include <sstream>
 #include <string>
 
+#include "gtk/GtkLoop.h"
 #include "gtk/TrayHost.h"
 #include "platform/ImageCanvas.h"
 #include "platform/gtk/GtkPresenter.h"
 
 namespace {
-
-// Runs the main loop until `done`, for at most ten seconds.
-template <typename Done>
-bool runUntil(Done done) {
-    for (int i = 0; i < 2000 && !done(); ++i) {
-        while (gtk_events_pending()) gtk_main_iteration_do(FALSE);
-        g_usleep(5000);
-    }
-    return done();
-}
-
-// Lets GTK map, size and place what is shown.
-void settle() {
-    for (int i = 0; i < 40; ++i) {
-        while (gtk_events_pending()) gtk_main_iteration_do(FALSE);
-        g_usleep(5000);
-    }
-}
 
 std::string describe(const GdkRectangle& r) {
     std::ostringstream out;

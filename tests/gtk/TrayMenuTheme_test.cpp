@@ -13,6 +13,7 @@
 #include <map>
 #include <memory>
 
+#include "gtk/GtkLoop.h"
 #include "gtk/TrayHost.h"
 #include "gtk/WindowManager.h"
 #include "menu/MenuTestBundle.h"
@@ -21,50 +22,24 @@
 
 namespace {
 
-void settle() {
-    for (int i = 0; i < 60; ++i) {
-        while (gtk_events_pending()) gtk_main_iteration_do(FALSE);
-        g_usleep(5000);
-    }
-}
-
-// The WCAG contrast ratio of two screen pixels.
-double contrast(const guchar* a, const guchar* b) {
-    auto luminance = [](const guchar* p) {
-        double sum = 0.05;
-        for (int c = 0; c < 3; ++c) {
-            const double v = p[c] / 255.0, linear = v <= 0.03928 ? v / 12.92 : std::pow((v + 0.055) / 1.055, 2.4);
-            sum += std::array{0.2126, 0.7152, 0.0722}[c] * linear;
+// The WCAG contrast of the text a part of a menu line shows, less `cut` pixels at its right end: the background is
+// the luminance most of its pixels have, the text the one that stands out from it most.
+double textContrast(GdkPixbuf* shot, GtkWidget* part, int cut) {
+    auto linear = [](double v) { return v <= 0.03928 ? v / 12.92 : std::pow((v + 0.055) / 1.055, 2.4); };
+    GdkRectangle box;
+    gtk_widget_get_allocation(part, &box);
+    gtk_widget_translate_coordinates(part, gtk_widget_get_toplevel(part), 0, 0, &box.x, &box.y);
+    const int stride = gdk_pixbuf_get_rowstride(shot), channels = gdk_pixbuf_get_n_channels(shot);
+    std::map<double, int> pixels;  // how many have each relative luminance (plus the 0.05 every ratio adds)
+    for (int y = box.y; y < box.y + box.height; ++y)
+        for (int x = box.x; x < box.x + box.width - cut; ++x) {
+            const guchar* p = gdk_pixbuf_read_pixels(shot) + y * stride + x * channels;
+            ++pixels[0.05 + 0.2126 * linear(p[0] / 255.0) + 0.7152 * linear(p[1] / 255.0) +
+                     0.0722 * linear(p[2] / 255.0)];
         }
-        return sum;
-    };
-    return std::max(luminance(a), luminance(b)) / std::min(luminance(a), luminance(b));
-}
-
-// The contrast of the text in a part of a line: the value is its text label, the heading what the line shows
-// left of it but its icon. The background is the colour most pixels have, the text the one that stands out most.
-double textContrast(GdkPixbuf* shot, GtkWidget* line, bool value, int iconWidth) {
-    GtkWidget* box = gtk_bin_get_child(GTK_BIN(line));
-    int x = 0, y = 0, valueX = 0;
-    GList* parts = gtk_container_get_children(GTK_CONTAINER(box));
-    for (GList* p = parts; p; p = p->next)
-        if (GTK_IS_LABEL(p->data)) gtk_widget_translate_coordinates(GTK_WIDGET(p->data), line, 0, 0, &valueX, &x);
-    g_list_free(parts);
-    gtk_widget_translate_coordinates(line, gtk_widget_get_toplevel(line), 0, 0, &x, &y);
-    const int headingEnd = valueX - gtk_box_get_spacing(GTK_BOX(box)) - iconWidth;
-    const int from = x + (value ? valueX : 0), to = x + (value ? gtk_widget_get_allocated_width(line) : headingEnd);
-    std::map<std::array<guchar, 3>, int> counts;
-    for (int row = y; row < y + gtk_widget_get_allocated_height(line); ++row)
-        for (int col = from; col < to; ++col) {
-            const guchar* p = gdk_pixbuf_read_pixels(shot) + row * gdk_pixbuf_get_rowstride(shot) +
-                              col * gdk_pixbuf_get_n_channels(shot);
-            ++counts[{p[0], p[1], p[2]}];
-        }
-    if (counts.empty()) return 0;
-    const auto background = std::ranges::max_element(counts, {}, [](const auto& c) { return c.second; });
-    double most = 1;
-    for (const auto& [pixel, count] : counts) most = std::max(most, contrast(pixel.data(), background->first.data()));
-    return most;
+    if (pixels.empty()) return 0;
+    const double background = std::ranges::max_element(pixels, {}, [](const auto& p) { return p.second; })->first;
+    return std::max(pixels.rbegin()->first / background, background / pixels.begin()->first);
 }
 
 }  // namespace
@@ -76,7 +51,7 @@ TEST(TrayMenuTheme, HeadingsAreReadableInTheDarkAndLightThemeAndLinesAreNamedByA
     auto useTheme = [](bool dark) {
         g_object_set(gtk_settings_get_default(), "gtk-theme-name", "Adwaita", "gtk-application-prefer-dark-theme",
                      dark, nullptr);
-        settle();
+        settle(60);
     };
     std::shared_ptr<void> lightAgain(nullptr, [&](void*) { useTheme(false); });
     useTheme(true);
@@ -95,19 +70,16 @@ TEST(TrayMenuTheme, HeadingsAreReadableInTheDarkAndLightThemeAndLinesAreNamedByA
         {"datafrom", "weather.gov", "Data From: weather.gov"}};
     for (unsigned i = 0; i < lines.size(); ++i) {
         plim.addItemAtIndex(i);
-        auto text = [](const std::string& t) { return plist::Value(t); };
-        plim.setMenuItem(i, i == 0 ? plist::Dict{{"type", text("1")}, {"fcDay", text("Tonight")}, {"code", text("32")},
-                                                 {"fcHiLo", text(lines[i][1])}, {"curMin", text("1400")}}
-                                   : plist::Dict{{"type", text("4")}, {"condType", text(lines[i][0])},
-                                                 {"condData", text(lines[i][1])}});
+        plim.setMenuItem(i, i ? plist::Dict{{"type", "4"}, {"condType", lines[i][0]}, {"condData", lines[i][1]}}
+                              : plist::Dict{{"type", "1"}, {"fcDay", "Tonight"}, {"code", "32"},
+                                            {"fcHiLo", lines[i][1]}, {"curMin", "1400"}});
     }
     StatusItemRef item = StatusBar::systemStatusBar().statusItemWithLength(kVariableStatusItemLength);
     item->setImage(Image::create({28, 19}));
     item->setMenu(menu);
     GtkStatusIcon* icon = nullptr;
-    for (int i = 0; i < 400 && !(icon && gtk_status_icon_is_embedded(icon)); ++i, settle())
-        icon = presenter.statusIconFor(item.get());
-    ASSERT_TRUE(icon && gtk_status_icon_is_embedded(icon)) << "the icon never docked in the tray";
+    auto docked = [&] { return (icon = presenter.statusIconFor(item.get())) && gtk_status_icon_is_embedded(icon); };
+    ASSERT_TRUE(runUntil(docked)) << "the icon never docked in the tray";
     g_signal_emit_by_name(icon, "activate");
     GtkWidget* open = presenter.menuFor(item.get());
     ASSERT_TRUE(open && gtk_widget_get_visible(open));
@@ -115,36 +87,35 @@ TEST(TrayMenuTheme, HeadingsAreReadableInTheDarkAndLightThemeAndLinesAreNamedByA
     ASSERT_EQ(g_list_length(rows), lines.size());
 
     // The menu stays open while the theme changes under it; then the humidity line is highlighted.
-    for (const bool dark : {true, false})
-        for (GtkWidget* highlighted : {static_cast<GtkWidget*>(nullptr), GTK_WIDGET(g_list_nth_data(rows, 2))}) {
-            useTheme(dark);
-            if (highlighted) gtk_menu_shell_select_item(GTK_MENU_SHELL(open), highlighted);
-            settle();
-            GdkWindow* window = gtk_widget_get_window(gtk_widget_get_toplevel(open));
-            GdkPixbuf* shot = gdk_pixbuf_get_from_window(window, 0, 0, gdk_window_get_width(window),
-                                                         gdk_window_get_height(window));
-            int at = 0;
-            for (GList* row = rows; shot && row; row = row->next, ++at) {
-                if (highlighted && row->data != highlighted) continue;
-                // A highlighted line's value may be below 4.5 in a theme's own colours (light Adwaita's
-                // white on blue is 3.8): its heading is then as readable as its value.
-                const ImageRef& headingIcon = menu->itemAtIndex(at)->imageIcon();
-                const double value = textContrast(shot, GTK_WIDGET(row->data), true, 0);
-                EXPECT_GE(textContrast(shot, GTK_WIDGET(row->data), false,
-                                       headingIcon ? static_cast<int>(headingIcon->size().width) : 0),
-                          std::min(4.5, 0.9 * value))
-                    << lines[at][2] << (dark ? ", dark" : ", light") << (highlighted ? ", highlighted" : "");
-                AtkObject* spoken = gtk_widget_get_accessible(GTK_WIDGET(row->data));
-                EXPECT_STREQ(atk_object_get_name(spoken), lines[at][2].c_str());
-            }
-            ASSERT_TRUE(shot);
-            g_object_unref(shot);
-            gtk_menu_shell_deselect(GTK_MENU_SHELL(open));
+    for (const auto& [dark, highlighted] : {std::pair{true, false}, {true, true}, {false, false}, {false, true}}) {
+        useTheme(dark);
+        if (highlighted) gtk_menu_shell_select_item(GTK_MENU_SHELL(open), GTK_WIDGET(g_list_nth_data(rows, 2)));
+        settle(60);
+        GdkWindow* window = gtk_widget_get_window(gtk_widget_get_toplevel(open));
+        GdkPixbuf* shot = gdk_pixbuf_get_from_window(window, 0, 0, gdk_window_get_width(window),
+                                                     gdk_window_get_height(window));
+        ASSERT_TRUE(shot);
+        for (unsigned at = highlighted ? 2 : 0; at < (highlighted ? 3 : lines.size()); ++at) {
+            GtkWidget* row = GTK_WIDGET(g_list_nth_data(rows, at));
+            // Its picture (hidden), the heading drawn with the icon at its right, the value.
+            GList* parts = gtk_container_get_children(GTK_CONTAINER(gtk_bin_get_child(GTK_BIN(row))));
+            const ImageRef& headingIcon = menu->itemAtIndex(at)->imageIcon();
+            // A highlighted line's value may be below 4.5 in a theme's own colours (light Adwaita's
+            // white on blue is 3.8): its heading is then as readable as its value.
+            EXPECT_GE(textContrast(shot, GTK_WIDGET(g_list_nth_data(parts, 1)),
+                                   headingIcon ? static_cast<int>(headingIcon->size().width) : 0),
+                      std::min(4.5, 0.9 * textContrast(shot, GTK_WIDGET(g_list_nth_data(parts, 2)), 0)))
+                << lines[at][2] << (dark ? ", dark" : ", light") << (highlighted ? ", highlighted" : "");
+            g_list_free(parts);
+            EXPECT_STREQ(atk_object_get_name(gtk_widget_get_accessible(row)), lines[at][2].c_str());
         }
+        g_object_unref(shot);
+        gtk_menu_shell_deselect(GTK_MENU_SHELL(open));
+    }
     g_list_free(rows);
     gtk_menu_shell_deactivate(GTK_MENU_SHELL(open));
     // The tray goes first: GTK cannot take an icon of its own process out of a tray that holds it.
     tray.reset();
-    settle();
+    settle(60);
     StatusBar::systemStatusBar().removeStatusItem(item);
 }
