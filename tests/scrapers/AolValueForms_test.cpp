@@ -20,7 +20,9 @@ const FormTable kForms = {
     {"weatherCode", "wx/30.gif", {{"wx/0.gif", "0"}, {"wx/9.gif", "9"}, {"wx/47.gif", "47"}, {"ads/sale.gif", ""}}},
     {"code-1", "wx/32.gif", {{"wx/46.gif", "46"}}},
     {"day-1", "Tuesday", {{"Today", "Today"}, {"Tue", "Tue"}}},
-    {"high-1", "Hi 75&deg;", {{"Hi 120&deg;", "120\xA1"}, {"Hi 75", "75\xA1"}}},
+    {"high-1", "Hi 75&deg;", {{"Hi 120&deg;", "120\xA1"}, {"Hi 75", "75\xA1"}, {"Hi N/A", ""}}},
+    {"high-2", "Hi 75&deg;", {{"Hi --", "77\xA1"}}},  // a day without a high leaves the next day's in its place
+    {"low-2", "Lo 58&deg;", {{"Lo N/A", "60\xA1"}}},
     {"low-1", "Lo 58&deg;", {{"Lo -40&#176;", "-40\xA1"}, {"Lo 5\xC2\xB0" "F", "5\xA1"}}},
 };
 

@@ -21,7 +21,9 @@ const FormTable kForms = {
     {"time", "3:51 PM EDT", {{"12:05 AM EST", "12:05 AM EST"}, {"11:59 PM", "11:59 PM"}, {"Lamps 6:45 AM", ""}}},
     {"weatherCode", "32.gif\" width=\"64", {{"3.gif\" width=\"64", "3"}, {"45.gif\"", "45"}, {"na.gif\"", ""}}},
     {"day-2", "Wednesday", {{"Tuesday", "Tuesday"}, {"Sun", "Sun"}}},
-    {"high-2", "80&deg;", {{"-15&deg;", "-15\xA1"}, {"112&#176;", "112\xA1"}}},
+    {"high-2", "80&deg;", {{"-15&deg;", "-15\xA1"}, {"112&#176;", "112\xA1"}, {"--", ""}}},
+    {"high-3", "80&deg;", {{"N/A", "82\xA1"}}},  // a day without a high leaves the next day's in its place
+    {"low-3", "62&deg;", {{"--", "64\xA1"}}},
     {"code-2", "30.gif", {{"5.gif", "5"}, {"12.gif", "12"}}},
 };
 
