@@ -43,6 +43,7 @@ void buildEmailWindow(ComTeskUtilControl& owner) {
 
     auto prompt = label({20, 110, 340, 18}, "Your e-mail address:");
     owner.emailTF = std::make_shared<TextField>(Rect{20, 80, 340, 22});
+    owner.emailTF->setLabelledBy(prompt);  // screen readers name the field by its prompt
     auto signUp = std::make_shared<Button>(Rect{280, 16, 80, 28});
     signUp->setTitle("Sign Up");
     signUp->setTarget(&owner);
