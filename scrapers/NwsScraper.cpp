@@ -5,6 +5,7 @@
 
 
 #include "util/UrlUtils.h"
+#include "util/Utf8.h"
 #include "util/http.h"
 #include "util/regex.h"
 
@@ -26,8 +27,12 @@ bool NwsScraper::fetchPage(const std::string& url, bool followRedirect, std::str
     const HttpProxy proxy = httpProxyForUrl(url);
     std::string redirect;
     UrlUtils urls = fetcher();
-    return urls.accessUrlWithPlimLib(url, redirect, header, page, kTimeoutSecs, followRedirect, proxy.host,
-                                     proxy.port);
+    if (!urls.accessUrlWithPlimLib(url, redirect, header, page, kTimeoutSecs, followRedirect, proxy.host,
+                                   proxy.port)) {
+        return false;
+    }
+    page = pageTextAsUtf8(page);  // read as UTF-8, whatever character set the page was written in
+    return true;
 }
 
 int NwsScraper::search(const std::string& cityName, std::vector<SuperScraper::City>& cities) {

@@ -2,6 +2,8 @@
 
 #include <cstdint>
 
+#include "util/Utf8.h"
+
 namespace {
 
 // Unicode code points of the Mac OS Roman bytes 0x80 to 0xFF.
@@ -24,63 +26,8 @@ constexpr uint16_t kMacRoman[128] = {
     0x00AF, 0x02D8, 0x02D9, 0x02DA, 0x00B8, 0x02DD, 0x02DB, 0x02C7,
 };
 
-void appendUtf8(std::string& out, uint32_t cp) {
-    if (cp < 0x80) {
-        out += static_cast<char>(cp);
-    } else if (cp < 0x800) {
-        out += static_cast<char>(0xC0 | (cp >> 6));
-        out += static_cast<char>(0x80 | (cp & 0x3F));
-    } else {
-        out += static_cast<char>(0xE0 | (cp >> 12));
-        out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
-        out += static_cast<char>(0x80 | (cp & 0x3F));
-    }
-}
-
-// Length of the valid UTF-8 sequence starting at s[i], or 0 when none starts there.
-size_t validSequence(const std::string& s, size_t i) {
-    auto byte = [&](size_t k) { return static_cast<uint8_t>(s[k]); };
-    const uint8_t b0 = byte(i);
-    size_t len;
-    uint32_t cp;
-    if (b0 >= 0xC2 && b0 <= 0xDF) {
-        len = 2, cp = b0 & 0x1F;
-    } else if (b0 >= 0xE0 && b0 <= 0xEF) {
-        len = 3, cp = b0 & 0x0F;
-    } else if (b0 >= 0xF0 && b0 <= 0xF4) {
-        len = 4, cp = b0 & 0x07;
-    } else {
-        return 0;
-    }
-    if (i + len > s.size()) return 0;
-    for (size_t k = 1; k < len; ++k) {
-        if ((byte(i + k) & 0xC0) != 0x80) return 0;
-        cp = (cp << 6) | (byte(i + k) & 0x3F);
-    }
-    // Overlong forms, surrogates and code points past U+10FFFF are not valid.
-    if ((len == 3 && cp < 0x800) || (len == 4 && (cp < 0x10000 || cp > 0x10FFFF)) ||
-        (cp >= 0xD800 && cp <= 0xDFFF))
-        return 0;
-    return len;
-}
+char32_t macRomanCharacter(unsigned char byte) { return byte < 0x80 ? byte : kMacRoman[byte - 0x80]; }
 
 }  // namespace
 
-std::string toDisplayText(const std::string& bytes) {
-    std::string out;
-    out.reserve(bytes.size() + bytes.size() / 4);
-    for (size_t i = 0; i < bytes.size();) {
-        const auto b = static_cast<uint8_t>(bytes[i]);
-        if (b < 0x80) {
-            out += static_cast<char>(b);
-            ++i;
-        } else if (size_t len = validSequence(bytes, i)) {
-            out.append(bytes, i, len);
-            i += len;
-        } else {
-            appendUtf8(out, kMacRoman[b - 0x80]);
-            ++i;
-        }
-    }
-    return out;
-}
+std::string toDisplayText(const std::string& bytes) { return bytesAsUtf8(bytes, macRomanCharacter); }

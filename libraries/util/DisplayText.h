@@ -1,7 +1,7 @@
 #pragma once
-// Text reaches the user interface here. Inside the engine text is bytes as
-// fetched (pages may be Latin-1, the degree sign is the Mac Roman byte 0xA1);
-// the display needs UTF-8.
+// Text reaches the user interface here. Inside the engine, scraped text is
+// UTF-8 (pages are read as UTF-8 when fetched) and the program's own texts
+// may hold Mac Roman bytes (the degree sign is 0xA1); the display needs UTF-8.
 
 #include <string>
 

@@ -4,6 +4,8 @@
 #include <cstdint>
 #include <string_view>
 
+#include "util/Utf8.h"
+
 namespace {
 
 // Names of U+00A0..U+00FF in order.
@@ -29,12 +31,6 @@ constexpr std::array<Named, 22> kOthers = {{{"quot", 0x22},   {"amp", 0x26},    
                                              {"rsquo", 0x2019}, {"sbquo", 0x201A}, {"ldquo", 0x201C}, {"rdquo", 0x201D},
                                              {"bdquo", 0x201E}, {"bull", 0x2022},  {"hellip", 0x2026}, {"prime", 0x2032},
                                              {"euro", 0x20AC},  {"trade", 0x2122}}};
-
-// What browsers show for the C1 numbers 128..159, read as Windows-1252.
-constexpr std::array<char32_t, 32> kWindows1252 = {
-    0x20AC, 0xFFFD, 0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021, 0x02C6, 0x2030, 0x0160,
-    0x2039, 0x0152, 0xFFFD, 0x017D, 0xFFFD, 0xFFFD, 0x2018, 0x2019, 0x201C, 0x201D, 0x2022,
-    0x2013, 0x2014, 0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0xFFFD, 0x017E, 0x0178};
 
 constexpr char32_t kNone = 0xFFFFFFFF;
 constexpr size_t kLongestReference = 10;  // "#x0010FFFF" or a name such as "hellip"
@@ -63,27 +59,10 @@ char32_t numericCode(std::string_view digits) {
         value = value * (hex ? 16 : 10) + static_cast<std::uint32_t>(digit);
         if (value > 0x10FFFF) return 0xFFFD;
     }
-    if (value >= 0x80 && value <= 0x9F) return kWindows1252[value - 0x80];
+    // What browsers show for the numbers 128..159: read as Windows-1252.
+    if (value >= 0x80 && value <= 0x9F) return windows1252Character(static_cast<unsigned char>(value));
     if (value == 0 || (value >= 0xD800 && value <= 0xDFFF)) return 0xFFFD;
     return value;
-}
-
-void appendUtf8(char32_t code, std::string& out) {
-    if (code < 0x80) {
-        out += static_cast<char>(code);
-    } else if (code < 0x800) {
-        out += static_cast<char>(0xC0 | (code >> 6));
-        out += static_cast<char>(0x80 | (code & 0x3F));
-    } else if (code < 0x10000) {
-        out += static_cast<char>(0xE0 | (code >> 12));
-        out += static_cast<char>(0x80 | ((code >> 6) & 0x3F));
-        out += static_cast<char>(0x80 | (code & 0x3F));
-    } else {
-        out += static_cast<char>(0xF0 | (code >> 18));
-        out += static_cast<char>(0x80 | ((code >> 12) & 0x3F));
-        out += static_cast<char>(0x80 | ((code >> 6) & 0x3F));
-        out += static_cast<char>(0x80 | (code & 0x3F));
-    }
 }
 
 }  // namespace
@@ -107,7 +86,7 @@ std::string decodeHtmlEntities(const std::string& text) {
             i = amp + 1;
             continue;
         }
-        appendUtf8(code == 0xA0 ? U' ' : code, out);
+        appendUtf8(out, code == 0xA0 ? U' ' : code);
         i = semicolon + 1;
     }
     out.append(text, i, std::string::npos);

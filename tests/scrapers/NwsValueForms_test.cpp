@@ -29,7 +29,7 @@ const std::vector<std::tuple<std::string, std::vector<std::string>, ValueForms>>
      {"Light Rain and Snow", "5"}, {"Ice Pellets", "18"}, {"Haze", "21"}, {"Funnel Cloud", "0"},
      {"Snow Showers", "46"}}},
     {"temperature", {">{30&deg;F}<", ">{45&deg;F}<", ">{27&deg;F}<"}, {{"-40&deg;F", "-40\xA1"},
-     {"120&deg;F", "120\xA1"}, {"72", "72\xA1"}, {"-5 &#176;F", "-5\xA1"}, {"0&deg;F (-18&deg;C)", "0\xA1"},
+     {"120&deg;F", "120\xA1"}, {"72", "72\xA1"}, {"61\xB0" "F", "61\xA1"}, {"-5 &#176;F", "-5\xA1"}, {"0&deg;F (-18&deg;C)", "0\xA1"},
      {"98\xC2\xB0" "F", "98\xA1"}}},
     {"dewpoint", {"{21&deg;F (-6&deg;C)}", ": {43&deg;F}<", "{20&deg;F (-7&deg;C)}"},
      {{"-40&deg;F (-40&deg;C)", "-40\xA1"}, {"75", "75\xA1"}, {"5&#xB0;F", "5\xA1"}}},
