@@ -22,5 +22,6 @@ std::string bytesAsUtf8(std::string_view bytes, char32_t (*other)(unsigned char)
 // A fetched page's text as UTF-8. Valid UTF-8 sequences are kept; every other
 // byte of 0x80 or more is read as Windows-1252, so a page written in Latin-1
 // ("72\xB0F", "Espa\xF1ola") reads as the same text in UTF-8, and a UTF-8 page
-// with a stray Latin-1 byte keeps all its other characters.
+// with a stray Latin-1 byte keeps all its other characters. A no-break space
+// becomes a plain blank, as "&nbsp;" does, so "72\xA0\xB0F" reads as "72 °F".
 std::string pageTextAsUtf8(std::string_view bytes);

@@ -6,7 +6,7 @@
 
 // Each value is put where it stands first on the page.
 const FormTable kForms = {
-    {"temperature", "68&deg;F", {{"-30&#176;F", "-30\xA1"}, {"120\xC2\xB0" "F", "120\xA1"}, {"7", "7\xA1"}, {"68\xB0" "F", "68\xA1"},
+    {"temperature", "68&deg;F", {{"-30&#176;F", "-30\xA1"}, {"120\xC2\xB0" "F", "120\xA1"}, {"7", "7\xA1"}, {"68\xB0" "F", "68\xA1"}, {"69\xC2\xA0\xC2\xB0" "F", "69\xA1"},
         {" 0&#xB0; ", "0\xA1"}, {"From $9.99", "n/a\xA1"}}},
     {"humidity", "50", {{"0", "0%"}, {"100%", "100%"}, {"7 %", "7%"}, {"N/A", ""}}},
     {"wind", "NW 12 mph", {{"Calm", "Calm"}, {"Variable 5 mph", "Variable 5 mph"}, {"N 10 G 25 MPH", "N 10 G 25 MPH"},
