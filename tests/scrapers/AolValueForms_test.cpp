@@ -11,6 +11,7 @@ const FormTable kForms = {
     {"humidity", "50", {{"0", "0%"}, {"100%", "100%"}, {"7 %", "7%"}, {"N/A", ""}}},
     {"wind", "NW 12 mph", {{"Calm", "Calm"}, {"Variable 5 mph", "Variable 5 mph"}, {"N 10 G 25 MPH", "N 10 G 25 MPH"},
         {"W 12 mph gusting to 30", "W 12 mph gusting to 30"}, {"SSE at 8 mph", "SSE at 8 mph"},
+        {"From the West at 10 MPH", "From the West at 10 MPH"}, {"From W at 10 mph", "From W at 10 mph"},
         {"Wind Chimes 3 for $12", ""}}},
     {"barometer", "30.12 in", {{"30.0 in", "30.0"}, {"29.92&quot;", "29.92"}, {"30.1 in and rising", "30.1"},
         {"Barometers 30% off", ""}}},

@@ -19,7 +19,7 @@ const Page kPages[] = {
      "total_forecast_springfield.html", "KSPI"},
     {{"ll", "Ankeny, IA", "crh", "DMX", "41.73", "-93.6"}, "/port/MapClick.php", "latlon_ankeny.html", "KDSM"}};
 
-// A key as shown (code-1: the first forecast period's icon code), where its value sits on each page above (the text
+// A key as shown (code-1: the first forecast period's icon code, day-3: the third period's name), where its value sits on each page above (the text
 // around it, the value in braces; none: the page lacks it), and its forms as a page writes them -> as the menu shows
 // them (degree sign 0xA1).
 const std::vector<std::tuple<std::string, std::vector<std::string>, ValueForms>> kKeys{
@@ -27,7 +27,8 @@ const std::vector<std::tuple<std::string, std::vector<std::string>, ValueForms>>
      {"Snow, Blowing Snow", "15"}, {"Freezing Drizzle", "8"}, {"T-storms", "4"}, {"Thunderstorm Heavy Rain", "4"},
      {"Partly Cloudy and Windy", "30"}, {"Showers in Vicinity", "11"}, {"A Few Clouds with Haze", "34"},
      {"Light Rain and Snow", "5"}, {"Ice Pellets", "18"}, {"Haze", "21"}, {"Funnel Cloud", "0"},
-     {"Snow Showers", "46"}}},
+     {"Snow Showers", "46"}, {"Blowing Widespread Dust", "19"}, {"Light Rain Showers", "11"}, {"Snow Grains", "14"},
+     {"Duststorm", "19"}, {"Cloudy", "26"}}},
     {"temperature", {">{30&deg;F}<", ">{45&deg;F}<", ">{27&deg;F}<"}, {{"-40&deg;F", "-40\xA1"},
      {"120&deg;F", "120\xA1"}, {"72", "72\xA1"}, {"61\xB0" "F", "61\xA1"}, {"-5 &#176;F", "-5\xA1"}, {"0&deg;F (-18&deg;C)", "0\xA1"},
      {"98\xC2\xB0" "F", "98\xA1"}}},
@@ -36,7 +37,10 @@ const std::vector<std::tuple<std::string, std::vector<std::string>, ValueForms>>
     {"humidity", {">{69%}<", ">Humidity: {93%}<", ">{74%}<"}, {{"0%", "0%"}, {"100%", "100%"}, {"45 %", "45%"}}},
     {"wind", {">{NW 15 MPH}<", ">Wind: {E 8 MPH}<", ">{S 9 MPH}<"}, {{"Calm", "Calm"},
      {"Variable 5 mph", "Variable 5 mph"}, {"N 10 G 25 MPH", "N 10 G 25 MPH"},
-     {"W 12 mph gusting to 30", "W 12 mph gusting to 30"}, {"VRB 5 KT", "VRB 5 KT"}}},
+     {"W 12 mph gusting to 30", "W 12 mph gusting to 30"}, {"VRB 5 KT", "VRB 5 KT"},
+     {"From the West at 10 MPH", "From the West at 10 MPH"}, {"Variable at 3 MPH (3 KT)", "Variable at 3 MPH (3 KT)"},
+     {"From the Northwest at 9 Gusting to 20 MPH (8 Gusting to 17 KT)",
+      "From the Northwest at 9 Gusting to 20 MPH (8 Gusting to 17 KT)"}}},
     {"barometer", {"{30.12&quot; (1019.9 mb)}", "{29.85&quot;}", "{30.05&quot; (1017.6 mb)}"},
      {{"30.0&quot;", "30.0\""}, {"29.9&quot; (1012.5 mb)", "29.9\""}, {"29.92&#34;", "29.92\""},
      {"30.01&#x22;", "30.01\""}, {"29.92 inHg (1013.2 hPa)", "29.92\""}, {"1012.5 mb", "29.90\""}}},
@@ -45,6 +49,8 @@ const std::vector<std::tuple<std::string, std::vector<std::string>, ValueForms>>
      {"Dec 8, 6:30 am MST", "6:30 am MST"}}},
     {"visibility", {"Visibility: {10} mile", "Visibility: {3} mile"}, {{"10", "10 mi"}, {"0.5", "0.5 mi"},
      {"1/4", "1/4 mi"}, {"2 1/2", "2 1/2 mi"}}},
+    {"day-3", {">{Wednesday}<", ">{Wednesday}<", ">{Wednesday}<"}, {{"Martin Luther King Jr. Day",
+     "Martin Luther King Jr. Day"}, {"Juneteenth", "Juneteenth"}, {"Washington's Birthday", "Washington's Birthday"}}},
     {"code-1", {"wtf/{sct.jpg}", "wtf/{ra.jpg}", "{ovc.jpg}\"><p class=\"short"}, {{"rasn60.jpg", "5"},
      {"nfzra60.jpg", "10"}, {"ip.jpg", "18"}, {"raip50.jpg", "6"}, {"snip.jpg", "7"}, {"scttsra40.jpg", "38"},
      {"hi_tsra20.jpg", "37"}, {"hz.jpg", "21"}, {"fu.jpg", "22"}, {"du.jpg", "19"}, {"hot.jpg", "36"},
