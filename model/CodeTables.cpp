@@ -5,12 +5,17 @@
 #include "util/GeneralUtils.h"
 #include "util/regex.h"
 
+// Rows 18 on are tried only after the first seventeen: they give words those
+// leave to the default "32" (sunny) the nearest code of their own.
 const Mapping::StringPair conditionRegex[] = {
     {"01", "Fair|32"},         {"02", "Partly Cloudy|30"}, {"03", "Mostly Cloudy|28"}, {"04", "Overcast|26"},
     {"05", "Snow|14"},         {"06", "Rain|39"},          {"07", "Shower|39"},        {"08", "T-Storm|35"},
     {"09", "Lightning|37"},    {"10", "Wind|24"},          {"11", "Thunderstorm|35"},  {"12", "Fog|20"},
     {"13", "Sunny|32"},        {"14", "cloud|30"},         {"15", "mist|20"},          {"16", "drizzle|20"},
-    {"17", "clear|32"},        {nullptr, nullptr},
+    {"17", "clear|32"},        {"18", "Tornado|0"},        {"19", "Hail|17"},          {"20", "Pellet|18"},
+    {"21", "Sleet|18"},        {"22", "Ice|18"},           {"23", "Haze|21"},          {"24", "Smoke|22"},
+    {"25", "Ash|22"},          {"26", "Dust|19"},          {"27", "Sand|19"},          {"28", "Squall|23"},
+    {"29", "Spray|20"},        {nullptr, nullptr},
 };
 
 const Mapping::StringPair timebasedConditionIcons[] = {
