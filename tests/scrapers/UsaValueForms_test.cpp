@@ -7,7 +7,7 @@
 #include "support/ScraperFixtures.h"
 
 const FormTable kForms = {
-    {"temperature", "72&deg;F", {{"-30&deg;F", "-30\xA1"}, {"0&deg;F", "0\xA1"}, {"120&deg;F", "120\xA1"},
+    {"temperature", "72&deg;F", {{"-30&deg;F", "-30\xA1"}, {"0&deg;F", "0\xA1"}, {"120&deg;F", "120\xA1"}, {"72&deg; F", "72\xA1"},
         {"57", "57\xA1"}, {"105&#176;F", "105\xA1"}, {"64\xC2\xB0", "64\xA1"}, {"n/a", "n/a\xA1"}}},
     {"high-1", "75&deg;", {{"98", "98\xA1"}, {"-7&deg;", "-7\xA1"}, {"N/A", ""}}},
     {"low-1", "58&deg;", {{"-12&#xB0;", "-12\xA1"}, {"0", "0\xA1"}}},
