@@ -20,11 +20,14 @@ void buildAboutWindow(ComTeskUtilControl& owner) {
     owner.aboutTitleText = label({20, 290, 280, 22});
     owner.aboutVersionText = label({20, 268, 280, 18});
     owner.aboutCopyrightText = label({20, 246, 280, 18});
+    // The icon shows no text: screen readers name it by the program's name beneath.
+    owner.aboutImageButton->setLabelledBy(owner.aboutTitleText);
     // Centred under the icon, as the credits are.
     for (const auto& line : {owner.aboutTitleText, owner.aboutVersionText, owner.aboutCopyrightText})
         line->setAlignment(TextAlignment::Center);
     auto scroll = std::make_shared<ScrollView>(Rect{20, 60, 280, 176});
     owner.aboutCreditsTV = std::make_shared<TextView>(Rect{0, 0, 280, 176});
+    owner.aboutCreditsTV->setAccessibilityLabel("Credits");
     scroll->setDocumentView(owner.aboutCreditsTV);
     owner.aboutButton = std::make_shared<Button>(Rect{220, 16, 80, 28});
     owner.aboutButton->setTitle("OK");

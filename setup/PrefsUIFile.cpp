@@ -81,6 +81,7 @@ void buildGeneralPane(SkyvanePrefs& owner) {
     owner.fontSizePopup = popup({130, 232, 190, 34}, {{"Smaller", kSmaller}, {"Larger", kLarger}});
     owner.iconSetPopup = popup({130, 192, 190, 34}, {{"Classic", kClassicIcon}, {"Sky", kSkyIcon}});
     owner.satImageView = std::make_shared<ImageView>(Rect{336, 185, 48, 48});
+    owner.satImageView->setAccessibilityLabel("Icon preview");  // a picture only: named for screen readers
     owner.satSlider = std::make_shared<Slider>(Rect{130, 154, 190, 30}, 0, 1);
     owner.freqSlider = std::make_shared<Slider>(Rect{130, 118, 190, 30}, 15, 120);
     owner.freqTF = label({326, 124, 30, 18}, "");
@@ -185,6 +186,10 @@ void buildNewLocationView(LocationManagerSetup& loc) {
     loc.progressIndicator->setHidden(true);
     auto close = button({380, 10, 80, 34}, "Close");
     wire(*close, &loc, "closeNewLocAction:", [&loc](Control& s) { loc.closeNewLocAction(&s); });
+    // Tab goes round the field, its button and Close; the result list, once shown, comes in after the field.
+    loc.locationTF->setNextKeyView(loc.newLocationButton);
+    loc.newLocationButton->setNextKeyView(close);
+    close->setNextKeyView(loc.locationTF);
     addAll(loc.newLocationView,
            {loc.newLocationBox, loc.locsBox, loc.newLocationNotFoundTF, loc.progressIndicator, close});
 }

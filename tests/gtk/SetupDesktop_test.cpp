@@ -739,16 +739,21 @@ bool onTop(GtkWidget* window) {
     return result;
 }
 
-// Every pop-up, slider, text field and table as a screen reader names it, after "<-" when the name is the text of
-// the one label it is labelled by (a table followed by the names of its check-box cells).
+std::string nameOf(AtkObject* o) { const char* name = atk_object_get_name(o); return name ? name : ""; }
+
+// Every pop-up, slider, text field, table, picture and button without words as a screen reader names it, after
+// "<-" when the name is the text of the one label it is labelled by (a table followed by its check-box cells' names).
 std::vector<std::string> namedControls(GtkWidget* window) {
-    auto nameOf = [](AtkObject* o) { const char* name = atk_object_get_name(o); return std::string(name ? name : ""); };
     std::vector<std::string> out;
     std::function<void(GtkWidget*)> walk = [&](GtkWidget* widget) {
         for (GtkWidget* child : children(widget)) walk(child);
         AtkObject* object = gtk_widget_get_accessible(widget);
         const AtkRole role = atk_object_get_role(object);
-        if (!std::set{ATK_ROLE_COMBO_BOX, ATK_ROLE_SLIDER, ATK_ROLE_TEXT, ATK_ROLE_TABLE}.contains(role)) return;
+        const char* words = GTK_IS_BUTTON(widget) ? gtk_button_get_label(GTK_BUTTON(widget)) : nullptr;
+        const bool pictured = role == ATK_ROLE_PUSH_BUTTON && !(words && *words);
+        const bool picture = role == ATK_ROLE_ICON && !gtk_widget_get_ancestor(widget, GTK_TYPE_BUTTON);
+        const std::set controls{ATK_ROLE_COMBO_BOX, ATK_ROLE_SLIDER, ATK_ROLE_TEXT, ATK_ROLE_TABLE};
+        if (!pictured && !picture && !controls.contains(role)) return;
         AtkRelationSet* relations = atk_object_ref_relation_set(object);
         AtkRelation* by = atk_relation_set_get_relation_by_type(relations, ATK_RELATION_LABELLED_BY);
         GPtrArray* labels = by ? atk_relation_get_target(by) : nullptr;
@@ -847,9 +852,11 @@ TEST_F(SetupWindowManagerTest, ScreenReadersReadEveryControlByTheLabelBesideIt) 
     const std::vector<std::string> locations{"combo box <- Primary city:",
                                              "table: Locations [Favorite] [Favorite] [Favorite]"};
     const std::vector<std::tuple<std::string, std::function<GtkWidget*()>, std::vector<std::string>>> cases = {
+        {"about", [&] { setup.runAboutBox(); return window(setup.getUtil()->aboutWindow); },
+         {"push button <- Skyvane Setup", "text: Credits"}},
         {"general", [&] { panes.userClickItem("general"); return prefsWindow; },
-         {"combo box <- Icon style:", "combo box <- Text size:", "combo box <- Units:", "slider <- Icon color:",
-          "slider <- Update every:"}},
+         {"combo box <- Icon style:", "combo box <- Text size:", "combo box <- Units:", "icon: Icon preview",
+          "slider <- Icon color:", "slider <- Update every:"}},
         {"sources", [&] { panes.userClickItem("sources"); return prefsWindow; }, {"table: Sources"}},
         {"locations", [&] { panes.userClickItem("locations"); return prefsWindow; }, locations},
         {"sources for city", [&] { click(findButton(prefs.locView, "Sources for City")); return prefsWindow; },
@@ -864,4 +871,13 @@ TEST_F(SetupWindowManagerTest, ScreenReadersReadEveryControlByTheLabelBesideIt) 
         ASSERT_NE(shown, nullptr) << state;
         EXPECT_EQ(namedControls(shown), expected) << state;
     }
+    // Tab reaches every control of New Location with its list, Choose too.
+    GtkWidget* newLocation = window(loc.newLocationWindow());
+    std::set<std::string> reached;
+    for (int press = 0; press < 4; ++press) {
+        keyPress(newLocation, GDK_KEY_Tab);
+        settle(*presenter);
+        reached.insert(nameOf(gtk_widget_get_accessible(gtk_window_get_focus(GTK_WINDOW(newLocation)))));
+    }
+    EXPECT_EQ(reached, (std::set<std::string>{city.substr(8), "Found 3 cities", "Choose", "Close"}));
 }
