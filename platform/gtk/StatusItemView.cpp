@@ -130,6 +130,8 @@ void StatusItemView::showInTray() {
     shown_ = Shown::TrayIcon;
     if (!trayIcon_) {
         trayIcon_ = gtk_status_icon_new();
+        // The icon shows no words: screen readers name it by the program.
+        gtk_status_icon_set_title(trayIcon_, programName().c_str());
         g_signal_connect(trayIcon_, "activate", G_CALLBACK(+[](GtkStatusIcon*, gpointer self) {
                              static_cast<StatusItemView*>(self)->openMenu();
                          }),

@@ -740,7 +740,6 @@ bool onTop(GtkWidget* window) {
 }
 
 std::string nameOf(AtkObject* o) { const char* name = atk_object_get_name(o); return name ? name : ""; }
-
 // Every pop-up, slider, text field, table, picture and button without words as a screen reader names it, after
 // "<-" when the name is the text of the one label it is labelled by (a table followed by its check-box cells' names).
 std::vector<std::string> namedControls(GtkWidget* window) {
@@ -749,11 +748,10 @@ std::vector<std::string> namedControls(GtkWidget* window) {
         for (GtkWidget* child : children(widget)) walk(child);
         AtkObject* object = gtk_widget_get_accessible(widget);
         const AtkRole role = atk_object_get_role(object);
-        const char* words = GTK_IS_BUTTON(widget) ? gtk_button_get_label(GTK_BUTTON(widget)) : nullptr;
-        const bool pictured = role == ATK_ROLE_PUSH_BUTTON && !(words && *words);
+        const bool wordless = role == ATK_ROLE_PUSH_BUTTON && !g_strcmp0(gtk_button_get_label(GTK_BUTTON(widget)), "");
         const bool picture = role == ATK_ROLE_ICON && !gtk_widget_get_ancestor(widget, GTK_TYPE_BUTTON);
         const std::set controls{ATK_ROLE_COMBO_BOX, ATK_ROLE_SLIDER, ATK_ROLE_TEXT, ATK_ROLE_TABLE};
-        if (!pictured && !picture && !controls.contains(role)) return;
+        if (!wordless && !picture && !controls.contains(role)) return;
         AtkRelationSet* relations = atk_object_ref_relation_set(object);
         AtkRelation* by = atk_relation_set_get_relation_by_type(relations, ATK_RELATION_LABELLED_BY);
         GPtrArray* labels = by ? atk_relation_get_target(by) : nullptr;

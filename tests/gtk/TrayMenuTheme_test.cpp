@@ -3,7 +3,7 @@
 
 // The classic tray's weather menu in the dark and the light theme: the lines' headings, which the program draws,
 // as readable as the text beside them, also highlighted and after the theme changes while the menu is open; and
-// each line named for screen readers by all its words.
+// each line named for screen readers by all its words, the icon by the program.
 
 #include <gtest/gtest.h>
 
@@ -80,6 +80,19 @@ TEST(TrayMenuTheme, HeadingsAreReadableInTheDarkAndLightThemeAndLinesAreNamedByA
     GtkStatusIcon* icon = nullptr;
     auto docked = [&] { return (icon = presenter.statusIconFor(item.get())) && gtk_status_icon_is_embedded(icon); };
     ASSERT_TRUE(runUntil(docked)) << "the icon never docked in the tray";
+    // The icon shows no words: screen readers name it by the program (found in the tray, which embeds it).
+    auto plugName = [](auto& self, GList* widgets) -> const char* {
+        const char* name = nullptr;
+        for (GList* w = widgets; w && !name; w = w->next)
+            if (g_type_is_a(G_OBJECT_TYPE(w->data), g_type_from_name("GtkPlug")))
+                name = atk_object_get_name(gtk_widget_get_accessible(GTK_WIDGET(w->data)));
+            else if (GTK_IS_CONTAINER(w->data))
+                name = self(self, gtk_container_get_children(GTK_CONTAINER(w->data)));
+        g_list_free(widgets);
+        return name;
+    };
+    const char* iconName = plugName(plugName, gtk_window_list_toplevels());
+    EXPECT_TRUE(iconName && *iconName) << "the icon in the tray has no name";
     g_signal_emit_by_name(icon, "activate");
     GtkWidget* open = presenter.menuFor(item.get());
     ASSERT_TRUE(open && gtk_widget_get_visible(open));
