@@ -11,7 +11,6 @@
 #include "util/GeneralUtils.h"
 #include "util/StopFlag.h"
 #include "util/UrlUtils.h"
-#include "util/Utf8.h"
 #include "util/regex.h"
 
 using Table = std::map<std::string, std::string>;
@@ -115,8 +114,6 @@ int FlexiScraper::fetchURLWithHostAndUri(std::string& header, std::string& page,
         page.clear();
         return FetchFailed;
     }
-    // Pages come in UTF-8, Latin-1 or Windows-1252: patterns and values see UTF-8.
-    page = pageTextAsUtf8(page);
     return Success;
 }
 

@@ -5,7 +5,6 @@
 
 
 #include "util/UrlUtils.h"
-#include "util/Utf8.h"
 #include "util/http.h"
 #include "util/regex.h"
 
@@ -27,12 +26,8 @@ bool NwsScraper::fetchPage(const std::string& url, bool followRedirect, std::str
     const HttpProxy proxy = httpProxyForUrl(url);
     std::string redirect;
     UrlUtils urls = fetcher();
-    if (!urls.accessUrlWithPlimLib(url, redirect, header, page, kTimeoutSecs, followRedirect, proxy.host,
-                                   proxy.port)) {
-        return false;
-    }
-    page = pageTextAsUtf8(page);  // read as UTF-8, whatever character set the page was written in
-    return true;
+    return urls.accessUrlWithPlimLib(url, redirect, header, page, kTimeoutSecs, followRedirect, proxy.host,
+                                     proxy.port);
 }
 
 int NwsScraper::search(const std::string& cityName, std::vector<SuperScraper::City>& cities) {

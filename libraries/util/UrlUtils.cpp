@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "util/GeneralUtils.h"
+#include "util/Utf8.h"
 #include "util/http.h"
 #include "util/regex.h"
 
@@ -213,6 +214,7 @@ bool UrlUtils::accessUrlWithPlimLib(const std::string& url, std::string& redirec
     http client(timeoutSecs, kFetchRetries, kFetchRetryWaitSecs);
     client.setStopFlag(stop_);
     if (client.get(host, path, port, proxyHost, proxyPort, header, body) != HttpResult::Ok) return false;
+    body = pageTextAsUtf8(body);  // pages come in UTF-8, Latin-1 or Windows-1252
     redirect.clear();
     if (follow && getHeaderRedirect(url, header, redirect) && !redirect.empty()) {
         body.clear();

@@ -19,7 +19,8 @@ public:
     // Fetches a page, through proxyHost:proxyPort unless proxyHost is empty.
     // With follow set, one redirect named by a Location header is followed:
     // redirect then holds its URL and header and body the second reply. The
-    // HTTP status is not examined: an error page is a successful fetch.
+    // HTTP status is not examined: an error page is a successful fetch. The
+    // body is read as UTF-8, whatever character set the page was written in.
     bool accessUrlWithPlimLib(const std::string& url, std::string& redirect, std::string& header,
                               std::string& body, int timeoutSecs, bool follow, const std::string& proxyHost,
                               int proxyPort);
