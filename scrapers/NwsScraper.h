@@ -64,7 +64,7 @@ public:
     static std::string matchCondition(const scraperConfig& config, const std::string& text);
     // The page's humidity digits as "69%".
     static std::string cleanHumidity(const std::string& text);
-    // A barometer reading in inches ("29.9", '30.12&quot;') or millibars
+    // A barometer reading in inches ("29.9", '30.12"') or millibars
     // ("1012.5") as inches with the inch mark ('29.9"', '29.90"').
     static std::string cleanBarometer(const std::string& text);
 

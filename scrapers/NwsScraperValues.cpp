@@ -24,11 +24,9 @@ std::string NwsScraper::cleanHumidity(const std::string& text) {
 }
 
 std::string NwsScraper::cleanBarometer(const std::string& text) {
-    // The inch mark may still come as the entity the page wrote.
-    std::string value = regex::substitute("[&]quot[;]", text, "\"", RegexFlags::Extended);
     std::string number;
-    if (!regex::matchOne("^([0-9]+([.][0-9]+)?)$", value, number, RegexFlags::Extended)) {
-        return value;
+    if (!regex::matchOne("^([0-9]+([.][0-9]+)?)$", text, number, RegexFlags::Extended)) {
+        return text;
     }
     CLocaleScope cLocale;
     const double reading = std::strtod(number.c_str(), nullptr);
