@@ -95,8 +95,6 @@ DbusMenuExport::~DbusMenuExport() {
     g_object_unref(root_);
 }
 
-std::string DbusMenuExport::lineLabel(const MenuItem& item) { return item.lineText(); }
-
 DbusmenuMenuitem* DbusMenuExport::exportedLine(const MenuItem* item) const {
     auto it = lines_.find(item);
     return it == lines_.end() ? nullptr : it->second->exported;
@@ -123,7 +121,7 @@ DbusmenuMenuitem* DbusMenuExport::lineFor(const MenuItemRef& item, bool leading)
         dbusmenu_menuitem_property_set_bool(mi, DBUSMENU_MENUITEM_PROP_VISIBLE, !leading);
         return mi;
     }
-    dbusmenu_menuitem_property_set(mi, DBUSMENU_MENUITEM_PROP_LABEL, escapeMnemonics(lineLabel(*item)).c_str());
+    dbusmenu_menuitem_property_set(mi, DBUSMENU_MENUITEM_PROP_LABEL, escapeMnemonics(item->lineText()).c_str());
     dbusmenu_menuitem_property_set_bool(mi, DBUSMENU_MENUITEM_PROP_ENABLED, item->isEnabled());
     // A label image's own icon is the line's icon; its text is in the label.
     const ImageRef& icon = item->imageText().empty() ? item->image() : item->imageIcon();

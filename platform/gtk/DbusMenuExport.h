@@ -30,8 +30,6 @@ public:
     // Told true when the host opens the menu, false when it closes it.
     void setOpenHandler(std::function<void(bool open)> handler) { openHandler_ = std::move(handler); }
 
-    // The text a line shows: a label image's text before the title.
-    static std::string lineLabel(const MenuItem& item);
     // The exported line of an item shown now, else null (for tests).
     DbusmenuMenuitem* exportedLine(const MenuItem* item) const;
 

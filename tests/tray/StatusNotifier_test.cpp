@@ -99,7 +99,7 @@ void expectSameLines(const Menu& menu, const Line& exported) {
             EXPECT_EQ(line.type, "separator") << i;
             continue;
         }
-        EXPECT_EQ(line.label, DbusMenuExport::lineLabel(item)) << i;
+        EXPECT_EQ(line.label, item.lineText()) << i;
         // A label image's text is in the label, its icon (if any) is the line's icon.
         const bool icon = item.imageText().empty() ? static_cast<bool>(item.image()) : static_cast<bool>(item.imageIcon());
         EXPECT_EQ(line.hasIcon, icon) << item.title();
