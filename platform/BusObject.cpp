@@ -373,25 +373,20 @@ bool describesInterface(GVariant* reply, const std::string& interface) {
     return found;
 }
 
-// The answers to one round of descriptions asked of several names at once.
-struct OfferRound {
-    std::string interface;
-    std::vector<char> offers;
-    size_t unanswered = 0;
-};
-
+// One name's question in a round asked of several names at once.
 struct OfferQuestion {
-    OfferRound* round;
-    size_t index;
+    const std::string* interface;
+    size_t* unanswered;  // the round's count of questions still open
+    bool offers = false;
 };
 
 void offerAnswered(GObject* bus, GAsyncResult* result, gpointer data) {
-    std::unique_ptr<OfferQuestion> question(static_cast<OfferQuestion*>(data));
+    auto* question = static_cast<OfferQuestion*>(data);
     GError* e = nullptr;
     GVariant* reply = g_dbus_connection_call_finish(G_DBUS_CONNECTION(bus), result, &e);
     g_clear_error(&e);
-    if (reply) question->round->offers[question->index] = describesInterface(reply, question->round->interface);
-    --question->round->unanswered;
+    if (reply) question->offers = describesInterface(reply, *question->interface);
+    --*question->unanswered;
 }
 
 }  // namespace
@@ -405,24 +400,25 @@ std::string RemoteObject::firstOffering(const std::vector<std::string>& names, c
     // never answer cannot use up the time of a live copy behind them, and the
     // whole look ends within about one time-out. An unheld name is answered by
     // the bus at once; nothing is started for it.
-    OfferRound round{protocol.name, std::vector<char>(names.size(), 0), 0};
+    size_t unanswered = 0;
+    std::vector<OfferQuestion> questions(names.size(), OfferQuestion{&protocol.name, &unanswered});
     GMainContext* context = g_main_context_new();
     g_main_context_push_thread_default(context);
     for (size_t i = 0; i < names.size(); ++i) {
         const std::string& name = names[i];
         if (!g_dbus_is_name(name.c_str()) || g_dbus_is_unique_name(name.c_str())) continue;
-        ++round.unanswered;
+        ++unanswered;
         g_dbus_connection_call(bus, name.c_str(), kObjectPath, "org.freedesktop.DBus.Introspectable", "Introspect",
                                nullptr, G_VARIANT_TYPE("(s)"), G_DBUS_CALL_FLAGS_NO_AUTO_START, eachMs, nullptr,
-                               offerAnswered, std::make_unique<OfferQuestion>(OfferQuestion{&round, i}).release());
+                               offerAnswered, &questions[i]);
     }
     // Each call ends in its callback, at the latest when its time-out passes.
-    while (round.unanswered > 0) g_main_context_iteration(context, TRUE);
+    while (unanswered > 0) g_main_context_iteration(context, TRUE);
     g_main_context_pop_thread_default(context);
     g_main_context_unref(context);
     g_object_unref(bus);
     for (size_t i = 0; i < names.size(); ++i) {
-        if (round.offers[i]) return names[i];
+        if (questions[i].offers) return names[i];
     }
     return "";
 }
