@@ -83,13 +83,14 @@ std::string bytesAsUtf8(std::string_view bytes, char32_t (*other)(unsigned char)
 }
 
 std::string pageTextAsUtf8(std::string_view bytes) {
-    const std::string text = bytesAsUtf8(bytes, windows1252Character);
-    std::string out;
-    out.reserve(text.size());
-    for (size_t i = 0; i < text.size(); ++i) {
-        const bool noBreakSpace = text.compare(i, 2, "\xC2\xA0") == 0;  // 0xC2 only ever leads a sequence
-        out += noBreakSpace ? ' ' : text[i];
+    std::string text = bytesAsUtf8(bytes, windows1252Character);
+    // In place: 0xC2 only ever leads a sequence, so each 0xC2 0xA0 is one no-break space.
+    size_t kept = 0;
+    for (size_t i = 0; i < text.size(); ++i, ++kept) {
+        const bool noBreakSpace = text.compare(i, 2, "\xC2\xA0") == 0;
+        text[kept] = noBreakSpace ? ' ' : text[i];
         i += noBreakSpace ? 1 : 0;
     }
-    return out;
+    text.resize(kept);
+    return text;
 }
