@@ -2,20 +2,43 @@
 #define GDK_DISABLE_DEPRECATION_WARNINGS 1
 
 // The tray menu on the screen beside its icon in a classic tray, whatever
-// size it took on while it was closed.
+// size it took on while it was closed; headings readable, lines and icon named.
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cmath>
+#include <map>
 #include <memory>
 #include <sstream>
 #include <string>
 
-#include "gtk/GtkLoop.h"
 #include "gtk/TrayHost.h"
+#include "gtk/WindowManager.h"
+#include "menu/MenuTestBundle.h"
+#include "menu/PlimMenu.h"
 #include "platform/ImageCanvas.h"
 #include "platform/gtk/GtkPresenter.h"
 
 namespace {
+
+// Runs the main loop until `done`, for at most ten seconds.
+template <typename Done>
+bool runUntil(Done done) {
+    for (int i = 0; i < 2000 && !done(); ++i) {
+        while (gtk_events_pending()) gtk_main_iteration_do(FALSE);
+        g_usleep(5000);
+    }
+    return done();
+}
+
+// Lets GTK map, size and place what is shown.
+void settle() {
+    for (int i = 0; i < 40; ++i) {
+        while (gtk_events_pending()) gtk_main_iteration_do(FALSE);
+        g_usleep(5000);
+    }
+}
 
 std::string describe(const GdkRectangle& r) {
     std::ostringstream out;
@@ -33,6 +56,27 @@ std::string placeProblems(const GdkRectangle& menu, const GdkRectangle& icon, in
     const bool across = menu.x < icon.x + icon.width && menu.x + menu.width > icon.x;
     if (!againstIcon || !across) out << "not beside the icon, " << describe(icon) << "; ";
     return out.str();
+}
+
+// The WCAG contrast of the text a part of a menu line shows, less `cut` pixels at its right end: the background is
+// the luminance most of its pixels have, the text the one that stands out from it most.
+double textContrast(GtkWidget* part, int cut) {
+    auto linear = [](double v) { return v <= 0.03928 ? v / 12.92 : std::pow((v + 0.055) / 1.055, 2.4); };
+    GtkAllocation box;
+    gtk_widget_get_allocation(part, &box);
+    GdkPixbuf* shot = gdk_pixbuf_get_from_window(gtk_widget_get_parent_window(part), box.x, box.y, box.width - cut,
+                                                 box.height);
+    if (!shot) return 0;
+    const int stride = gdk_pixbuf_get_rowstride(shot), channels = gdk_pixbuf_get_n_channels(shot);
+    std::map<double, int> pixels;  // how many have each relative luminance (plus the 0.05 every ratio adds)
+    for (int y = 0; y < gdk_pixbuf_get_height(shot); ++y)
+        for (int x = 0; x < gdk_pixbuf_get_width(shot); ++x) {
+            const guchar* p = gdk_pixbuf_read_pixels(shot) + y * stride + x * channels;
+            ++pixels[0.05 + 0.2126 * linear(p[0] / 255.) + 0.7152 * linear(p[1] / 255.) + 0.0722 * linear(p[2] / 255.)];
+        }
+    g_object_unref(shot);
+    const double background = std::ranges::max_element(pixels, {}, [](const auto& p) { return p.second; })->first;
+    return std::max(pixels.rbegin()->first / background, background / pixels.begin()->first);
 }
 
 }  // namespace
@@ -114,4 +158,60 @@ TEST(TrayMenuPlacement, TheMenuOpensBesideTheIconOnTheScreenAfterGrowingOrShrink
         StatusBar::systemStatusBar().removeStatusItem(item);
     }
     Application::shared().reset();
+}
+
+TEST(TrayMenuPlacement, HeadingsAreReadableInTheDarkAndLightThemeAndLinesAndTheIconAreNamed) {
+    ASSERT_TRUE(GtkPresenter::initialize()) << "no display";
+    if (g_getenv("GTK_THEME")) GTEST_SKIP() << "GTK_THEME fixes the theme; this test switches it";
+    Application::shared().reset();
+    WindowManager manager;
+    auto tray = std::make_unique<TrayHost>(gdk_screen_get_width(gdk_screen_get_default()) - 32, 0, 32, 32);
+    ASSERT_TRUE(manager.running() && tray->owned()) << "no window manager, or another tray on this display";
+    GtkPresenter presenter;
+    MenuTestBundle bundle;
+    MenuRef menu = Menu::create("theMenu");
+    PlimMenu plim(menu, nullptr, bundle.bundle(), nullptr);
+    // A forecast and a detail line as the weather controller sends them, and the words each says.
+    plim.addItemAtIndex(0);
+    plim.setMenuItem(0, {{"type", "1"}, {"fcDay", "Tonight"}, {"code", "32"}, {"fcHiLo", "Lo 50"}, {"curMin", "1400"}});
+    plim.addItemAtIndex(1);
+    plim.setMenuItem(1, {{"type", "4"}, {"condType", "humidity"}, {"condData", "69%"}});
+    const std::string said[] = {"Tonight Lo 50", "Humidity: 69%"};
+    StatusItemRef item = StatusBar::systemStatusBar().statusItemWithLength(kVariableStatusItemLength);
+    item->setImage(Image::create({28, 19}));
+    item->setMenu(menu);
+    GtkStatusIcon* icon = nullptr;
+    auto docked = [&] { return (icon = presenter.statusIconFor(item.get())) && gtk_status_icon_is_embedded(icon); };
+    ASSERT_TRUE(runUntil(docked)) << "the icon never docked in the tray";
+    EXPECT_TRUE(gtk_status_icon_get_title(icon) && *gtk_status_icon_get_title(icon)) << "no name for screen readers";
+    g_signal_emit_by_name(icon, "activate");
+    GtkWidget* open = presenter.menuFor(item.get());
+    ASSERT_TRUE(open && gtk_widget_get_visible(open));
+    GList* rows = gtk_container_get_children(GTK_CONTAINER(open));
+    ASSERT_EQ(g_list_length(rows), 2u);
+    // The menu stays open while the theme changes under it; then the detail line is highlighted.
+    for (const auto& [dark, highlighted] : {std::pair{true, false}, {true, true}, {false, false}, {false, true}}) {
+        g_object_set(gtk_settings_get_default(), "gtk-theme-name", "Adwaita", "gtk-application-prefer-dark-theme",
+                     dark, nullptr);
+        if (highlighted) gtk_menu_shell_select_item(GTK_MENU_SHELL(open), GTK_WIDGET(g_list_nth_data(rows, 1)));
+        settle();
+        for (unsigned at = highlighted; at < 2; ++at) {
+            GtkWidget* row = GTK_WIDGET(g_list_nth_data(rows, at));
+            // Its image (hidden), heading (drawn with an icon at its right) and value.
+            GList* parts = gtk_container_get_children(GTK_CONTAINER(gtk_bin_get_child(GTK_BIN(row))));
+            const ImageRef& drawnIcon = menu->itemAtIndex(at)->imageIcon();
+            // A highlighted value may be below 4.5 in a theme's own colours (light Adwaita's white on blue is 3.8).
+            EXPECT_GE(textContrast(GTK_WIDGET(g_list_nth_data(parts, 1)), drawnIcon ? int(drawnIcon->size().width) : 0),
+                      std::min(4.5, 0.9 * textContrast(GTK_WIDGET(g_list_nth_data(parts, 2)), 0)))
+                << said[at] << (dark ? ", dark" : ", light") << (highlighted ? ", highlighted" : "");
+            g_list_free(parts);
+            EXPECT_STREQ(atk_object_get_name(gtk_widget_get_accessible(row)), said[at].c_str());
+        }
+        gtk_menu_shell_deselect(GTK_MENU_SHELL(open));
+    }
+    g_list_free(rows);
+    gtk_menu_shell_deactivate(GTK_MENU_SHELL(open));
+    tray.reset();  // first, as above
+    settle();
+    StatusBar::systemStatusBar().removeStatusItem(item);
 }
