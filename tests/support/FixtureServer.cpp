@@ -215,11 +215,6 @@ FixtureReply& FixtureReply::delay(int ms) {
     return *this;
 }
 
-FixtureReply& FixtureReply::inWrites(long bytes) {
-    writeBytes = bytes;
-    return *this;
-}
-
 FixtureReply& FixtureReply::onlyTimes(int count) {
     times = count;
     return *this;
@@ -464,17 +459,6 @@ bool FixtureServer::sendAll(int fd, const char* data, size_t size) const {
     return true;
 }
 
-bool FixtureServer::sendInWrites(int fd, const std::string& bytes, long writeBytes) const {
-    if (writeBytes <= 0) return sendAll(fd, bytes.data(), bytes.size());
-    const int on = 1;  // each write its own segment, a moment after the last one
-    ::setsockopt(fd, IPPROTO_TCP, TCP_NODELAY, &on, sizeof on);
-    for (size_t at = 0, step = static_cast<size_t>(writeBytes); at < bytes.size(); at += step) {
-        if (at > 0) std::this_thread::sleep_for(std::chrono::milliseconds(2));
-        if (!sendAll(fd, bytes.data() + at, std::min(step, bytes.size() - at))) return false;
-    }
-    return true;
-}
-
 void FixtureServer::holdUntilClientLeaves(int fd) const {
     char buffer[1024];
     while (waitStopOr(fd, POLLIN, -1)) {
@@ -537,7 +521,14 @@ void FixtureServer::perform(int fd, const FixtureReply& reply) {
             std::string bytes = reply.wire();
             bool cut = reply.sendBytes >= 0 && static_cast<size_t>(reply.sendBytes) < bytes.size();
             if (cut) bytes.resize(static_cast<size_t>(reply.sendBytes));
-            if (!sendInWrites(fd, bytes, reply.writeBytes)) break;
+            // Writes of writeBytes, a moment apart and each its own segment, reach the client as pieces.
+            const size_t step = reply.writeBytes > 0 ? static_cast<size_t>(reply.writeBytes) : bytes.size();
+            const int piecewise = reply.writeBytes > 0;
+            ::setsockopt(fd, IPPROTO_TCP, TCP_NODELAY, &piecewise, sizeof piecewise);
+            size_t at = 0;
+            while (at < bytes.size() && sendAll(fd, bytes.data() + at, std::min(step, bytes.size() - at)))
+                if ((at += step) < bytes.size()) std::this_thread::sleep_for(std::chrono::milliseconds(2));
+            if (at < bytes.size()) break;
             if (reply.sendBytes >= 0) last = reply.then;
             break;
         }

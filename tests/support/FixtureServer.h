@@ -67,7 +67,7 @@ struct FixtureReply {
     // Send only the first `bytes` bytes of the reply, then close, reset or stall.
     FixtureReply& partial(long bytes, Action after);
     FixtureReply& delay(int ms);
-    FixtureReply& inWrites(long bytes);
+    FixtureReply& inWrites(long bytes) { writeBytes = bytes; return *this; }
     FixtureReply& onlyTimes(int count);
 
     // The bytes a Reply action sends in full.
@@ -141,7 +141,6 @@ private:
     void perform(int fd, const FixtureReply& reply);
     bool waitStopOr(int fd, short events, int timeoutMs) const;
     bool sendAll(int fd, const char* data, size_t size) const;
-    bool sendInWrites(int fd, const std::string& bytes, long writeBytes) const;
     void holdUntilClientLeaves(int fd) const;
     void trickle(int fd, int everyMs) const;
 
