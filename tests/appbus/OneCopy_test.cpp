@@ -9,6 +9,7 @@
 #include <signal.h>
 #include <sys/stat.h>
 
+#include <array>
 #include <chrono>
 #include <memory>
 #include <string>
@@ -183,19 +184,24 @@ TEST_F(OneCopyTest, OnlyALiveSkyvaneStopsAStart) {
         ASSERT_TRUE(waitForOwner("com.tesk.Skyvane1", false));
     }
     {
-        TempDir stoppedLogs, logs;
-        SpawnedProgram stopped(app.path, stoppedLogs);
-        ASSERT_TRUE(waitForOwner("com.tesk.Skyvane0")) << stopped.log();
-        ASSERT_EQ(::kill(stopped.pid(), SIGSTOP), 0);
+        // Three stopped copies: a start goes on, and the live copy behind them is still found.
+        std::array<TempDir, 3> stoppedLogs;
+        std::vector<std::unique_ptr<SpawnedProgram>> stopped;
+        for (const TempDir& dir : stoppedLogs) {
+            stopped.push_back(std::make_unique<SpawnedProgram>(app.path, dir));
+            ASSERT_TRUE(waitForOwner("com.tesk.Skyvane" + std::to_string(stopped.size() - 1))) << stopped.back()->log();
+            ASSERT_EQ(::kill(stopped.back()->pid(), SIGSTOP), 0);
+        }
+        TempDir logs;
         SpawnedProgram program(app.path, logs);
-        const bool started = waitForOwner("com.tesk.Skyvane1");
-        const std::string found = runningSkyvane();  // the live copy behind the stopped one
-        ::kill(stopped.pid(), SIGCONT);
+        const bool started = waitForOwner("com.tesk.Skyvane3");
+        const std::string found = runningSkyvane();
+        for (const auto& copy : stopped) ::kill(copy->pid(), SIGCONT);
         ASSERT_TRUE(started) << program.log();
-        EXPECT_EQ(found, "com.tesk.Skyvane1");
+        EXPECT_EQ(found, "com.tesk.Skyvane3");
         EXPECT_EQ(program.log().find("Skyvane is already running"), std::string::npos) << program.log();
         ASSERT_TRUE(program.terminate().ended);
-        ASSERT_TRUE(stopped.terminate().ended);
+        for (const auto& copy : stopped) ASSERT_TRUE(copy->terminate().ended);
         ASSERT_TRUE(waitForOwner("com.tesk.Skyvane0", false));
     }
     {
